@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs, builds and runs every test: once in a plain build, once with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVELLUM_SANITIZE=ON
+cmake --build build-sanitize -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
