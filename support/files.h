@@ -1,0 +1,91 @@
+// Data files: the data path, shared streams, locking and path helpers.
+//
+// Every data file (modules, stores, the lexicon, notes, highlights) is opened by its bare name
+// through _fopen, which looks for it along the data path and hands the same stream to every
+// caller asking for the same name in the same mode (both compared ignoring letter case). Since
+// a stream is shared, no caller may assume it is still where it left it: seek before every read
+// and write.
+//
+// Paths use '/'; when a bare name is taken from a path, both '/' and '\' separate
+// directories. A directory that holds no file of exactly the asked name accepts one whose name
+// differs only in letter case. Path buffers hold kPathMax bytes; a path is never cut silently:
+// a result that would not fit is refused (null, -1 or false as the function says).
+//
+// All state is process-wide and used from one thread only.
+#pragma once
+
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellum {
+
+inline constexpr std::size_t kPathMax = PATH_MAX;  // bytes of a path buffer, terminator included
+inline constexpr int kOpenFileSlots = 50;          // streams open through _fopen at once
+
+// Sets the data path: directories separated by ';', searched left to right; empty items are
+// skipped; "." and "./" mean the current directory. The initial path is ".".
+void set_dpath(const char* path);
+// The data path as set (for module discovery and messages).
+std::string get_dpath();
+// The data path split into its directories, in search order, empty items left out.
+std::vector<std::string> dataPathDirectories();
+
+// Opens a data file by its bare name along the data path, sharing one stream per name and mode.
+// A shared stream comes back rewound to offset 0. Modes with '+' skip directories where no
+// file can be created. Returns null when no directory holds the file, or all 50 slots are used.
+std::FILE* _fopen(const char* name, const char* mode);
+// Releases one use of a stream from _fopen; the last use closes it. Other streams are ignored.
+void _fclose(std::FILE* stream);
+// How many users hold a stream from _fopen (0 for a stream it did not open).
+int sharedStreamUsers(std::FILE* stream);
+
+// Flushes the stream's buffer and commits the file to disk (fsync). Returns 0, or -1 when
+// either step failed (a store must know when its write did not land).
+int flush(std::FILE* stream);
+
+// Low-level shared handles: open read/write (creating with mode 0666 before umask, or only an
+// existing file); -1 with errno set on failure.
+int createSharedFile(const char* path);
+int openSharedFile(const char* path);
+// Advisory lock on the file's first byte: 1 when held, 0 after five attempts a second apart.
+int lockFile(int handle);
+// Releases that lock: 0, or -1 on failure.
+int unlockFile(int handle);
+
+// A stream open for update on an anonymous temporary file, removed when closed; or null.
+std::FILE* _tmpfile();
+
+// Path helpers on a caller's buffer of kPathMax bytes; each returns the buffer, or null (buffer
+// unchanged) when the result would not fit.
+char* changeExtension(char* path, const char* extension);  // extension with or without its dot
+char* setDirectory(char* path, const char* directory);     // directory + '/' + bare name
+char* setFileName(char* path, const char* fileName);       // the path's directory + fileName
+// The same on strings. The const char* forms exist so that a literal or a const text never
+// binds to the in-place forms above (which compilers may otherwise pick for a literal).
+std::string changeExtension(std::string_view path, std::string_view extension);
+std::string setDirectory(std::string_view path, std::string_view directory);
+std::string setFileName(std::string_view path, std::string_view fileName);
+std::string changeExtension(const char* path, const char* extension);
+std::string setDirectory(const char* path, const char* directory);
+std::string setFileName(const char* path, const char* fileName);
+// The bare file name of a path ('/' and '\' both separate directories).
+std::string_view bareFileName(std::string_view path);
+
+// Non-zero when at least one file matches the path (wildcards allowed in the name part).
+int fileExists(const char* path);
+// 1 when no file can be created in the directory of the given file path, 0 when one can.
+int isDirReadOnly(const char* path);
+// Fills buffer (kPathMax bytes) with the mount point of the first mounted optical file system
+// (iso9660, udf) and returns it, or returns null when none is mounted.
+char* findCdromDataDrive(char* buffer);
+// The search behind it, on a mount table given as text (the format of /proc/self/mounts): the
+// first iso9660 or udf mount point whose root lists at least one entry, or empty.
+std::string firstOpticalMount(std::string_view mountTable);
+
+// Returns after the given whole seconds have passed (between n-1 and n seconds).
+void delaySeconds(int seconds);
+
+}  // namespace vellum
