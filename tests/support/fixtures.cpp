@@ -1,0 +1,143 @@
+#include "tests/support/fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+#include "tools/import/module_writer.h"
+#include "tools/import/vpl.h"
+
+namespace vellum::test {
+namespace {
+
+// The rotating vocabulary of the 66-book fixture (documented in fixtures.h).
+constexpr const char* kVocabulary[] = {"love", "Love",  "LOVE",  "loved",  "glove",
+                                       "live", "seeth", "teeth", "Lord's", "Beth-el"};
+constexpr int kVocabularySize = sizeof kVocabulary / sizeof kVocabulary[0];
+
+struct RealVerse {
+  const char* book;
+  int chapter;
+  int verse;
+  const char* text;
+};
+
+constexpr RealVerse kRealVerses[] = {
+    {"Genesis", 1, 1,
+     "In the beginning 7225 God 430 created 1254 the heaven 8064 and 853 the earth. 776"},
+    {"John", 3, 16,
+     "For 1063 God 2316 so 3779 loved 25 the world, 2889 that 5620 he gave 1325 his 846 only "
+     "begotten 3439 Son, 5207 that 2443 whosoever 3956 believeth 4100 in 1519 him 846 should 622 "
+     "not 3361 perish, 622 but 235 have 2192 everlasting 166 life. 2222"},
+};
+
+// The words of a book's name without those holding a digit ("1 Samuel" gives "Samuel").
+std::string nameWords(const std::string& book) {
+  std::istringstream words(book);
+  std::string word, result;
+  while (words >> word) {
+    if (word.find_first_of("0123456789") != std::string::npos) continue;
+    if (!result.empty()) result += ' ';
+    result += word;
+  }
+  return result;
+}
+
+std::string placeholderText(const std::string& book, int verseNumber) {
+  std::string text = nameWords(book) + " saith " + kVocabulary[verseNumber % kVocabularySize];
+  if (verseNumber % 3 == 2)
+    text += std::string(", and ") + kVocabulary[(verseNumber / 3) % kVocabularySize];
+  return text + ".";
+}
+
+std::string buildKjvVpl() {
+  std::istringstream table(readTestData("kjv-versification.txt"));
+  std::string out, line;
+  int verseNumber = 0;
+  while (std::getline(table, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string::npos) {
+      ADD_FAILURE() << "kjv-versification.txt: no tab in \"" << line << "\"";
+      return {};
+    }
+    const std::string book = line.substr(0, tab);
+    std::istringstream counts(line.substr(tab + 1));
+    int chapter = 0, verses = 0;
+    while (counts >> verses) {
+      ++chapter;
+      for (int verse = 1; verse <= verses; ++verse, ++verseNumber) {
+        std::string text = placeholderText(book, verseNumber);
+        for (const RealVerse& real : kRealVerses) {
+          if (book == real.book && chapter == real.chapter && verse == real.verse) text = real.text;
+        }
+        out += book + '\t' + std::to_string(chapter) + '\t' + std::to_string(verse) + '\t' + text +
+               '\n';
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+  std::random_device random;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::filesystem::path candidate = base / ("vellum-test-" + std::to_string(random()));
+    std::error_code ec;
+    if (std::filesystem::create_directory(candidate, ec)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  ADD_FAILURE() << "cannot create a temporary directory under " << base;
+}
+
+TempDir::~TempDir() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string testDataPath(const std::string& name) {
+  return (std::filesystem::path(VELLUM_TEST_DATA_DIR) / name).string();
+}
+
+std::string readTestData(const std::string& name) {
+  std::ifstream in(testDataPath(name), std::ios::binary);
+  if (!in) {
+    ADD_FAILURE() << "cannot read test data " << testDataPath(name);
+    return {};
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string buildModule(const std::filesystem::path& dir, const std::string& fileName,
+                        const std::string& displayName, const std::string& vplText) {
+  const std::string path = (dir / fileName).string();
+  std::istringstream in(vplText);
+  std::vector<import::VerseLine> lines;
+  std::string error;
+  if (!import::readVpl(in, lines, error) || !import::writeModule(displayName, lines, path, error))
+    ADD_FAILURE() << "building " << path << " failed: " << error;
+  return path;
+}
+
+std::string kjvVersificationVpl() {
+  static const std::string text = buildKjvVpl();
+  return text;
+}
+
+std::string buildKjvFixture(const std::filesystem::path& dir) {
+  return buildModule(dir, "kjv.bib", "King James Version", kjvVersificationVpl());
+}
+
+}  // namespace vellum::test

@@ -1,0 +1,56 @@
+// Test helpers shared by every test: scratch directories and fixture modules.
+//
+// Fixture modules are built at test time by the importer's own writer from the texts under
+// tests/data, so a test always reads a module laid out exactly as the importer writes it.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace vellum::test {
+
+// A fresh directory under the system's temporary directory, removed with everything in it
+// when the object goes. The data path is not touched.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The text of a file under tests/data.
+std::string readTestData(const std::string& name);
+std::string testDataPath(const std::string& name);
+
+// Builds dir/fileName from VPL text (BOOK<TAB>CHAPTER<TAB>VERSE<TAB>TEXT lines) with the
+// importer's writer; a build error fails the calling test. Returns the module's full path.
+std::string buildModule(const std::filesystem::path& dir, const std::string& fileName,
+                        const std::string& displayName, const std::string& vplText);
+
+// VPL text of all 66 books in the King James versification (tests/data/kjv-versification.txt),
+// every verse present (31102 verses; Genesis has 50 chapters, Psalms 119 has 176 verses,
+// Jude 1 has 25). The module is named "King James Version", which turns on Strong's handling,
+// so generated text holds no digits (a space and digits would read as a Strong's number).
+//
+// Verse n (the 0-based verse number over the module, canonical order) of book B reads
+//   NAME saith W1.              when n % 3 is 0 or 1
+//   NAME saith W1, and W2.      when n % 3 == 2
+// where NAME is B's name without words holding a digit ("1 Samuel" gives "Samuel", "Song of
+// Solomon" stays), W1 = V[n % 10], W2 = V[(n / 3) % 10] and V is the rotating vocabulary
+//   0 love, 1 Love, 2 LOVE, 3 loved, 4 glove, 5 live, 6 seeth, 7 teeth, 8 Lord's, 9 Beth-el.
+// So Genesis 1:2 (n = 1) reads "Genesis saith Love." and Genesis 1:3 (n = 2) "Genesis saith LOVE,
+// and love.". Two verses carry real text instead: Genesis 1:1 "In the beginning 7225 God 430
+// created 1254 the heaven 8064 and 853 the earth. 776" and John 3:16 as in
+// samples/kjv-sample.vpl ("For 1063 God 2316 so 3779 loved 25 the world, 2889 ...").
+std::string kjvVersificationVpl();
+
+// Builds the 66-book fixture as dir/kjv.bib named "King James Version".
+std::string buildKjvFixture(const std::filesystem::path& dir);
+
+}  // namespace vellum::test

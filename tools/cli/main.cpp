@@ -1,0 +1,245 @@
+// vellum-cli: the engine from the command line.
+//
+//   vellum-cli [-d DIR]... [-b FILE] COMMAND [ARGUMENTS]
+//
+// Global options come before the command: each -d adds a data directory (searched in the
+// order given; the current directory when there is none), -b names the module by its bare
+// file name (kjv.bib by default). Each command is one entry of kCommands with its own
+// argument parser, so a new command is one function and one table row.
+//
+// Exit status: 0 done (a search that finds nothing included), 1 nothing found by a look-up
+// or the output could not be written, 2 a usage error, a reference that does not parse, or a
+// file that cannot be opened (each with a message on standard error).
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/bible/bible.h"
+#include "support/files.h"
+#include "tools/cli/lookup_dict.h"
+#include "tools/cli/search_commands.h"
+#include "tools/cli/store_commands.h"
+
+namespace {
+
+using vellum::BibleHandle;
+
+constexpr int kExitOutput = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitFailed = 2;
+
+struct Options {
+  std::vector<std::string> dataDirectories;
+  std::string moduleFile = "kjv.bib";
+};
+
+struct Command {
+  std::string_view name;
+  std::string_view synopsis;
+  int (*run)(const Options&, std::span<const std::string_view>);
+};
+
+int runShow(const Options& options, std::span<const std::string_view> args);
+int runLookup(const Options& options, std::span<const std::string_view> args);
+int runNotes(const Options& options, std::span<const std::string_view> args);
+int runSearch(const Options& options, std::span<const std::string_view> args);
+int runWords(const Options& options, std::span<const std::string_view> args);
+int runList(const Options& options, std::span<const std::string_view> args);
+
+constexpr Command kCommands[] = {
+    {"show",
+     "show [--chapter] [--strongs] REFERENCE\n"
+     "      print a verse (\"John 3:16\"), or with --chapter the chapter that holds it;\n"
+     "      --strongs keeps the Strong's numbers of a module that has them",
+     runShow},
+    {"lookup",
+     "lookup dict STORE WORD | lookup list STORE | lookup strongs hebrew|greek NUMBER\n"
+     "      look a word up in a dictionary store (trying its plural and possessive forms),\n"
+     "      list a store's names, or show a Strong's definition from lexicon.lex",
+     runLookup},
+    {"notes",
+     "notes get|set|delete REFERENCE [TEXT] | notes chapter REFERENCE |\n"
+     "      notes search PHRASE | notes import FILE\n"
+     "      read and change the verse notes of the module chosen with -b",
+     runNotes},
+    {"search",
+     "search word|csword|phrase|csphrase|expr|wildcard|cswildcard|soundex TEXT\n"
+     "      print the verses found, one reference a line",
+     runSearch},
+    {"words",
+     "words wildcard|cswildcard|soundex PATTERN\n"
+     "      print the module's words that match the pattern or sound like the word",
+     runWords},
+    {"list", "list\n      print the modules found along the data path: file name, tab, name",
+     runList},
+};
+
+void printUsage(std::FILE* out) {
+  std::fputs(
+      "usage: vellum-cli [-d DIR]... [-b FILE] COMMAND [ARGUMENTS]\n"
+      "  -d DIR    a data directory (repeatable, searched in order; default: .)\n"
+      "  -b FILE   the module's bare file name (default: kjv.bib)\n"
+      "commands:\n",
+      out);
+  for (const Command& command : kCommands)
+    std::fprintf(out, "  %.*s\n", static_cast<int>(command.synopsis.size()),
+                 command.synopsis.data());
+}
+
+int usageError(const std::string& problem) {
+  std::fprintf(stderr, "vellum-cli: %s\n", problem.c_str());
+  printUsage(stderr);
+  return kExitUsage;
+}
+
+struct ModuleCloser {
+  void operator()(BibleHandle* module) const { vellum::closeBible(module); }
+};
+using Module = std::unique_ptr<BibleHandle, ModuleCloser>;
+
+void setDataPath(const Options& options) {
+  std::string dataPath;
+  for (const std::string& directory : options.dataDirectories)
+    dataPath += (dataPath.empty() ? "" : ";") + directory;
+  if (dataPath.empty()) dataPath = ".";
+  vellum::set_dpath(dataPath.c_str());
+}
+
+std::vector<std::string> toStrings(std::span<const std::string_view> args) {
+  return {args.begin(), args.end()};
+}
+
+// Sets the data path from the options and opens the module; on failure says which file, why
+// and where it was looked for.
+Module openModule(const Options& options) {
+  setDataPath(options);
+
+  vellum::bibleName name;
+  std::snprintf(name.path, sizeof name.path, "%s", options.moduleFile.c_str());
+  std::string why;
+  Module module(vellum::openBible(&name, &why));
+  if (!module) {
+    std::fprintf(stderr, "vellum-cli: cannot open %s: %s (data path: %s)\n", name.path,
+                 why.empty() ? "unknown reason" : why.c_str(), vellum::get_dpath().c_str());
+  }
+  return module;
+}
+
+int writeLine(const char* text) {
+  if (std::puts(text) < 0 || std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "vellum-cli: cannot write the output: %s\n", std::strerror(errno));
+    return kExitOutput;
+  }
+  return 0;
+}
+
+int runShow(const Options& options, std::span<const std::string_view> args) {
+  bool chapter = false;
+  bool strongs = false;
+  std::string referenceText;
+  for (std::string_view arg : args) {
+    if (arg == "--chapter") {
+      chapter = true;
+    } else if (arg == "--strongs") {
+      strongs = true;
+    } else if (arg.starts_with("--")) {
+      return usageError("show: unknown option " + std::string(arg));
+    } else {
+      // The reference may come as one argument or several ("John" "3:16").
+      if (!referenceText.empty()) referenceText += ' ';
+      referenceText += arg;
+    }
+  }
+  if (referenceText.empty()) return usageError("show needs a REFERENCE");
+
+  Module module = openModule(options);
+  if (!module) return kExitFailed;
+  vellum::Reference reference;
+  if (!vellum::parseReference(&reference, referenceText.c_str(), module.get())) {
+    std::fprintf(stderr, "%s is not a valid reference\n", referenceText.c_str());
+    return kExitFailed;
+  }
+  vellum::setStrongs(module.get(), strongs ? 1 : 0);
+
+  std::vector<char> text(vellum::kChapterBufferSize);
+  std::uint16_t length = 0;
+  const auto size = static_cast<std::uint16_t>(text.size());
+  if (chapter) {
+    std::uint32_t offset = 0;
+    std::uint16_t verse = 0;
+    vellum::refLookup(&offset, &verse, reference, module.get());
+    vellum::getChapter(text.data(), &length, size, offset, module.get());
+  } else {
+    std::uint16_t verse = vellum::referenceToVerse(reference, module.get());
+    vellum::getVerse(text.data(), &length, size, verse, module.get());
+  }
+  return writeLine(text.data());
+}
+
+int runLookup(const Options& options, std::span<const std::string_view> args) {
+  setDataPath(options);
+  if (!args.empty() && args[0] == "strongs")
+    return vellum::cli::runLookupStrongs(toStrings(args.subspan(1)), std::cout, std::cerr);
+  return vellum::cli::runLookupDict(toStrings(args), std::cout, std::cerr);
+}
+
+int runNotes(const Options& options, std::span<const std::string_view> args) {
+  setDataPath(options);
+  return vellum::cli::runNotes(toStrings(args), options.moduleFile, std::cout, std::cerr);
+}
+
+int runSearch(const Options& options, std::span<const std::string_view> args) {
+  setDataPath(options);
+  return vellum::runSearch(toStrings(args), options.moduleFile, std::cout, std::cerr);
+}
+
+int runWords(const Options& options, std::span<const std::string_view> args) {
+  setDataPath(options);
+  return vellum::runWords(toStrings(args), options.moduleFile, std::cout, std::cerr);
+}
+
+int runList(const Options& options, std::span<const std::string_view> args) {
+  setDataPath(options);
+  return vellum::runList(toStrings(args), std::cout, std::cerr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  Options options;
+  std::size_t i = 0;
+  for (; i < args.size() && args[i].starts_with("-"); ++i) {
+    std::string_view option = args[i];
+    if (option == "-h" || option == "--help") {
+      printUsage(stdout);
+      return 0;
+    }
+    if (option != "-d" && option != "-b")
+      return usageError("unknown option " + std::string(option));
+    if (i + 1 == args.size()) return usageError(std::string(option) + " needs a value");
+    std::string value(args[++i]);
+    if (option == "-d") {
+      // The data path separates its directories with ';', so one cannot be part of a name.
+      if (value.empty() || value.find(';') != std::string::npos)
+        return usageError("-d needs a directory name without ';'");
+      options.dataDirectories.push_back(std::move(value));
+    } else {
+      if (value.empty() || value.size() >= sizeof(vellum::bibleName::path))
+        return usageError("-b needs a file name of 1 to 79 characters");
+      options.moduleFile = std::move(value);
+    }
+  }
+  if (i == args.size()) return usageError("no command given");
+  vellum::initBibleModule();
+  for (const Command& command : kCommands) {
+    if (command.name == args[i]) return command.run(options, std::span(args).subspan(i + 1));
+  }
+  return usageError("unknown command " + std::string(args[i]));
+}
