@@ -68,18 +68,6 @@ int reverseCompareCounted(const char* a, const char* b, unsigned int limit) {
 
 }  // namespace
 
-bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool isPunctuation(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte >= 0x21 && byte <= 0x7E && !isLetter(c) && !isDigit(c);
-}
-
-char toUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-char toLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 char* _strupr(char* s) {
   for (char* p = s; *p != '\0'; ++p) *p = toUpper(*p);

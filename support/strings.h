@@ -13,11 +13,15 @@
 
 namespace vellum {
 
-bool isLetter(char c);
-bool isDigit(char c);
-bool isPunctuation(char c);
-char toUpper(char c);
-char toLower(char c);
+// Character classes, inline because every scan of the engine tests characters one by one.
+constexpr bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool isPunctuation(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x21 && byte <= 0x7E && !isLetter(c) && !isDigit(c);
+}
+constexpr char toUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr char toLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 char* _strupr(char* s);
 char* _strlwr(char* s);

@@ -53,6 +53,7 @@ struct BibleHandle {
   std::vector<format::ChapterEntry> chapterIndex;
   // Chapter cache: the last chapter returned, keyed by its offset and the display flag.
   std::string cachedText;
+  std::vector<std::uint8_t> decodeBuffer;  // reused by every chapter read; never shrinks
   std::uint32_t cachedOffset = 0;
   int cachedStrongs = 0;
   int showStrongs = 0;
@@ -60,5 +61,10 @@ struct BibleHandle {
 
   std::uint32_t realChapters() const { return static_cast<std::uint32_t>(chapterIndex.size() - 1); }
 };
+
+// The text of the chapter whose record is at offset, as getChapter gives it with a buffer
+// large enough for any chapter, served from and kept in the module's one-chapter cache.
+// The view is valid until the next chapter read on the module.
+std::string_view loadChapter(std::uint32_t offset, BibleHandle* module);
 
 }  // namespace vellum

@@ -7,6 +7,7 @@
 // characters and its terminator.
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -22,9 +23,9 @@ bool isStrongsCharacter(char c) {
   return isDigit(c) || c == '-' || c == '|' || c == 'k' || c == 'q';
 }
 
-// Reads the record at offset into text (capacity = size - 1 characters). Returns the number of
-// characters written, or nothing written and 0 for a damaged record.
-std::size_t readChapterRecord(char* text, std::size_t capacity, std::uint32_t offset,
+// Reads the record at offset into out (at most capacity characters). Returns the number of
+// characters written, or 0 for a damaged record.
+std::size_t readChapterRecord(std::uint8_t* out, std::size_t capacity, std::uint32_t offset,
                               BibleHandle* module) {
   std::array<std::uint8_t, format::kChapterRecordHeaderSize> head{};
   if (!readAt(module->stream.get(), module->fileSize, offset, head)) return 0;
@@ -34,7 +35,6 @@ std::size_t readChapterRecord(char* text, std::size_t capacity, std::uint32_t of
       std::uint64_t{offset} + format::kChapterRecordHeaderSize + storedLength > module->fileSize)
     return 0;
   const std::uint64_t body = std::uint64_t{offset} + format::kChapterRecordHeaderSize;
-  auto* out = reinterpret_cast<std::uint8_t*>(text);
   if (textLength == storedLength) {
     const std::size_t n = std::min<std::size_t>(textLength, capacity);
     return readAt(module->stream.get(), module->fileSize, body, std::span(out, n)) ? n : 0;
@@ -48,31 +48,37 @@ std::size_t readChapterRecord(char* text, std::size_t capacity, std::uint32_t of
 
 }  // namespace
 
+std::string_view loadChapter(std::uint32_t offset, BibleHandle* module) {
+  if (offset == module->cachedOffset && module->showStrongs == module->cachedStrongs)
+    return module->cachedText;
+
+  // The whole chapter is decoded once into the module's own buffer, so repeated reads (the
+  // phrase search reads a chapter per candidate verse) neither allocate nor clear 32 KB.
+  std::vector<std::uint8_t>& buffer = module->decodeBuffer;
+  buffer.resize(kMaxChapterText + 1);
+  const std::size_t n = readChapterRecord(buffer.data(), kMaxChapterText, offset, module);
+  char* text = reinterpret_cast<char*>(buffer.data());
+  text[n] = '\0';
+  if (module->showStrongs == 0) killStrongs(text);
+  // A NUL inside a damaged text ends it, as it does for every later reader of the text.
+  std::string_view chapter(text);
+  // Stored text may begin with line feeds; the first line must be verse 1.
+  chapter.remove_prefix(std::min(chapter.find_first_not_of('\n'), chapter.size()));
+  module->cachedText.assign(chapter);
+  module->cachedOffset = offset;
+  module->cachedStrongs = module->showStrongs;
+  return module->cachedText;
+}
+
 char* getChapter(char* text, std::uint16_t* length, std::uint16_t size, std::uint32_t offset,
                  BibleHandle* module) {
   *length = 0;
   if (size == 0) return text;
-  const std::size_t capacity = size - 1u;
-  if (offset == module->cachedOffset && module->showStrongs == module->cachedStrongs) {
-    const std::size_t n = std::min(capacity, module->cachedText.size());
-    std::memcpy(text, module->cachedText.data(), n);
-    text[n] = '\0';
-    *length = static_cast<std::uint16_t>(n);
-    return text;
-  }
-
-  const std::size_t n = readChapterRecord(text, capacity, offset, module);
+  const std::string_view chapter = loadChapter(offset, module);
+  const std::size_t n = std::min<std::size_t>(size - 1u, chapter.size());
+  std::memcpy(text, chapter.data(), n);
   text[n] = '\0';
-  // Stored text may begin with line feeds; the first line must be verse 1.
-  const std::size_t feeds = std::strspn(text, "\n");
-  if (feeds > 0) std::memmove(text, text + feeds, n - feeds + 1);
-  if (module->showStrongs == 0) killStrongs(text);
-  // A NUL inside a damaged text ends it, as it does for every later reader of the buffer.
-  const std::size_t textLength = std::strlen(text);
-  *length = static_cast<std::uint16_t>(textLength);
-  module->cachedText.assign(text, textLength);
-  module->cachedOffset = offset;
-  module->cachedStrongs = module->showStrongs;
+  *length = static_cast<std::uint16_t>(n);
   return text;
 }
 
@@ -83,19 +89,16 @@ char* getVerse(char* text, std::uint16_t* length, std::uint16_t size, std::uint1
   std::uint32_t offset = 0;
   Reference reference;
   locateVerse(&offset, &reference, verse, module);
-
-  std::vector<char> chapter(kChapterBufferSize);
-  std::uint16_t chapterLength = 0;
-  getChapter(chapter.data(), &chapterLength, kChapterBufferSize, offset, module);
-  std::string_view chapterText(chapter.data(), chapterLength);
+  const std::string_view chapterText = loadChapter(offset, module);
 
   std::string_view line;
   std::size_t start = std::string_view::npos;
   if (reference.verse == 1) {
     start = 0;
   } else {
-    const std::string marker = "\n" + std::to_string(reference.verse);
-    start = chapterText.find(marker);
+    char marker[8];
+    const int markerLength = std::snprintf(marker, sizeof marker, "\n%u", unsigned{reference.verse});
+    start = chapterText.find(std::string_view(marker, static_cast<std::size_t>(markerLength)));
     if (start != std::string_view::npos) ++start;  // the line feed is not part of the line
   }
   if (start != std::string_view::npos) {
@@ -108,20 +111,24 @@ char* getVerse(char* text, std::uint16_t* length, std::uint16_t size, std::uint1
   std::string_view prefixText(prefix);
   prefixText = prefixText.substr(0, prefixText.find(':') + 1);  // "Book C:"
 
-  std::string result;
-  result.reserve(prefixText.size() + line.size());
-  result.append(prefixText).append(line);
-  const std::size_t n = std::min<std::size_t>(result.size(), size - 1u);
-  std::memcpy(text, result.data(), n);
-  text[n] = '\0';
-  *length = static_cast<std::uint16_t>(n);
+  const std::size_t capacity = size - 1u;
+  const std::size_t prefixLength = std::min(prefixText.size(), capacity);
+  const std::size_t lineLength = std::min(line.size(), capacity - prefixLength);
+  std::memcpy(text, prefixText.data(), prefixLength);
+  std::memcpy(text + prefixLength, line.data(), lineLength);
+  text[prefixLength + lineLength] = '\0';
+  *length = static_cast<std::uint16_t>(prefixLength + lineLength);
   return text;
 }
 
 char* killStrongs(char* text) {
+  // Nothing before the first space-digit pair changes, so the rewrite starts there; a text
+  // without numbers is only read.
+  char* first = text;
+  while (*first != '\0' && !(*first == ' ' && isDigit(first[1]))) ++first;
   bool inNumber = false;
-  char* out = text;
-  for (const char* in = text; *in != '\0'; ++in) {
+  char* out = first;
+  for (const char* in = first; *in != '\0'; ++in) {
     if (*in == ' ' && isDigit(in[1])) {
       inNumber = true;
       continue;
