@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test: once in a plain build, once with AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer. The data set in ./data is prepared first (from the plain build's
+# importer), so the tests on real data run too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,6 +10,7 @@ jobs=$(nproc)
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
+bash scripts/prepare-data.sh
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVELLUM_SANITIZE=ON

@@ -1,13 +1,20 @@
 // vellum-import: builds data files from public-domain sources.
 //
 //   vellum-import bible --vpl FILE --name "DISPLAY NAME" OUT.bib
+//   vellum-import bible --osis FILE.xml --name "DISPLAY NAME" [--books 66] [--no-strongs] OUT.bib
+//   vellum-import bible --sword MODULE [--name NAME] [--books 66] [--no-strongs] OUT.bib
+//   vellum-import check --sword MODULE [--books 66] FILE.bib
+//   vellum-import commentary --sword MODULE OUT.dic
+//   vellum-import topics --sword MODULE OUT.dic
 //   vellum-import dict (--json FILE --key FIELD --value FIELD | --csv FILE) --title TITLE
 //                      [--table-size N] [--compress] OUT.dic
 //   vellum-import lexicon --hebrew SRC --greek SRC OUT.lex
+//   vellum-import lexicon --sword-hebrew MODULE --sword-greek MODULE OUT.lex
 //   vellum-import notes --bible FILE.bib NOTES.txt
 //
 // Exit status: 0 built, 1 the input was refused or the output could not be written (nothing
 // is left at OUT then), 2 the command line was wrong.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,7 +26,9 @@
 
 #include "tools/import/dict_import.h"
 #include "tools/import/module_writer.h"
+#include "tools/import/osis_file.h"
 #include "tools/import/store_import.h"
+#include "tools/import/sword_import.h"
 #include "tools/import/vpl.h"
 
 namespace {
@@ -29,15 +38,28 @@ constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
     "usage: vellum-import bible --vpl FILE --name \"DISPLAY NAME\" OUT.bib\n"
+    "       vellum-import bible --osis FILE.xml --name \"DISPLAY NAME\" [--books 66]\n"
+    "                           [--no-strongs] OUT.bib\n"
+    "       vellum-import bible --sword MODULE [--name NAME] [--books 66] [--no-strongs] OUT.bib\n"
+    "       vellum-import check --sword MODULE [--books 66] FILE.bib\n"
+    "       vellum-import commentary --sword MODULE OUT.dic\n"
+    "       vellum-import topics --sword MODULE OUT.dic\n"
     "       vellum-import dict (--json FILE --key FIELD --value FIELD | --csv FILE)\n"
     "                          --title TITLE [--table-size N] [--compress] OUT.dic\n"
     "       vellum-import lexicon --hebrew SRC --greek SRC OUT.lex\n"
+    "       vellum-import lexicon --sword-hebrew MODULE --sword-greek MODULE OUT.lex\n"
     "       vellum-import notes --bible FILE.bib NOTES.txt\n"
     "\n"
-    "  bible    build a Bible module from verse-per-line text: one verse a line,\n"
-    "           BOOK<TAB>CHAPTER<TAB>VERSE<TAB>TEXT, UTF-8, in canonical order\n"
+    "  bible    build a Bible module from verse-per-line text (one verse a line,\n"
+    "           BOOK<TAB>CHAPTER<TAB>VERSE<TAB>TEXT, UTF-8, in canonical order), an OSIS\n"
+    "           XML file or an installed SWORD module; --books 66 leaves out the books\n"
+    "           beyond the Protestant canon, --no-strongs the Strong's numbers\n"
+    "  check    compare every verse of a module with the SWORD module it was built from\n"
+    "  commentary  build the chapter commentary store from a SWORD commentary\n"
+    "  topics   build the topic store from a SWORD topical index\n"
     "  dict     build a dictionary store from a JSON array of objects or a two-column CSV\n"
-    "  lexicon  build the Strong's lexicon from Hebrew and Greek source texts\n"
+    "  lexicon  build the Strong's lexicon from Hebrew and Greek source texts or SWORD\n"
+    "           Strong's dictionaries\n"
     "  notes    import verse notes into a module's notes store\n";
 
 int usage(const std::string& problem) {
@@ -53,14 +75,21 @@ int fail(const std::string& where, const std::string& error) {
 }
 
 int importBible(const std::vector<std::string_view>& args) {
-  std::string vplPath, name, outPath;
+  std::string vplPath, osisPath, name, outPath;
   bool haveName = false;
+  vellum::import::OsisReadOptions osis;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
-    if (arg == "--vpl" || arg == "--name") {
+    if (arg == "--vpl" || arg == "--osis" || arg == "--name" || arg == "--books") {
       if (i + 1 == args.size()) return usage(std::string(arg) + " needs a value");
-      (arg == "--vpl" ? vplPath : name) = args[++i];
-      if (arg == "--name") haveName = true;
+      const std::string_view value = args[++i];
+      if (arg == "--vpl") vplPath = value;
+      else if (arg == "--osis") osisPath = value;
+      else if (arg == "--name") name = value, haveName = true;
+      else if (value != "66") return usage("--books takes 66 (the books of the Protestant canon)");
+      else osis.canonOnly = true;
+    } else if (arg == "--no-strongs") {
+      osis.strongs = false;
     } else if (arg.starts_with("-") && arg.size() > 1) {
       return usage("unknown option " + std::string(arg));
     } else if (outPath.empty()) {
@@ -69,19 +98,30 @@ int importBible(const std::vector<std::string_view>& args) {
       return usage("more than one output file");
     }
   }
-  if (vplPath.empty()) return usage("bible needs --vpl FILE");
+  if (vplPath.empty() == osisPath.empty()) return usage("bible needs one of --vpl, --osis or --sword");
+  if (!vplPath.empty() && (osis.canonOnly || !osis.strongs))
+    return usage("--books and --no-strongs go with --osis or --sword");
   if (!haveName) return usage("bible needs --name \"DISPLAY NAME\"");
   if (outPath.empty()) return usage("bible needs the output file OUT.bib");
 
-  std::ifstream in(vplPath, std::ios::binary);
-  if (!in) return fail(vplPath, std::string("cannot open: ") + std::strerror(errno));
+  const std::string& source = vplPath.empty() ? osisPath : vplPath;
   std::vector<vellum::import::VerseLine> lines;
   std::string error;
-  if (!vellum::import::readVpl(in, lines, error)) return fail(vplPath, error);
+  if (!vplPath.empty()) {
+    std::ifstream in(vplPath, std::ios::binary);
+    if (!in) return fail(vplPath, std::string("cannot open: ") + std::strerror(errno));
+    if (!vellum::import::readVpl(in, lines, error)) return fail(vplPath, error);
+  } else if (!vellum::import::readOsisFile(osisPath, osis, lines, error)) {
+    return fail(osisPath, error);
+  }
   // Errors naming an input line belong to the input; the others to the output.
   if (!vellum::import::writeModule(name, lines, outPath, error))
-    return fail(error.starts_with("line ") ? vplPath : std::string(), error);
+    return fail(error.starts_with("line ") ? source : std::string(), error);
   return 0;
+}
+
+bool hasOption(const std::vector<std::string_view>& args, std::string_view option) {
+  return std::find(args.begin(), args.end(), option) != args.end();
 }
 
 }  // namespace
@@ -93,10 +133,23 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  if (args[0] == "bible") return importBible({args.begin() + 1, args.end()});
+  const std::vector<std::string_view> tail(args.begin() + 1, args.end());
   const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (args[0] == "bible") {
+    if (hasOption(tail, "--sword"))
+      return vellum::import::runSwordBibleImport(rest, std::cout, std::cerr);
+    return importBible(tail);
+  }
+  if (args[0] == "check") return vellum::import::runSwordCheck(rest, std::cout, std::cerr);
+  if (args[0] == "commentary")
+    return vellum::import::runSwordCommentaryImport(rest, std::cout, std::cerr);
+  if (args[0] == "topics") return vellum::import::runSwordTopicsImport(rest, std::cout, std::cerr);
   if (args[0] == "dict") return vellum::import::runDictImport(rest, std::cout, std::cerr);
-  if (args[0] == "lexicon") return vellum::import::runLexiconImport(rest, std::cout, std::cerr);
+  if (args[0] == "lexicon") {
+    if (hasOption(tail, "--sword-hebrew") || hasOption(tail, "--sword-greek"))
+      return vellum::import::runSwordLexiconImport(rest, std::cout, std::cerr);
+    return vellum::import::runLexiconImport(rest, std::cout, std::cerr);
+  }
   if (args[0] == "notes") return vellum::import::runNotesImport(rest, std::cout, std::cerr);
   return usage("unknown command " + std::string(args[0]));
 }
