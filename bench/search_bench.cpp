@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -153,17 +154,25 @@ bool writeGeneratedModule(const std::string& directory) {
   return true;
 }
 
+// The imported King James Version (data/kjv.bib, built by scripts/prepare-data.sh) when it is
+// there, else a generated module of the same size.
 BibleHandle* benchModule() {
   static BibleHandle* module = [] {
-    const auto directory = std::filesystem::temp_directory_path() / "vellum-search-bench";
-    std::filesystem::create_directories(directory);
-    if (!std::filesystem::exists(directory / kModuleFile) && !writeGeneratedModule(directory.string()))
-      std::exit(1);
+    std::filesystem::path directory = VELLUM_DATA_DIR;
+    std::string file = "kjv.bib";
+    if (!std::filesystem::exists(directory / file)) {
+      directory = std::filesystem::temp_directory_path() / "vellum-search-bench";
+      file = kModuleFile;
+      std::filesystem::create_directories(directory);
+      if (!std::filesystem::exists(directory / file) && !writeGeneratedModule(directory.string()))
+        std::exit(1);
+    }
     set_dpath(directory.c_str());
     bibleName name;
-    std::strcpy(name.path, kModuleFile);
+    std::snprintf(name.path, sizeof name.path, "%s", file.c_str());
     BibleHandle* opened = openBible(&name);
     if (opened == nullptr) std::exit(1);
+    std::fprintf(stderr, "searching %s\n", (directory / file).c_str());
     return opened;
   }();
   return module;
