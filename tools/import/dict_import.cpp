@@ -15,6 +15,7 @@
 #include "engine/stores/dict_format.h"
 #include "support/files.h"
 #include "support/strings.h"
+#include "tools/import/import_util.h"
 
 namespace vellum::import {
 namespace {
@@ -185,23 +186,6 @@ class JsonReader {
     return true;
   }
 
-  static void appendUtf8(std::string& out, std::uint32_t c) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
 
   // A number, true, false or null (objects hold no nested arrays or objects).
   bool skipScalar() {
@@ -338,20 +322,6 @@ std::string normaliseLineEnds(std::string_view text) {
   return out;
 }
 
-bool isPrime(unsigned n) {
-  if (n < 2) return false;
-  for (unsigned d = 2; d * d <= n; ++d)
-    if (n % d == 0) return false;
-  return true;
-}
-
-std::uint16_t defaultTableSize(std::size_t items) {
-  unsigned n = static_cast<unsigned>(std::max<std::size_t>(2, items / 2));
-  if (n >= dict::kTableSizeLimit) n = dict::kTableSizeLimit - 1;
-  while (n < dict::kTableSizeLimit && !isPrime(n)) ++n;
-  if (n >= dict::kTableSizeLimit) n = 16381;  // the largest prime below the limit
-  return static_cast<std::uint16_t>(n);
-}
 
 struct Item {
   std::string key;
@@ -401,17 +371,6 @@ std::vector<Item> usableItems(std::vector<SourceRow>& rows, const std::string& s
   return items;
 }
 
-// Restores the data path on every way out.
-class DataPathGuard {
- public:
-  DataPathGuard() : saved_(get_dpath()) {}
-  ~DataPathGuard() { set_dpath(saved_.c_str()); }
-  DataPathGuard(const DataPathGuard&) = delete;
-  DataPathGuard& operator=(const DataPathGuard&) = delete;
-
- private:
-  std::string saved_;
-};
 
 struct Arguments {
   std::string json, csv, keyField, valueField, title, out;

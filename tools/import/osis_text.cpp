@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdint>
 
+#include "tools/import/import_util.h"
+
 namespace vellum::import {
 namespace {
 
@@ -21,23 +23,6 @@ bool isBlockElement(std::string_view name) {
   return std::find(std::begin(kBlocks), std::end(kBlocks), name) != std::end(kBlocks);
 }
 
-void appendUtf8(std::string& out, std::uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // Removes USFM character markers ("\nd ", "\+nd*", "\nd*") that some sources carry as text.
 // An opening marker takes the blank after it with it.

@@ -31,6 +31,7 @@
 #include "tools/import/lexicon_writer.h"
 #include "tools/import/module_writer.h"
 #include "tools/import/osis_books.h"
+#include "tools/import/import_util.h"
 #include "tools/import/osis_text.h"
 #include "tools/import/sword_progress.h"
 
@@ -297,29 +298,7 @@ std::string referenceText(const VerseLine& v) {
 
 // ---- Dictionary stores ----
 
-bool isPrime(unsigned n) {
-  if (n < 2) return false;
-  for (unsigned d = 2; d * d <= n; ++d)
-    if (n % d == 0) return false;
-  return true;
-}
 
-std::uint16_t tableSizeFor(std::size_t items) {
-  unsigned n = static_cast<unsigned>(std::max<std::size_t>(2, items / 2));
-  while (n < dict::kTableSizeLimit - 1 && !isPrime(n)) ++n;
-  return static_cast<std::uint16_t>(std::min<unsigned>(n, 16381));
-}
-
-class DataPathGuard {
- public:
-  DataPathGuard() : saved_(get_dpath()) {}
-  ~DataPathGuard() { set_dpath(saved_.c_str()); }
-  DataPathGuard(const DataPathGuard&) = delete;
-  DataPathGuard& operator=(const DataPathGuard&) = delete;
-
- private:
-  std::string saved_;
-};
 
 struct StoreItem {
   std::string name;
@@ -338,7 +317,7 @@ bool writeStore(const std::string& outPath, const std::string& title,
   {
     DataPathGuard restore;
     set_dpath(directory.string().c_str());
-    DictHandle* store = new_dict(tempName.c_str(), title.c_str(), tableSizeFor(items.size()),
+    DictHandle* store = new_dict(tempName.c_str(), title.c_str(), defaultTableSize(items.size()),
                                  compressed ? 1 : 0);
     if (store != nullptr) {
       written = true;
