@@ -115,7 +115,9 @@ char* getVerse(char* text, std::uint16_t* length, std::uint16_t size, std::uint1
   const std::size_t prefixLength = std::min(prefixText.size(), capacity);
   const std::size_t lineLength = std::min(line.size(), capacity - prefixLength);
   std::memcpy(text, prefixText.data(), prefixLength);
-  std::memcpy(text + prefixLength, line.data(), lineLength);
+  // A chapter text without the verse's line (a damaged record reads as empty) leaves line
+  // without data at all, and memcpy must not be handed that null pointer even for no bytes.
+  if (lineLength > 0) std::memcpy(text + prefixLength, line.data(), lineLength);
   text[prefixLength + lineLength] = '\0';
   *length = static_cast<std::uint16_t>(prefixLength + lineLength);
   return text;

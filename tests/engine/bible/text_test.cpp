@@ -149,6 +149,39 @@ TEST_F(Text, VerseIsCutToTheBuffer) {
   EXPECT_EQ(length, 0);
 }
 
+// Regression: a verse whose chapter record is damaged (it reads as the empty text, so the
+// verse's line is not found) handed memcpy a null source; the verse now reads as its
+// reference alone.
+TEST(TextRegression, VerseOfADamagedChapterRecordReadsAsItsReference) {
+  test::TempDir dir;
+  const std::string path = test::buildModule(dir.path(), "damaged.bib", "Damaged",
+                                             "Genesis\t1\t1\tfirst\nGenesis\t1\t2\tsecond\n");
+  set_dpath(dir.path().c_str());
+  bibleName name;
+  std::snprintf(name.path, sizeof name.path, "damaged.bib");
+  BibleHandle* module = openBible(&name);
+  ASSERT_NE(module, nullptr);
+  std::uint32_t offset = 0;
+  std::uint16_t first = 0;
+  refLookup(&offset, &first, Reference{0, 1, 1}, module);
+  closeBible(module);
+  // The record's text length past the format's limit.
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekp(offset);
+  file.write("\xFF\xFF", 2);
+  file.close();
+
+  module = openBible(&name);
+  ASSERT_NE(module, nullptr);
+  char text[64];
+  std::uint16_t length = 99;
+  getVerse(text, &length, sizeof text, 1, module);
+  EXPECT_STREQ(text, "Genesis 1:");
+  EXPECT_EQ(length, 10);
+  closeBible(module);
+  set_dpath(".");
+}
+
 std::string killed(std::string text) { return killStrongs(text.data()); }
 std::string formatted(std::string text) { return formatStrongs(text.data()); }
 
