@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs what building and testing Vellum needs, from Debian's packages: the tool chain, the
-# libraries (SWORD, which only the importer links, and pugixml) and the SWORD modules the data
-# set is built from (scripts/prepare-data.sh).
+# Installs what building and testing Vellum needs, from Debian's packages: the tool chains (clang
+# and its libFuzzer runtime build the fuzz targets), the libraries (SWORD, which only the
+# importer links, and pugixml) and the SWORD modules the data set is built from
+# (scripts/prepare-data.sh).
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev
+          clang libclang-rt-14-dev
           libsword-dev libpugixml-dev
           sword-text-kjv sword-text-web sword-comm-mhcc sword-dict-naves
           sword-dict-strongs-hebrew sword-dict-strongs-greek)

@@ -1,0 +1,100 @@
+#include "fuzz/fuzz_common.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+#include "support/files.h"
+#include "tools/import/module_writer.h"
+#include "tools/import/vpl.h"
+
+namespace vellum::fuzz {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string makeScratchDir() {
+  std::error_code error;
+  fs::path base = fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm")
+                                                       : fs::temp_directory_path();
+  fs::path dir = base / ("vellum-fuzz-" + std::to_string(getpid()));
+  fs::remove_all(dir, error);
+  fs::create_directories(dir, error);
+  if (error) {
+    std::fprintf(stderr, "cannot create the scratch directory %s\n", dir.c_str());
+    std::abort();
+  }
+  return dir.string();
+}
+
+void removeScratchDir();
+
+const std::string& scratchPath() {
+  // Never destroyed: the exit handler that removes the directory still needs its name.
+  static const std::string* dir = [] {
+    auto* made = new std::string(makeScratchDir());
+    std::atexit(removeScratchDir);
+    return made;
+  }();
+  return *dir;
+}
+
+void removeScratchDir() {
+  std::error_code error;
+  fs::remove_all(scratchPath(), error);
+}
+
+}  // namespace
+
+const std::string& scratchDir() {
+  static const bool pathSet = [] {
+    set_dpath(scratchPath().c_str());
+    return true;
+  }();
+  (void)pathSet;
+  return scratchPath();
+}
+
+bool writeScratchFile(const std::string& name, const std::uint8_t* data, std::size_t size) {
+  std::FILE* out = std::fopen((scratchDir() + "/" + name).c_str(), "wb");
+  if (out == nullptr) return false;
+  const bool written = size == 0 || std::fwrite(data, 1, size, out) == size;
+  return std::fclose(out) == 0 && written;
+}
+
+bool writeScratchFile(const std::string& name, std::string_view bytes) {
+  return writeScratchFile(name, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                          bytes.size());
+}
+
+void buildScratchModule(const std::string& fileName, const std::string& displayName,
+                        const std::string& vplText) {
+  std::istringstream in(vplText);
+  std::vector<import::VerseLine> lines;
+  std::string error;
+  if (!import::readVpl(in, lines, error) ||
+      !import::writeModule(displayName, lines, scratchDir() + "/" + fileName, error)) {
+    std::fprintf(stderr, "cannot build %s: %s\n", fileName.c_str(), error.c_str());
+    std::abort();
+  }
+}
+
+std::string readSourceFile(const std::string& relativePath) {
+  std::ifstream in(std::string(VELLUM_SOURCE_ROOT) + "/" + relativePath, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::uint32_t mix(const std::uint8_t* data, std::size_t size) {
+  std::uint32_t hash = 2166136261u;
+  for (std::size_t i = 0; i < size; ++i) hash = (hash ^ data[i]) * 16777619u;
+  return hash;
+}
+
+}  // namespace vellum::fuzz
