@@ -257,23 +257,9 @@ std::string GetAString(std::uint16_t word, StrngTbl* table) {
 int searchOrdering(int* found, const char* key, int ordering, StrngTbl* table) {
   *found = 0;
   if (table == nullptr || key == nullptr) return 0;
-  int low = 0;
-  int high = static_cast<int>(table->nWords) - 1;
-  int middle = 0;
-  while (low <= high) {
-    middle = (low + high) / 2;
-    const std::string word = wordAt(static_cast<std::uint16_t>(middle), ordering, table);
-    const int result = compareInOrdering(word.c_str(), key, ordering);
-    if (result < 0) {
-      low = middle + 1;
-    } else if (result > 0) {
-      high = middle - 1;
-    } else {
-      *found = 1;
-      return middle;
-    }
-  }
-  return middle;
+  return searchOrderingWith(found, key, ordering, table->nWords, [&](std::uint16_t position) {
+    return wordAt(position, ordering, table);
+  });
 }
 
 int UniqueString(const char* word, StrngTbl* table) {

@@ -68,4 +68,30 @@ int searchOrdering(int* found, const char* key, int ordering, StrngTbl* table);
 // The ordering's full comparison, word first and key second.
 int compareInOrdering(const char* word, const char* key, int ordering);
 
+// The binary search of searchOrdering over any source of the words at positions of the
+// ordering (wordAt(position) returns the word as a std::string), so a cached reader finds
+// exactly the position the table itself does: the hit, or the last position probed.
+template <class WordAt>
+int searchOrderingWith(int* found, const char* key, int ordering, std::uint16_t nWords,
+                       WordAt&& wordAt) {
+  *found = 0;
+  int low = 0;
+  int high = static_cast<int>(nWords) - 1;
+  int middle = 0;
+  while (low <= high) {
+    middle = (low + high) / 2;
+    const std::string word = wordAt(static_cast<std::uint16_t>(middle));
+    const int result = compareInOrdering(word.c_str(), key, ordering);
+    if (result < 0) {
+      low = middle + 1;
+    } else if (result > 0) {
+      high = middle - 1;
+    } else {
+      *found = 1;
+      return middle;
+    }
+  }
+  return middle;
+}
+
 }  // namespace vellum

@@ -173,23 +173,9 @@ std::string SearchReader::wordAt(std::uint16_t position, int ordering) {
 int SearchReader::searchOrdering(int* found, const char* key, int ordering) {
   *found = 0;
   if (table_ == nullptr || key == nullptr) return 0;
-  int low = 0;
-  int high = static_cast<int>(table_->nWords) - 1;
-  int middle = 0;
-  while (low <= high) {
-    middle = (low + high) / 2;
-    const std::string word = wordAt(static_cast<std::uint16_t>(middle), ordering);
-    const int result = compareInOrdering(word.c_str(), key, ordering);
-    if (result < 0) {
-      low = middle + 1;
-    } else if (result > 0) {
-      high = middle - 1;
-    } else {
-      *found = 1;
-      return middle;
-    }
-  }
-  return middle;
+  return searchOrderingWith(found, key, ordering, table_->nWords, [&](std::uint16_t position) {
+    return wordAt(position, ordering);
+  });
 }
 
 bool SearchReader::postingList(std::uint16_t wordNumber, std::uint16_t limit,
