@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -55,9 +54,6 @@ RunResult runImport(const std::string& arguments, const test::TempDir& scratch) 
   return result;
 }
 
-struct BibleCloser {
-  void operator()(BibleHandle* module) const { closeBible(module); }
-};
 struct DictCloser {
   void operator()(DictHandle* store) const { deinit_dict(store); }
 };
@@ -73,11 +69,9 @@ class RealDataTest : public ::testing::Test {
     set_dpath(kData.c_str());
   }
 
-  std::unique_ptr<BibleHandle, BibleCloser> openKjv() {
-    bibleName name;
-    std::strcpy(name.path, "kjv.bib");
+  test::Module openKjv() {
     std::string why;
-    std::unique_ptr<BibleHandle, BibleCloser> module(openBible(&name, &why));
+    test::Module module = test::openModule(kData, "kjv.bib", &why);
     EXPECT_TRUE(module) << why;
     return module;
   }

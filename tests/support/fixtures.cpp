@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <system_error>
 #include <vector>
 
+#include "support/files.h"
 #include "tools/import/module_writer.h"
 #include "tools/import/vpl.h"
 
@@ -103,6 +105,19 @@ TempDir::~TempDir() {
   if (path_.empty()) return;
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+void ModuleCloser::operator()(BibleHandle* m) const { closeBible(m); }
+
+Module openModule(const std::filesystem::path& dir, const std::string& fileName, std::string* why) {
+  set_dpath(dir.string().c_str());
+  bibleName name;
+  if (fileName.size() >= sizeof name.path) {
+    if (why != nullptr) *why = "file name too long";
+    return nullptr;
+  }
+  std::snprintf(name.path, sizeof name.path, "%s", fileName.c_str());
+  return Module(openBible(&name, why));
 }
 
 std::string testDataPath(const std::string& name) {

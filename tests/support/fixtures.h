@@ -5,7 +5,10 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
+
+#include "engine/bible/bible.h"
 
 namespace vellum::test {
 
@@ -23,6 +26,17 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// Closes a module with closeBible.
+struct ModuleCloser {
+  void operator()(BibleHandle* m) const;
+};
+using Module = std::unique_ptr<BibleHandle, ModuleCloser>;
+
+// Sets the data path to dir and opens fileName there; null when it cannot be opened (why, when
+// given, says why). The data path stays set to dir.
+Module openModule(const std::filesystem::path& dir, const std::string& fileName,
+                  std::string* why = nullptr);
 
 // The text of a file under tests/data.
 std::string readTestData(const std::string& name);

@@ -32,16 +32,7 @@ void writeFile(const std::string& path, const Bytes& bytes) {
             static_cast<std::streamsize>(bytes.size()));
 }
 
-struct Closer {
-  void operator()(BibleHandle* module) const { closeBible(module); }
-};
-using Module = std::unique_ptr<BibleHandle, Closer>;
-
-Module open(const char* path, std::string* why = nullptr) {
-  bibleName name;
-  std::snprintf(name.path, sizeof name.path, "%s", path);
-  return Module(openBible(&name, why));
-}
+using test::Module;
 
 // The text of a verse through a fresh buffer; used to check that nothing reads out of bounds.
 std::string verseText(BibleHandle* module, std::uint16_t verse) {
@@ -65,7 +56,7 @@ class ModuleFile : public ::testing::Test {
   // Writes bytes as "bad.bib" and opens it; the reason of a refusal goes to why.
   Module openDamaged(const Bytes& bytes, std::string* why = nullptr) {
     writeFile(dir_->file("bad.bib"), bytes);
-    return open("bad.bib", why);
+    return test::openModule(dir_->path(), "bad.bib", why);
   }
   std::string refusal(const Bytes& bytes) {
     std::string why;
@@ -90,7 +81,7 @@ format::ModuleHeader ModuleFile::header_;
 
 TEST_F(ModuleFile, OpensWithNameStatisticsAndFlags) {
   std::string why = "stale";
-  Module module = open("kjv.bib", &why);
+  Module module = test::openModule(dir_->path(), "kjv.bib", &why);
   ASSERT_NE(module, nullptr);
   EXPECT_EQ(why, "");
   bibleName name;
@@ -119,13 +110,14 @@ TEST_F(ModuleFile, OnlyANameWithJamesCarriesStrongs) {
   test::buildModule(dir_->path(), "web.bib", "World English Bible",
                     "Genesis\t1\t1\tIn the beginning God 430 created.\n");
   test::buildModule(dir_->path(), "jas.bib", "The james version", "Genesis\t1\t1\tIn.\n");
-  EXPECT_EQ(hasStrongs(open("web.bib").get()), 0);
-  EXPECT_EQ(hasStrongs(open("jas.bib").get()), 0);  // the test is case-sensitive
+  EXPECT_EQ(hasStrongs(test::openModule(dir_->path(), "web.bib").get()), 0);
+  EXPECT_EQ(hasStrongs(test::openModule(dir_->path(), "jas.bib").get()),
+            0);  // the test is case-sensitive
 }
 
 TEST_F(ModuleFile, TwoHandlesShareTheFileAndCloseIndependently) {
-  Module first = open("kjv.bib");
-  Module second = open("kjv.bib");
+  Module first = test::openModule(dir_->path(), "kjv.bib");
+  Module second = test::openModule(dir_->path(), "kjv.bib");
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(first->stream.get(), second->stream.get());
@@ -141,7 +133,7 @@ TEST_F(ModuleFile, TwoHandlesShareTheFileAndCloseIndependently) {
 
 TEST_F(ModuleFile, RefusesMissingFilesAndFilesThatAreNotModules) {
   std::string why;
-  EXPECT_EQ(open("absent.bib", &why), nullptr);
+  EXPECT_EQ(test::openModule(dir_->path(), "absent.bib", &why), nullptr);
   EXPECT_EQ(why, "file not found");
   EXPECT_EQ(refusal({}), "not a Bible module (bad signature)");
   const std::string text = "Genesis 1:1 In the beginning God created the heaven and the earth.\n";
@@ -291,7 +283,7 @@ TEST_F(ModuleFile, FlippedBytesAreRefusedOrReadInBounds) {
       patch(at, good_[at] ^ mask);
       {
         std::string why;
-        Module module = open("bad.bib", &why);
+        Module module = test::openModule(dir_->path(), "bad.bib", &why);
         if (module == nullptr) {
           EXPECT_FALSE(why.empty());
         } else {

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "engine/bible/bible.h"
-#include "support/files.h"
 #include "tests/support/fixtures.h"
 
 namespace vellum {
@@ -25,22 +24,19 @@ class References : public ::testing::Test {
   static void TearDownTestSuite() { dir_.reset(); }
 
   void SetUp() override {
-    set_dpath(dir_->path().c_str());
-    bibleName name;
-    std::snprintf(name.path, sizeof name.path, "kjv.bib");
-    module_ = openBible(&name);
+    module_ = test::openModule(dir_->path(), "kjv.bib");
     ASSERT_NE(module_, nullptr);
   }
-  void TearDown() override { closeBible(module_); }
+  void TearDown() override { module_.reset(); }
 
   Reference parsed(const char* text, int expectedResult = 1) {
     Reference r{9, 9, 9};
-    EXPECT_EQ(parseReference(&r, text, module_), expectedResult) << text;
+    EXPECT_EQ(parseReference(&r, text, module_.get()), expectedResult) << text;
     return r;
   }
 
   static std::unique_ptr<test::TempDir> dir_;
-  BibleHandle* module_ = nullptr;
+  test::Module module_;
 };
 std::unique_ptr<test::TempDir> References::dir_;
 
@@ -75,53 +71,54 @@ TEST_F(References, InvalidTextResetsTheReference) {
 }
 
 TEST_F(References, BookNamesAndNumbers) {
-  EXPECT_STREQ(getBookName(kJohn, module_), "John");
-  EXPECT_STREQ(getBookName(kFirstJohn, module_), "1 John");
-  EXPECT_STREQ(getBookName(66, module_), "");  // not in the module
-  EXPECT_STREQ(getBookName(4000000000u, module_), "");
-  EXPECT_EQ(getBookNum("", module_), 0);
-  EXPECT_EQ(getBookNum("Jo", module_), 5);  // Joshua, the first book starting "Jo"
-  EXPECT_EQ(getBookNum("JOB", module_), 17);
-  EXPECT_EQ(getBookNum("1Jo", module_), kFirstJohn);
-  EXPECT_EQ(getBookNum("  song   ", module_), 21);
-  EXPECT_EQ(getBookNum("Xerxes", module_), -1);
-  EXPECT_EQ(getBooksInBible(module_), 66);
+  EXPECT_STREQ(getBookName(kJohn, module_.get()), "John");
+  EXPECT_STREQ(getBookName(kFirstJohn, module_.get()), "1 John");
+  EXPECT_STREQ(getBookName(66, module_.get()), "");  // not in the module
+  EXPECT_STREQ(getBookName(4000000000u, module_.get()), "");
+  EXPECT_EQ(getBookNum("", module_.get()), 0);
+  EXPECT_EQ(getBookNum("Jo", module_.get()), 5);  // Joshua, the first book starting "Jo"
+  EXPECT_EQ(getBookNum("JOB", module_.get()), 17);
+  EXPECT_EQ(getBookNum("1Jo", module_.get()), kFirstJohn);
+  EXPECT_EQ(getBookNum("  song   ", module_.get()), 21);
+  EXPECT_EQ(getBookNum("Xerxes", module_.get()), -1);
+  EXPECT_EQ(getBooksInBible(module_.get()), 66);
 }
 
 TEST_F(References, PrintsReferencesAndNothingForAMissingBook) {
   char text[40] = "unchanged";
-  EXPECT_STREQ(unparseReference(text, Reference{kGenesis, 1, 1}, module_), "Genesis 1:1");
-  EXPECT_STREQ(unparseReference(text, Reference{kPsalms, 119, 176}, module_), "Psalms 119:176");
-  EXPECT_STREQ(unparseReference(text, Reference{200, 1, 1}, module_), "");
+  EXPECT_STREQ(unparseReference(text, Reference{kGenesis, 1, 1}, module_.get()), "Genesis 1:1");
+  EXPECT_STREQ(unparseReference(text, Reference{kPsalms, 119, 176}, module_.get()),
+               "Psalms 119:176");
+  EXPECT_STREQ(unparseReference(text, Reference{200, 1, 1}, module_.get()), "");
 }
 
 TEST_F(References, CountsOfChaptersAndVerses) {
-  EXPECT_EQ(getChaptersInBook(Reference{kGenesis, 0, 0}, module_), 50);
-  EXPECT_EQ(getChaptersInBook(Reference{kPsalms, 0, 0}, module_), 150);
-  EXPECT_EQ(getChaptersInBook(Reference{kRevelation, 0, 0}, module_), 22);
-  EXPECT_EQ(getChaptersInBook(Reference{66, 0, 0}, module_), 0);
-  EXPECT_EQ(getVersesInChapter(Reference{kPsalms, 119, 0}, module_), 176);
-  EXPECT_EQ(getVersesInChapter(Reference{kJude, 1, 0}, module_), 25);
-  EXPECT_EQ(getVersesInChapter(Reference{kRevelation, 22, 0}, module_), 21);
-  EXPECT_EQ(getVersesInChapter(Reference{kGenesis, 51, 0}, module_), 0);
-  EXPECT_EQ(getVersesInChapter(Reference{66, 1, 0}, module_), 0);
+  EXPECT_EQ(getChaptersInBook(Reference{kGenesis, 0, 0}, module_.get()), 50);
+  EXPECT_EQ(getChaptersInBook(Reference{kPsalms, 0, 0}, module_.get()), 150);
+  EXPECT_EQ(getChaptersInBook(Reference{kRevelation, 0, 0}, module_.get()), 22);
+  EXPECT_EQ(getChaptersInBook(Reference{66, 0, 0}, module_.get()), 0);
+  EXPECT_EQ(getVersesInChapter(Reference{kPsalms, 119, 0}, module_.get()), 176);
+  EXPECT_EQ(getVersesInChapter(Reference{kJude, 1, 0}, module_.get()), 25);
+  EXPECT_EQ(getVersesInChapter(Reference{kRevelation, 22, 0}, module_.get()), 21);
+  EXPECT_EQ(getVersesInChapter(Reference{kGenesis, 51, 0}, module_.get()), 0);
+  EXPECT_EQ(getVersesInChapter(Reference{66, 1, 0}, module_.get()), 0);
 }
 
 TEST_F(References, VerseNumbersRoundTripOverTheWholeModule) {
-  EXPECT_EQ(verseToReference(0, module_), (Reference{kGenesis, 1, 1}));
-  EXPECT_EQ(verseToReference(kKjvVerses - 1, module_), (Reference{kRevelation, 22, 21}));
-  EXPECT_EQ(referenceToVerse(Reference{kGenesis, 2, 1}, module_), 31);
+  EXPECT_EQ(verseToReference(0, module_.get()), (Reference{kGenesis, 1, 1}));
+  EXPECT_EQ(verseToReference(kKjvVerses - 1, module_.get()), (Reference{kRevelation, 22, 21}));
+  EXPECT_EQ(referenceToVerse(Reference{kGenesis, 2, 1}, module_.get()), 31);
   std::uint32_t previousOffset = 0;
   for (std::uint16_t v = 0; v < kKjvVerses; ++v) {
     std::uint32_t offset = 0;
     Reference r;
-    locateVerse(&offset, &r, v, module_);
-    ASSERT_EQ(referenceToVerse(r, module_), v);
+    locateVerse(&offset, &r, v, module_.get());
+    ASSERT_EQ(referenceToVerse(r, module_.get()), v);
     ASSERT_GE(r.verse, 1);
-    ASSERT_LE(r.verse, getVersesInChapter(r, module_));
+    ASSERT_LE(r.verse, getVersesInChapter(r, module_.get()));
     std::uint32_t looked = 0;
     std::uint16_t verse = 0;
-    refLookup(&looked, &verse, r, module_);
+    refLookup(&looked, &verse, r, module_.get());
     ASSERT_EQ(looked, offset);
     if (r.verse == 1) {
       ASSERT_NE(offset, previousOffset);
@@ -132,47 +129,43 @@ TEST_F(References, VerseNumbersRoundTripOverTheWholeModule) {
 
 TEST_F(References, OutOfRangeVerseNumbersGiveTheLastVerse) {
   for (std::uint16_t v : {kKjvVerses, std::uint16_t{31200}, std::uint16_t{65535}})
-    EXPECT_EQ(verseToReference(v, module_), (Reference{kRevelation, 22, 21}));
+    EXPECT_EQ(verseToReference(v, module_.get()), (Reference{kRevelation, 22, 21}));
 }
 
 TEST_F(References, LookupOfAMissingChapterLeavesTheOutputs) {
   std::uint32_t offset = 7;
   std::uint16_t verse = 9;
-  refLookup(&offset, &verse, Reference{kGenesis, 51, 1}, module_);
+  refLookup(&offset, &verse, Reference{kGenesis, 51, 1}, module_.get());
   EXPECT_EQ(offset, 7u);
   EXPECT_EQ(verse, 9);
 }
 
 TEST_F(References, ChapterStepping) {
   Reference r{kExodus, 1, 5};
-  EXPECT_EQ(prevChapter(&r, module_), 1);
+  EXPECT_EQ(prevChapter(&r, module_.get()), 1);
   EXPECT_EQ(r, (Reference{kGenesis, 50, 1}));
-  EXPECT_EQ(nextChapter(&r, module_), 1);
+  EXPECT_EQ(nextChapter(&r, module_.get()), 1);
   EXPECT_EQ(r, (Reference{kExodus, 1, 1}));
   r = Reference{kGenesis, 1, 7};
-  EXPECT_EQ(prevChapter(&r, module_), 0);
+  EXPECT_EQ(prevChapter(&r, module_.get()), 0);
   EXPECT_EQ(r, (Reference{kGenesis, 1, 7}));
   r = Reference{kRevelation, 22, 3};
-  EXPECT_EQ(nextChapter(&r, module_), 0);
+  EXPECT_EQ(nextChapter(&r, module_.get()), 0);
   EXPECT_EQ(r, (Reference{kRevelation, 22, 3}));
   r = Reference{kPsalms, 3, 3};
-  EXPECT_EQ(nextChapter(&r, module_), 1);
+  EXPECT_EQ(nextChapter(&r, module_.get()), 1);
   EXPECT_EQ(r, (Reference{kPsalms, 4, 1}));
 }
 
 TEST_F(References, OldTestamentNeedsAWholeCanon) {
-  EXPECT_EQ(isOldTestament(module_, Reference{kMalachi, 1, 1}), 1);
-  EXPECT_EQ(isOldTestament(module_, Reference{kMatthew, 1, 1}), 0);
+  EXPECT_EQ(isOldTestament(module_.get(), Reference{kMalachi, 1, 1}), 1);
+  EXPECT_EQ(isOldTestament(module_.get(), Reference{kMatthew, 1, 1}), 0);
 
   test::TempDir dir;
   test::buildModule(dir.path(), "part.bib", "Part", "Genesis\t1\t1\tIn the beginning.\n");
-  set_dpath(dir.path().c_str());
-  bibleName name;
-  std::snprintf(name.path, sizeof name.path, "part.bib");
-  BibleHandle* part = openBible(&name);
+  test::Module part = test::openModule(dir.path(), "part.bib");
   ASSERT_NE(part, nullptr);
-  EXPECT_EQ(isOldTestament(part, Reference{kGenesis, 1, 1}), 0);
-  closeBible(part);
+  EXPECT_EQ(isOldTestament(part.get(), Reference{kGenesis, 1, 1}), 0);
 }
 
 }  // namespace

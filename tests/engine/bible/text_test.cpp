@@ -29,24 +29,21 @@ class Text : public ::testing::Test {
   static void TearDownTestSuite() { dir_.reset(); }
 
   void SetUp() override {
-    set_dpath(dir_->path().c_str());
-    bibleName name;
-    std::snprintf(name.path, sizeof name.path, "kjv.bib");
-    module_ = openBible(&name);
+    module_ = test::openModule(dir_->path(), "kjv.bib");
     ASSERT_NE(module_, nullptr);
   }
-  void TearDown() override { closeBible(module_); }
+  void TearDown() override { module_.reset(); }
 
   std::uint32_t offsetOf(Reference r) {
     std::uint32_t offset = 0;
     std::uint16_t verse = 0;
-    refLookup(&offset, &verse, r, module_);
+    refLookup(&offset, &verse, r, module_.get());
     return offset;
   }
   std::string chapter(Reference r, std::uint16_t size = kChapterBufferSize) {
     std::vector<char> buffer(size + 1, '#');
     std::uint16_t length = 9999;
-    getChapter(buffer.data(), &length, size, offsetOf(r), module_);
+    getChapter(buffer.data(), &length, size, offsetOf(r), module_.get());
     EXPECT_EQ(buffer[size], '#');  // nothing past the buffer
     EXPECT_EQ(length, std::strlen(buffer.data()));
     return buffer.data();
@@ -54,14 +51,14 @@ class Text : public ::testing::Test {
   std::string verse(std::uint16_t v, std::uint16_t size = 400) {
     std::vector<char> buffer(size + 1, '#');
     std::uint16_t length = 9999;
-    getVerse(buffer.data(), &length, size, v, module_);
+    getVerse(buffer.data(), &length, size, v, module_.get());
     EXPECT_EQ(buffer[size], '#');
     EXPECT_EQ(length, std::strlen(buffer.data()));
     return buffer.data();
   }
 
   static std::unique_ptr<test::TempDir> dir_;
-  BibleHandle* module_ = nullptr;
+  test::Module module_;
 };
 std::unique_ptr<test::TempDir> Text::dir_;
 
@@ -71,10 +68,10 @@ TEST_F(Text, ChapterHidesStrongsNumbersUntilShown) {
   EXPECT_EQ(std::count(hidden.begin(), hidden.end(), '\n'), 30);  // 31 verse lines
   EXPECT_EQ(hidden.substr(hidden.rfind('\n') + 1, 3), "31 ");
 
-  setStrongs(module_, 1);
+  setStrongs(module_.get(), 1);
   const std::string shown = chapter(Reference{0, 1, 1});
   EXPECT_EQ(shown.substr(0, shown.find('\n')), kGenesis1v1Strongs);
-  setStrongs(module_, 0);
+  setStrongs(module_.get(), 0);
   EXPECT_EQ(chapter(Reference{0, 1, 1}), hidden);
 }
 
@@ -86,7 +83,7 @@ TEST_F(Text, ChapterIsCutToTheBuffer) {
 
   char untouched[4] = "abc";
   std::uint16_t length = 7;
-  getChapter(untouched, &length, 0, offsetOf(Reference{18, 119, 1}), module_);
+  getChapter(untouched, &length, 0, offsetOf(Reference{18, 119, 1}), module_.get());
   EXPECT_STREQ(untouched, "abc");
   EXPECT_EQ(length, 0);
 }
@@ -110,26 +107,26 @@ TEST_F(Text, RepeatedReadsComeFromTheCacheUntilTheFlagChanges) {
   // A read far away moves the shared stream's buffer off the record, so the next read of it
   // sees the disk.
   EXPECT_FALSE(GetAString(0, module_->stringTable.get()).empty());
-  setStrongs(module_, 1);
+  setStrongs(module_.get(), 1);
   EXPECT_EQ(chapter(Reference{42, 3, 1}), "");
   overwrite(original);
 }
 
 TEST_F(Text, VerseCarriesItsReference) {
   EXPECT_EQ(verse(0), std::string("Genesis 1:") + kGenesis1v1);
-  const std::string john316 = verse(referenceToVerse(Reference{42, 3, 16}, module_));
+  const std::string john316 = verse(referenceToVerse(Reference{42, 3, 16}, module_.get()));
   EXPECT_EQ(john316.substr(0, 25), "John 3:16 For God so love");
   EXPECT_EQ(john316.back(), '.');
   EXPECT_EQ(john316.find('\n'), std::string::npos);
-  setStrongs(module_, 1);
-  EXPECT_NE(verse(referenceToVerse(Reference{42, 3, 16}, module_)).find("God 2316 so"),
+  setStrongs(module_.get(), 1);
+  EXPECT_NE(verse(referenceToVerse(Reference{42, 3, 16}, module_.get())).find("God 2316 so"),
             std::string::npos);
 }
 
 TEST_F(Text, VerseFindsItsOwnLineNotALongerNumber) {
   for (std::uint8_t v : {2, 10, 17, 20, 100, 176}) {
     const Reference r{18, 119, v};
-    const std::string text = verse(referenceToVerse(r, module_));
+    const std::string text = verse(referenceToVerse(r, module_.get()));
     const std::string prefix = "Psalms 119:" + std::to_string(v) + " ";
     EXPECT_EQ(text.substr(0, prefix.size()), prefix);
     EXPECT_EQ(text.find('\n'), std::string::npos);
@@ -144,7 +141,7 @@ TEST_F(Text, VerseIsCutToTheBuffer) {
   EXPECT_EQ(verse(0, 1), "");
   char untouched[4] = "abc";
   std::uint16_t length = 7;
-  getVerse(untouched, &length, 0, 0, module_);
+  getVerse(untouched, &length, 0, 0, module_.get());
   EXPECT_STREQ(untouched, "abc");
   EXPECT_EQ(length, 0);
 }
@@ -156,29 +153,26 @@ TEST(TextRegression, VerseOfADamagedChapterRecordReadsAsItsReference) {
   test::TempDir dir;
   const std::string path = test::buildModule(dir.path(), "damaged.bib", "Damaged",
                                              "Genesis\t1\t1\tfirst\nGenesis\t1\t2\tsecond\n");
-  set_dpath(dir.path().c_str());
-  bibleName name;
-  std::snprintf(name.path, sizeof name.path, "damaged.bib");
-  BibleHandle* module = openBible(&name);
+  test::Module module = test::openModule(dir.path(), "damaged.bib");
   ASSERT_NE(module, nullptr);
   std::uint32_t offset = 0;
   std::uint16_t first = 0;
-  refLookup(&offset, &first, Reference{0, 1, 1}, module);
-  closeBible(module);
+  refLookup(&offset, &first, Reference{0, 1, 1}, module.get());
+  module.reset();
   // The record's text length past the format's limit.
   std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
   file.seekp(offset);
   file.write("\xFF\xFF", 2);
   file.close();
 
-  module = openBible(&name);
+  module = test::openModule(dir.path(), "damaged.bib");
   ASSERT_NE(module, nullptr);
   char text[64];
   std::uint16_t length = 99;
-  getVerse(text, &length, sizeof text, 1, module);
+  getVerse(text, &length, sizeof text, 1, module.get());
   EXPECT_STREQ(text, "Genesis 1:");
   EXPECT_EQ(length, 10);
-  closeBible(module);
+  module.reset();
   set_dpath(".");
 }
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -29,22 +28,19 @@ constexpr const char* kText =
     "Genesis\t2\t1\tHate not, but love and hate the evil.\n"
     "Genesis\t2\t2\tGod is love.\n";
 
-BibleHandle* openModule(const test::TempDir& dir, const char* file) {
+test::Module buildAndOpen(const test::TempDir& dir, const char* file) {
   test::buildModule(dir.path(), file, "Boolean Test", kText);
-  bibleName name;
-  std::strcpy(name.path, file);
-  return openBible(&name);
+  return test::openModule(dir.path(), file);
 }
 
 class Boolean : public ::testing::Test {
  protected:
   void SetUp() override {
-    set_dpath(dir_.path().c_str());
-    module_ = openModule(dir_, "bool.bib");
+    module_ = buildAndOpen(dir_, "bool.bib");
     ASSERT_NE(module_, nullptr);
   }
   void TearDown() override {
-    closeBible(module_);
+    module_.reset();
     set_dpath(".");
   }
   Verses run(const std::string& expression, std::uint16_t wordCapacity = 8,
@@ -53,7 +49,7 @@ class Boolean : public ::testing::Test {
     words_.assign(wordCapacity, std::string());
     std::uint16_t n = 99, w = 99;
     EXPECT_EQ(booleanSearch(out.data(), &n, capacity, words_.data(), &w, wordCapacity,
-                            expression.c_str(), 0, module_),
+                            expression.c_str(), 0, module_.get()),
               out.data());
     EXPECT_EQ(out[n], kVerseListEnd);
     EXPECT_EQ(out[capacity], 0xBEEF) << "wrote past capacity";
@@ -62,7 +58,7 @@ class Boolean : public ::testing::Test {
   }
 
   test::TempDir dir_;
-  BibleHandle* module_ = nullptr;
+  test::Module module_;
   Words words_;
   Words stored_;
 };
@@ -166,7 +162,7 @@ TEST_F(Boolean, EndMarkAndLineFeedEndAnOperand) {
 
 // Searches on two modules at once give what they give alone: no state is shared.
 TEST_F(Boolean, ConcurrentSearchesAreIndependent) {
-  BibleHandle* second = openModule(dir_, "bool2.bib");
+  test::Module second = buildAndOpen(dir_, "bool2.bib");
   ASSERT_NE(second, nullptr);
   auto work = [](BibleHandle* module, const char* expression, Verses expected, bool* ok) {
     std::vector<std::uint16_t> out(kVerseListCapacity);
@@ -179,13 +175,12 @@ TEST_F(Boolean, ConcurrentSearchesAreIndependent) {
     }
   };
   bool ok1 = true, ok2 = true;
-  std::thread a(work, module_, "(love or hate) not god", Verses{3, 6}, &ok1);
-  std::thread b(work, second, "love ! hate ! god", Verses{1, 3, 7}, &ok2);
+  std::thread a(work, module_.get(), "(love or hate) not god", Verses{3, 6}, &ok1);
+  std::thread b(work, second.get(), "love ! hate ! god", Verses{1, 3, 7}, &ok2);
   a.join();
   b.join();
   EXPECT_TRUE(ok1);
   EXPECT_TRUE(ok2);
-  closeBible(second);
 }
 
 }  // namespace

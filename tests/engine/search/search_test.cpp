@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <fstream>
 #include <vector>
 
@@ -38,15 +37,12 @@ class Search : public ::testing::Test {
  protected:
   void SetUp() override { module_ = open("search.bib", "Search Test", kText); }
   void TearDown() override {
-    closeBible(module_);
+    module_.reset();
     set_dpath(".");
   }
-  BibleHandle* open(const char* file, const char* displayName, const char* text) {
+  test::Module open(const char* file, const char* displayName, const char* text) {
     test::buildModule(dir_.path(), file, displayName, text);
-    set_dpath(dir_.path().c_str());
-    bibleName name;
-    std::strcpy(name.path, file);
-    BibleHandle* module = openBible(&name);
+    test::Module module = test::openModule(dir_.path(), file);
     EXPECT_NE(module, nullptr);
     return module;
   }
@@ -56,7 +52,7 @@ class Search : public ::testing::Test {
   Verses run(Searcher search, const char* text, std::uint16_t capacity = kVerseListCapacity) {
     std::vector<std::uint16_t> out(capacity + 1, 0xBEEF);
     std::uint16_t n = 0;
-    EXPECT_EQ(search(out.data(), &n, capacity, text, module_), out.data());
+    EXPECT_EQ(search(out.data(), &n, capacity, text, module_.get()), out.data());
     EXPECT_EQ(out[n], kVerseListEnd);
     EXPECT_EQ(out[capacity], 0xBEEF) << "wrote past capacity";
     return Verses(out.begin(), out.begin() + n);
@@ -71,7 +67,7 @@ class Search : public ::testing::Test {
     return words;
   }
   test::TempDir dir_;
-  BibleHandle* module_ = nullptr;
+  test::Module module_;
 };
 
 TEST_F(Search, WordSearchIgnoresCase) {
@@ -144,16 +140,15 @@ TEST_F(Search, PhraseSearchNeverWritesPastCapacity) {
 }
 
 TEST_F(Search, PhraseSearchHidesStrongsNumbersAndRestoresTheFlag) {
-  BibleHandle* kjv = open("strongs.bib", "King James Test",
+  test::Module kjv = open("strongs.bib", "King James Test",
                           "Genesis\t1\t1\tIn 1 the 2 beginning 3 God 4 created\n");
-  ASSERT_EQ(hasStrongs(kjv), 1);
-  setStrongs(kjv, 1);
+  ASSERT_EQ(hasStrongs(kjv.get()), 1);
+  setStrongs(kjv.get(), 1);
   std::vector<std::uint16_t> out(kVerseListCapacity);
   std::uint16_t n = 0;
-  phraseSearch(out.data(), &n, kVerseListCapacity, "beginning God", kjv);
+  phraseSearch(out.data(), &n, kVerseListCapacity, "beginning God", kjv.get());
   EXPECT_EQ(n, 1);
-  EXPECT_EQ(getStrongs(kjv), 1);
-  closeBible(kjv);
+  EXPECT_EQ(getStrongs(kjv.get()), 1);
 }
 
 TEST_F(Search, WordListSearchFoldsLeftToRight) {
@@ -162,16 +157,16 @@ TEST_F(Search, WordListSearchFoldsLeftToRight) {
   std::vector<std::uint16_t> out(kVerseListCapacity);
   std::uint16_t n = 0;
   auto result = [&] { return Verses(out.begin(), out.begin() + n); };
-  wordListSearch(out.data(), &n, kVerseListCapacity, loveHate, 2, andOp, 0, module_);
+  wordListSearch(out.data(), &n, kVerseListCapacity, loveHate, 2, andOp, 0, module_.get());
   EXPECT_EQ(result(), (Verses{6}));
-  wordListSearch(out.data(), &n, kVerseListCapacity, loveHate, 2, orOp, 0, module_);
+  wordListSearch(out.data(), &n, kVerseListCapacity, loveHate, 2, orOp, 0, module_.get());
   EXPECT_EQ(result(), (Verses{1, 3, 6, 7}));
   // andNotOp takes the accumulated list first: the next word's verses minus those so far.
-  wordListSearch(out.data(), &n, kVerseListCapacity, hateLove, 2, andNotOp, 0, module_);
+  wordListSearch(out.data(), &n, kVerseListCapacity, hateLove, 2, andNotOp, 0, module_.get());
   EXPECT_EQ(result(), (Verses{1, 3, 7}));
-  wordListSearch(out.data(), &n, kVerseListCapacity, loveHate, 1, orOp, 1, module_);
+  wordListSearch(out.data(), &n, kVerseListCapacity, loveHate, 1, orOp, 1, module_.get());
   EXPECT_EQ(result(), (Verses{3, 6, 7}));
-  EXPECT_EQ(wordListSearch(out.data(), &n, kVerseListCapacity, loveHate, 0, orOp, 0, module_),
+  EXPECT_EQ(wordListSearch(out.data(), &n, kVerseListCapacity, loveHate, 0, orOp, 0, module_.get()),
             nullptr);
   EXPECT_EQ(n, 0);
   EXPECT_EQ(out[0], kVerseListEnd);
@@ -183,15 +178,15 @@ TEST_F(Search, OrFoldEqualsRepeatedOrOp) {
   std::vector<std::uint16_t> folded(kVerseListCapacity), next(kVerseListCapacity),
       scratch(kVerseListCapacity);
   std::uint16_t n = 0, m = 0;
-  wordSearch(folded.data(), &n, kVerseListCapacity, words[0].c_str(), module_);
+  wordSearch(folded.data(), &n, kVerseListCapacity, words[0].c_str(), module_.get());
   for (int i = 1; i < 7; ++i) {
-    wordSearch(next.data(), &m, kVerseListCapacity, words[i].c_str(), module_);
+    wordSearch(next.data(), &m, kVerseListCapacity, words[i].c_str(), module_.get());
     orOp(scratch.data(), &n, kVerseListCapacity, folded.data(), next.data());
     std::swap(folded, scratch);
   }
   std::vector<std::uint16_t> out(kVerseListCapacity);
   std::uint16_t k = 0;
-  wordListSearch(out.data(), &k, kVerseListCapacity, words, 7, orOp, 0, module_);
+  wordListSearch(out.data(), &k, kVerseListCapacity, words, 7, orOp, 0, module_.get());
   EXPECT_EQ(Verses(out.begin(), out.begin() + k), Verses(folded.begin(), folded.begin() + n));
 }
 
@@ -201,8 +196,7 @@ TEST_F(Search, DamagedModulesNeverCrash) {
   const std::string path = dir_.file("search.bib");
   const std::uint64_t from = std::min(module_->header.wordIndexOffset, module_->header.stringTableOffset);
   const std::uint64_t size = module_->fileSize;
-  closeBible(module_);
-  module_ = nullptr;
+  module_.reset();
   std::ifstream original(path, std::ios::binary);
   const std::vector<char> pristine((std::istreambuf_iterator<char>(original)), {});
   original.close();
@@ -213,28 +207,25 @@ TEST_F(Search, DamagedModulesNeverCrash) {
     damaged[at] = static_cast<char>(damaged[at] ^ (at % 2 == 0 ? 0xFF : 0x41));
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(damaged.data(), static_cast<std::streamsize>(damaged.size()));
-    bibleName name;
-    std::strcpy(name.path, "search.bib");
-    BibleHandle* module = openBible(&name);
+    test::Module module = test::openModule(dir_.path(), "search.bib");
     if (module == nullptr) continue;
     ++opened;
     std::vector<std::uint16_t> out(kVerseListCapacity);
     std::vector<std::string> words(64);
     std::uint16_t n = 0, w = 0;
     for (const char* text : {"love", "l?ve", "Robert"}) {
-      wordSearch(out.data(), &n, kVerseListCapacity, text, module);
-      csWordSearch(out.data(), &n, kVerseListCapacity, text, module);
-      wildCardSearch(out.data(), &n, kVerseListCapacity, words.data(), &w, 64, text, module);
-      soundexSearch(out.data(), &n, kVerseListCapacity, words.data(), &w, 64, text, module);
+      wordSearch(out.data(), &n, kVerseListCapacity, text, module.get());
+      csWordSearch(out.data(), &n, kVerseListCapacity, text, module.get());
+      wildCardSearch(out.data(), &n, kVerseListCapacity, words.data(), &w, 64, text, module.get());
+      soundexSearch(out.data(), &n, kVerseListCapacity, words.data(), &w, 64, text, module.get());
     }
-    wordSearch(out.data(), &n, kVerseListCapacity, "*eth", module);
-    getWildCardWordList(words.data(), &w, 64, "*eth", 0, module);
-    getWildCardWordList(words.data(), &w, 64, "*", 1, module);
-    phraseSearch(out.data(), &n, kVerseListCapacity, "in the beginning", module);
-    booleanSearch(out.data(), &n, kVerseListCapacity, words.data(), &w, 8,
-                  "(love or hate) not god", 0, module);
+    wordSearch(out.data(), &n, kVerseListCapacity, "*eth", module.get());
+    getWildCardWordList(words.data(), &w, 64, "*eth", 0, module.get());
+    getWildCardWordList(words.data(), &w, 64, "*", 1, module.get());
+    phraseSearch(out.data(), &n, kVerseListCapacity, "in the beginning", module.get());
+    booleanSearch(out.data(), &n, kVerseListCapacity, words.data(), &w, 8, "(love or hate) not god",
+                  0, module.get());
     for (std::uint16_t i = 0; i < n; ++i) EXPECT_LT(out[i], kVerseListEnd);
-    closeBible(module);
   }
   EXPECT_GT(opened, 0);
 }

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 #include <vector>
 
@@ -145,14 +144,11 @@ class PostingLists : public ::testing::Test {
                       "Genesis\t1\t3\tbeta\n"
                       "Genesis\t1\t4\talpha\n"
                       "Genesis\t1\t5\talpha delta\n");
-    set_dpath(dir_.path().c_str());
-    bibleName name;
-    std::strcpy(name.path, "post.bib");
-    module_ = openBible(&name);
+    module_ = test::openModule(dir_.path(), "post.bib");
     ASSERT_NE(module_, nullptr);
   }
   void TearDown() override {
-    closeBible(module_);
+    module_.reset();
     set_dpath(".");
   }
   std::uint16_t word(const char* text) {
@@ -162,20 +158,20 @@ class PostingLists : public ::testing::Test {
   }
 
   test::TempDir dir_;
-  BibleHandle* module_ = nullptr;
+  test::Module module_;
 };
 
 TEST_F(PostingLists, ReadsAWordsVerses) {
   std::vector<std::uint16_t> out(kVerseListCapacity, kCanary);
   std::uint16_t n = 0;
-  readPostingList(out.data(), &n, kVerseListCapacity, word("alpha"), module_);
+  readPostingList(out.data(), &n, kVerseListCapacity, word("alpha"), module_.get());
   EXPECT_EQ(entries(out.data(), n), (Entries{0, 1, 3, 4}));
 }
 
 TEST_F(PostingLists, KeepsCapacityLessOneEntries) {
   std::vector<std::uint16_t> out(8, kCanary);
   std::uint16_t n = 0;
-  readPostingList(out.data(), &n, 3, word("alpha"), module_);
+  readPostingList(out.data(), &n, 3, word("alpha"), module_.get());
   EXPECT_EQ(entries(out.data(), n), (Entries{0, 1}));
   EXPECT_EQ(out[3], kCanary);
 }
@@ -183,7 +179,7 @@ TEST_F(PostingLists, KeepsCapacityLessOneEntries) {
 TEST_F(PostingLists, WordOutsideTheTableIsEmpty) {
   std::vector<std::uint16_t> out(8, kCanary);
   std::uint16_t n = 5;
-  readPostingList(out.data(), &n, 8, 60000, module_);
+  readPostingList(out.data(), &n, 8, 60000, module_.get());
   EXPECT_EQ(n, 0);
   EXPECT_EQ(out[0], kEnd);
 }
@@ -192,16 +188,16 @@ TEST_F(PostingLists, UnionJoinsTheWords) {
   std::vector<std::uint16_t> out(kVerseListCapacity, kCanary);
   std::uint16_t n = 0;
   const std::uint16_t words[] = {word("beta"), word("alpha")};
-  unionPostingLists(out.data(), &n, kVerseListCapacity, words, 2, module_);
+  unionPostingLists(out.data(), &n, kVerseListCapacity, words, 2, module_.get());
   EXPECT_EQ(entries(out.data(), n), (Entries{0, 1, 2, 3, 4}));
-  unionPostingLists(out.data(), &n, kVerseListCapacity, words, 1, module_);
+  unionPostingLists(out.data(), &n, kVerseListCapacity, words, 1, module_.get());
   EXPECT_EQ(entries(out.data(), n), (Entries{1, 2}));
-  unionPostingLists(out.data(), &n, kVerseListCapacity, words, 0, module_);
+  unionPostingLists(out.data(), &n, kVerseListCapacity, words, 0, module_.get());
   EXPECT_EQ(n, 0);
   EXPECT_EQ(out[0], kEnd);
   // A small capacity keeps the smallest verses and leaves the next slot alone.
   std::vector<std::uint16_t> small(6, kCanary);
-  unionPostingLists(small.data(), &n, 3, words, 2, module_);
+  unionPostingLists(small.data(), &n, 3, words, 2, module_.get());
   EXPECT_EQ(entries(small.data(), n), (Entries{0, 1}));
   EXPECT_EQ(small[3], kCanary);
 }
@@ -209,7 +205,7 @@ TEST_F(PostingLists, UnionJoinsTheWords) {
 // The reader's cached string-table functions answer exactly as the table's own.
 TEST_F(PostingLists, ReaderAgreesWithTheStringTable) {
   StrngTbl* table = module_->stringTable.get();
-  SearchReader reader(module_);
+  SearchReader reader(module_.get());
   for (int ordering = 0; ordering <= 4; ++ordering) {
     for (std::uint16_t p = 0; p <= table->nWords; ++p) {
       EXPECT_EQ(reader.wordNumberAt(p, ordering), wordNumberAt(p, ordering, table));
@@ -238,8 +234,7 @@ TEST_F(PostingLists, DamagedPostingListsFindNothing) {
   std::uint8_t offsetBytes[4];
   ASSERT_TRUE(readAt(module_->stream.get(), module_->fileSize, slot, offsetBytes));
   const std::uint32_t listOffset = le::load32(offsetBytes);
-  closeBible(module_);
-  module_ = nullptr;
+  module_.reset();
 
   struct Damage {
     const char* what;
@@ -258,16 +253,13 @@ TEST_F(PostingLists, DamagedPostingListsFindNothing) {
   for (const Damage& damage : damages) {
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(pristine.data(), static_cast<std::streamsize>(pristine.size()));
     patch(path, damage.offset, damage.bytes);
-    bibleName name;
-    std::strcpy(name.path, "post.bib");
-    BibleHandle* damaged = openBible(&name);
+    test::Module damaged = test::openModule(dir_.path(), "post.bib");
     ASSERT_NE(damaged, nullptr) << damage.what;
     std::vector<std::uint16_t> out(kVerseListCapacity, kCanary);
     std::uint16_t n = 9;
-    readPostingList(out.data(), &n, kVerseListCapacity, alpha, damaged);
+    readPostingList(out.data(), &n, kVerseListCapacity, alpha, damaged.get());
     EXPECT_EQ(n, 0) << damage.what;
     EXPECT_EQ(out[0], kEnd) << damage.what;
-    closeBible(damaged);
   }
 }
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "engine/bible/module_internal.h"
@@ -34,27 +33,25 @@ class WordLists : public ::testing::Test {
  protected:
   void SetUp() override {
     test::buildModule(dir_.path(), "words.bib", "Word Lists", kText);
-    set_dpath(dir_.path().c_str());
-    bibleName name;
-    std::strcpy(name.path, "words.bib");
-    module_ = openBible(&name);
+    module_ = test::openModule(dir_.path(), "words.bib");
     ASSERT_NE(module_, nullptr);
   }
   void TearDown() override {
-    closeBible(module_);
+    module_.reset();
     set_dpath(".");
   }
   Words wildcard(const char* pattern, int caseSensitive, std::uint16_t capacity = 100) {
     std::vector<std::string> words(capacity);
     std::uint16_t n = 0;
-    EXPECT_EQ(getWildCardWordList(words.data(), &n, capacity, pattern, caseSensitive, module_),
-              words.data());
+    EXPECT_EQ(
+        getWildCardWordList(words.data(), &n, capacity, pattern, caseSensitive, module_.get()),
+        words.data());
     return Words(words.begin(), words.begin() + n);
   }
   Words soundex(const char* word) {
     std::vector<std::string> words(100);
     std::uint16_t n = 0;
-    getSoundexWordList(words.data(), &n, 100, word, module_);
+    getSoundexWordList(words.data(), &n, 100, word, module_.get());
     Words result(words.begin(), words.begin() + n);
     std::sort(result.begin(), result.end());
     return result;
@@ -66,7 +63,7 @@ class WordLists : public ::testing::Test {
     std::vector<std::string> words(wordCapacity);
     std::uint16_t n = 0, w = 0;
     EXPECT_EQ(function(out.data(), &n, kVerseListCapacity, words.data(), &w, wordCapacity, text,
-                       module_),
+                       module_.get()),
               out.data());
     EXPECT_EQ(out[n], kVerseListEnd);
     found_ = Words(words.begin(), words.begin() + w);
@@ -75,7 +72,7 @@ class WordLists : public ::testing::Test {
   }
 
   test::TempDir dir_;
-  BibleHandle* module_ = nullptr;
+  test::Module module_;
   Words found_;
 };
 

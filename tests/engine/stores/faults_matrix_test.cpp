@@ -422,10 +422,7 @@ INSTANTIATE_TEST_SUITE_P(Stores, DictFaultMatrix,
 
 // ---- Notes store ----
 
-struct ModuleCloser {
-  void operator()(BibleHandle* m) const { closeBible(m); }
-};
-using Module = std::unique_ptr<BibleHandle, ModuleCloser>;
+using test::Module;
 
 std::string noteOf(std::uint16_t verse, NotesHandle* notes) {
   std::vector<char> buffer(32767);
@@ -444,10 +441,7 @@ class NotesFaultMatrix : public ::testing::Test {
     for (int v = 1; v <= 12; ++v) vpl += "Genesis\t1\t" + std::to_string(v) + "\ttext\n";
     for (int v = 1; v <= 6; ++v) vpl += "Genesis\t2\t" + std::to_string(v) + "\ttext\n";
     test::buildModule(dir.path(), "small.bib", "Small", vpl);
-    set_dpath(dir.path().c_str());
-    bibleName name;
-    std::snprintf(name.path, sizeof name.path, "small.bib");
-    module.reset(openBible(&name));
+    module = test::openModule(dir.path(), "small.bib");
     ASSERT_NE(module, nullptr);
     NotesHandle* notes = VNOpen(module.get());
     ASSERT_NE(notes, nullptr);

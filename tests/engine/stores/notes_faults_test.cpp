@@ -9,7 +9,6 @@
 
 #include "engine/stores/notes.h"
 #include "engine/stores/store_io.h"
-#include "support/files.h"
 #include "tests/support/fixtures.h"
 
 namespace vellum {
@@ -17,13 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ModuleCloser {
-  void operator()(BibleHandle* m) const { closeBible(m); }
-};
 struct NotesCloser {
   void operator()(NotesHandle* n) const { VNClose(n); }
 };
-using Module = std::unique_ptr<BibleHandle, ModuleCloser>;
+using test::Module;
 using Notes = std::unique_ptr<NotesHandle, NotesCloser>;
 
 constexpr int kStepLimit = 50;  // no change of the store takes this many writes
@@ -41,10 +37,7 @@ class NotesFaultTest : public ::testing::Test {
     std::string vpl;
     for (int v = 1; v <= 12; ++v) vpl += "Genesis\t1\t" + std::to_string(v) + "\ttext\n";
     test::buildModule(dir.path(), "small.bib", "Small", vpl);
-    set_dpath(dir.path().c_str());
-    bibleName name;
-    std::snprintf(name.path, sizeof name.path, "small.bib");
-    module.reset(openBible(&name));
+    module = test::openModule(dir.path(), "small.bib");
     ASSERT_NE(module, nullptr);
     Notes notes(VNOpen(module.get()));
     ASSERT_NE(notes, nullptr);

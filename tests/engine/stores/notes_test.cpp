@@ -25,6 +25,7 @@ namespace vellum {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Module;
 using test::TempDir;
 
 // Genesis 1 (10 verses), Genesis 2 (5), Ruth 1 (8): verse numbers 0..22.
@@ -57,20 +58,10 @@ void writeText(const std::string& path, const std::string& text) {
   out << text;
 }
 
-struct ModuleCloser {
-  void operator()(BibleHandle* m) const { closeBible(m); }
-};
 struct NotesCloser {
   void operator()(NotesHandle* n) const { VNClose(n); }
 };
-using Module = std::unique_ptr<BibleHandle, ModuleCloser>;
 using Notes = std::unique_ptr<NotesHandle, NotesCloser>;
-
-Module openModule(const char* file) {
-  bibleName name;
-  std::snprintf(name.path, sizeof name.path, "%s", file);
-  return Module(openBible(&name));
-}
 
 std::string noteOf(std::uint16_t verse, NotesHandle* notes, std::uint16_t size = 32767) {
   std::vector<char> buffer(size);
@@ -84,8 +75,7 @@ class NotesStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::buildModule(dir.path(), "small.bib", "Small Bible", smallVpl());
-    set_dpath(dir.path().c_str());
-    module = openModule("small.bib");
+    module = test::openModule(dir.path(), "small.bib");
     ASSERT_NE(module, nullptr);
     notes.reset(VNOpen(module.get()));
     ASSERT_NE(notes, nullptr);
@@ -612,8 +602,7 @@ TEST_F(NotesDamageTest, EveryCutOfTheFileOpensOrFailsCleanly) {
 TEST(NotesKjvTest, AWholeBibleStoreAddressesItsLastVerse) {
   TempDir dir;
   test::buildKjvFixture(dir.path());
-  set_dpath(dir.path().c_str());
-  Module module = openModule("kjv.bib");
+  Module module = test::openModule(dir.path(), "kjv.bib");
   ASSERT_NE(module, nullptr);
   Notes notes(VNOpen(module.get()));
   ASSERT_NE(notes, nullptr);
