@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building and testing Vellum needs, from Debian's packages: the tool chains (clang
 # and its libFuzzer runtime build the fuzz targets), the libraries (SWORD, which only the
-# importer links, and pugixml) and the SWORD modules the data set is built from
-# (scripts/prepare-data.sh).
+# importer links, pugixml, Qt 6 for the program, with the metric-compatible fonts it asks for)
+# and the SWORD modules the data set is built from (scripts/prepare-data.sh).
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev
           clang libclang-rt-14-dev
           libsword-dev libpugixml-dev
+          qt6-base-dev fonts-liberation2
           sword-text-kjv sword-text-web sword-comm-mhcc sword-dict-naves
           sword-dict-strongs-hebrew sword-dict-strongs-greek)
 

@@ -1,0 +1,551 @@
+#include "app/frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "app/config.h"
+#include "app/main_app.h"
+#include "app/reference_dlg.h"
+#include "app/window_utils.h"
+#include "app/windows/passage.h"
+
+namespace vellum::ui {
+namespace {
+
+constexpr int kToolBarId = 123;
+constexpr int kMessageFieldId = 2;
+constexpr int kVersesFoundId = 10015;
+
+// Commands the verses-found box passes to the active Bible window, and to the client.
+bool forwardedToPassage(int id) {
+  static constexpr int ids[] = {CmFilePrint, CmPrinterFont, CmWindowFont, CmEditCopy, CmAppend,
+                                CmSearch, CmGoto, CmWildCard, CmPhonetic, CmStrongsLookup};
+  return std::find(std::begin(ids), std::end(ids), id) != std::end(ids) ||
+         (id >= CmAddTopic && id <= CmDeleteVerse) || (id >= CmDictionary && id <= CmDeleteWord) ||
+         (id >= CmAddNote && id <= CmDeleteNote) || (id >= CmHilightRed && id <= CmUnhilight);
+}
+
+bool forwardedToClient(int id) {
+  return id == CmToggleStrongs || (id >= 309 && id <= 321) ||
+         (id >= CmPrevChapter && id <= CmPrevFound) || id == CmHelpContents;
+}
+
+bool postedToClient(int id) {
+  return id == CmCascade || id == CmTile || id == CmArrangeIcons || id == CmCloseAll;
+}
+
+// A reference text of the box, at most 40 characters, as the design reads it.
+QByteArray referenceText(const QString& text) { return text.toUtf8().left(40); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TVersesFound
+
+TVersesFound::TVersesFound(TMyMDIFrame* frame) : QComboBox(frame), frame_(frame) {
+  setObjectName(QString::number(kVersesFoundId));
+  setEditable(false);
+  setInsertPolicy(QComboBox::InsertAtBottom);
+  setFixedWidth(200);
+  setMaxVisibleItems(300 / std::max(1, fontMetrics().height() + 2));
+  setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  setMinimumContentsLength(30);
+  setFocusPolicy(Qt::StrongFocus);
+  // A selection by the user shows that verse; programmatic selections post 903 themselves.
+  connect(this, &QComboBox::activated, this, [this] { postCommand(this, CmRefresh); });
+}
+
+void TVersesFound::showSelected() {
+  TPassage* passage = frame_->client()->activePassage();
+  if (!passage) return;
+  if (count() == 0) {
+    passage->showPassage(passage->currentReference());
+    return;
+  }
+  Reference reference;
+  parseReference(&reference, referenceText(currentText()).constData(), passage->module());
+  passage->showPassage(reference);
+}
+
+bool TVersesFound::handleCommand(int id) {
+  if (id == CmRefresh) {
+    showSelected();
+    return true;
+  }
+  if (id == CmRestoreDropHeight) return true;  // the pop-up's height is fixed by its item count
+  if (forwardedToPassage(id)) {
+    if (TPassage* passage = frame_->client()->activePassage()) passage->handleCommand(id);
+    return true;
+  }
+  if (forwardedToClient(id)) return frame_->client()->handleCommand(id);
+  if (postedToClient(id)) {
+    postCommand(frame_->client(), id);
+    return true;
+  }
+  return false;
+}
+
+bool TVersesFound::commandState(int id, CommandState& state) {
+  if (id == CmRefresh || id == CmRestoreDropHeight) {
+    state.enabled = true;
+    return true;
+  }
+  if (forwardedToPassage(id)) {
+    TPassage* passage = frame_->client()->activePassage();
+    if (id == CmStrongsLookup) {
+      state.enabled = TMainApp::instance() && TMainApp::instance()->lexicon() && passage &&
+                      passage->commandState(id, state) && state.enabled;
+      return true;
+    }
+    state.enabled = passage && passage->commandState(id, state) && state.enabled;
+    return true;
+  }
+  if (forwardedToClient(id)) return frame_->client()->commandState(id, state);
+  if (postedToClient(id)) return frame_->client()->commandState(id, state);
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TMyMDIClient
+
+TMyMDIClient::TMyMDIClient(TMyMDIFrame* frame) : QMdiArea(frame), frame_(frame) {
+  setObjectName("TMyMDIClient");
+  bookFlags_.fill(1);
+  // The default translation opens once the main window stands.
+  postCommand(this, CmOpenDefaultBible);
+}
+
+TPassage* TMyMDIClient::activePassage() const {
+  QMdiSubWindow* sub = activeSubWindow();
+  if (!sub) sub = currentSubWindow();
+  return sub ? qobject_cast<TPassage*>(sub->widget()) : nullptr;
+}
+
+QList<TPassage*> TMyMDIClient::passages() const {
+  QList<TPassage*> result;
+  for (QMdiSubWindow* sub : subWindowList())
+    if (auto* passage = qobject_cast<TPassage*>(sub->widget())) result.append(passage);
+  return result;
+}
+
+TPassage* TMyMDIClient::openBibleWindow(const bibleName& bible) {
+  std::string why;
+  auto* passage = new TPassage(bible, &why);
+  if (!passage->module()) {
+    delete passage;
+    _MessageBox(this,
+                QString("The translation %1 (%2) could not be opened: %3")
+                    .arg(QString::fromUtf8(bible.name), QString::fromUtf8(bible.path),
+                         QString::fromStdString(why)),
+                "Open Translation", MB_OK | MB_ICONEXCLAMATION);
+    return nullptr;
+  }
+  TPassage* active = activePassage();
+  const bool maximised = active && active->parentWidget() && active->parentWidget()->isMaximized();
+  QMdiSubWindow* sub = addSubWindow(passage);
+  sub->setAttribute(Qt::WA_DeleteOnClose);
+  if (maximised)
+    sub->showMaximized();
+  else
+    sub->show();
+  setActiveSubWindow(sub);
+  passage->setFocus();
+  return passage;
+}
+
+void TMyMDIClient::setBookSet(int command, const std::array<std::uint32_t, 2000>& flags) {
+  bookSetCommand_ = command;
+  bookFlags_ = flags;
+}
+
+bool TMyMDIClient::handleCommand(int id) {
+  TPassage* passage = activePassage();
+  switch (id) {
+    case CmToggleStrongs:
+      if (passage && hasStrongs(passage->module())) {
+        Reference current = passage->currentReference();
+        setStrongs(passage->module(), !getStrongs(passage->module()));
+        passage->showPassage(current);
+      }
+      return true;
+    case CmHelpContents:
+      openHelp(this, 1000);
+      return true;
+    case CmPrevChapter:
+    case CmNextChapter: {
+      if (!passage) return true;
+      Reference reference = passage->currentReference();
+      const int moved = id == CmNextChapter ? nextChapter(&reference, passage->module())
+                                            : prevChapter(&reference, passage->module());
+      if (moved) {
+        char text[64] = {};
+        unparseReference(text, reference, passage->module());
+        frame_->showReferencesFound(&reference, 1, false, text, passage->module());
+      }
+      return true;
+    }
+    case CmNextFound:
+    case CmPrevFound: {
+      TVersesFound* box = frame_->versesFound();
+      const int target = box->currentIndex() + (id == CmNextFound ? 1 : -1);
+      if (target >= 0 && target < box->count()) {
+        box->setCurrentIndex(target);
+        postCommand(box, CmRefresh);
+      }
+      return true;
+    }
+    case CmCascade:
+      cascadeSubWindows();
+      return true;
+    case CmTile:
+      tileSubWindows();
+      return true;
+    case CmArrangeIcons: {
+      // Minimised windows in a row along the bottom edge.
+      int x = 0;
+      for (QMdiSubWindow* sub : subWindowList()) {
+        if (!sub->isMinimized()) continue;
+        sub->move(x, viewport()->height() - sub->height());
+        x += sub->width();
+      }
+      return true;
+    }
+    case CmCloseAll:
+      closeAllSubWindows();
+      return true;
+    default:
+      // The book sets and the commentary come with their dialogs.
+      return (id >= 309 && id <= 321);
+  }
+}
+
+bool TMyMDIClient::commandState(int id, CommandState& state) {
+  TPassage* passage = activePassage();
+  const bool hasWindows = !subWindowList().isEmpty();
+  switch (id) {
+    case CmToggleStrongs:
+      state.enabled = passage && hasStrongs(passage->module());
+      if (passage && hasStrongs(passage->module()))
+        state.text = getStrongs(passage->module()) ? "Hide Strongs Numbers" : "Display Strongs Numbers";
+      return true;
+    case CmHelpContents:
+      state.enabled = true;
+      return true;
+    case CmPrevChapter:
+    case CmNextChapter: {
+      state.enabled = false;
+      if (passage && hasWindows) {
+        Reference reference = passage->currentReference();
+        state.enabled = (id == CmNextChapter ? nextChapter(&reference, passage->module())
+                                             : prevChapter(&reference, passage->module())) != 0;
+      }
+      return true;
+    }
+    case CmNextFound:
+      state.enabled = hasWindows && frame_->versesFound()->currentIndex() < frame_->versesFound()->count() - 1;
+      return true;
+    case CmPrevFound:
+      state.enabled = hasWindows && frame_->versesFound()->currentIndex() > 0;
+      return true;
+    case CmCascade:
+    case CmTile:
+    case CmArrangeIcons:
+    case CmCloseAll:
+      state.enabled = hasWindows;
+      return true;
+    default:
+      if (id >= 309 && id <= 321) {
+        state.enabled = false;
+        state.checked = id == bookSetCommand_;
+        return true;
+      }
+      return false;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TMyMDIFrame
+
+TMyMDIFrame::TMyMDIFrame() {
+  setObjectName("TMyMDIFrame");
+  setWindowTitle("Vellum For Windows");
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  client_ = new TMyMDIClient(this);
+  setCentralWidget(client_);
+  setRouteAnchors(this, client_);
+  buildActions();
+  buildMenus();
+  buildToolBar();
+
+  QFont barFont = font();
+  barFont.setPointSize(10);
+  statusBar()->setFont(barFont);
+  statusBar()->setObjectName("TMessageBar");
+  statusBar()->setSizeGripEnabled(true);
+
+  connect(client_, &QMdiArea::subWindowActivated, this, [this] { updateCommandStates(); });
+  connect(qApp, &QApplication::focusChanged, this, [this] { updateCommandStates(); });
+  // Buttons follow their enablers while the program is idle.
+  auto* idle = new QTimer(this);
+  connect(idle, &QTimer::timeout, this, [this] { updateCommandStates(); });
+  idle->start(250);
+
+  move_window(this, kIniFile);
+  updateCommandStates();
+}
+
+TMyMDIFrame::~TMyMDIFrame() {
+  setRouteAnchors(nullptr, nullptr);
+  // The Bible windows close their stores while the application's stores are still open.
+  client_->closeAllSubWindows();
+  for (QMdiSubWindow* sub : client_->subWindowList()) delete sub;
+}
+
+void TMyMDIFrame::buildActions() {
+  for (const CommandInfo& command : commandTable()) {
+    auto* action = new QAction(this);
+    action->setData(command.id);
+    action->setObjectName(QString::number(command.id));
+    if (command.menuText) action->setText(command.menuText);
+    if (command.shortcut) {
+      action->setShortcut(QKeySequence(command.shortcut));
+      action->setShortcutContext(Qt::WindowShortcut);
+    }
+    if (command.hint) {
+      action->setStatusTip(command.hint);
+      action->setToolTip(command.hint);
+    }
+    if (command.id >= 309 && command.id <= 320) action->setCheckable(true);
+    connect(action, &QAction::triggered, this, [id = command.id] { dispatchCommand(id); });
+    connect(action, &QAction::hovered, this, [this, id = command.id] { showHint(id); });
+    addAction(action);  // shortcuts work while the menus are hidden
+    actions_[command.id] = action;
+  }
+}
+
+QAction* TMyMDIFrame::action(int id) const {
+  auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void TMyMDIFrame::buildMenus() {
+  auto addItems = [this](QMenu* menu, std::initializer_list<int> ids) {
+    for (int id : ids) {
+      if (id == 0)
+        menu->addSeparator();
+      else
+        menu->addAction(action(id));
+    }
+    connect(menu, &QMenu::aboutToShow, this, [this] { updateCommandStates(); });
+  };
+  QMenuBar* bar = menuBar();
+  QMenu* file = bar->addMenu("&File");
+  file->setObjectName("FileMenu");
+  addItems(file, {CmOpenTranslation, CmFilePrint, 0, CmWindowFont, CmPrinterFont, 0, CmToggleStrongs,
+                  0, CmExit});
+
+  QMenu* edit = bar->addMenu("&Edit");
+  addItems(edit, {CmEditCopy, CmAppend});
+  QMenu* search = bar->addMenu("&Search");
+  addItems(search, {CmSearch, CmGoto});
+  // The Search menu names the dictionary look-up after its dictionary; it is the same command.
+  auto* eastons = new QAction("Search &Easton's Dictionary...\tCtrl+D", this);
+  eastons->setStatusTip(findCommand(CmDictionary)->hint);
+  connect(eastons, &QAction::triggered, this, [] { dispatchCommand(CmDictionary); });
+  search->addAction(eastons);
+  twinActions_.append({CmDictionary, eastons});
+  addItems(search, {CmStrongsLookup, CmCommentary, 0, 309, 310, 311, 312, 313, 314, 315, 316, 317,
+                    318, 319, 320});
+  QMenu* topics = bar->addMenu("&Topics");
+  addItems(topics, {CmAddTopic, CmRenameTopic, CmDeleteTopic, 0, CmInsertVerse, CmDeleteVerse});
+  QMenu* dictionary = bar->addMenu("&Dictionary");
+  addItems(dictionary, {CmDictionary, CmAddWord, CmRenameWord, CmDeleteWord});
+  QMenu* notes = bar->addMenu("&Verse Notes");
+  addItems(notes, {CmAddNote, CmEditNote, CmDeleteNote});
+  QMenu* hilight = bar->addMenu("Hi&light");
+  addItems(hilight, {CmHilightRed, CmHilightBlue, CmHilightGreen, CmHilightYellow, CmUnhilight});
+  QMenu* window = bar->addMenu("&Window");
+  addItems(window, {CmCascade, CmTile, CmArrangeIcons, CmCloseAll, 0, CmNewWindow});
+  QMenu* help = bar->addMenu("&Help");
+  addItems(help, {CmHelpContents});
+  bibleMenus_ = {edit, search, topics, dictionary, notes, hilight, window};
+  for (QMenu* menu : bibleMenus_) menu->setObjectName(menu->title().remove('&') + "Menu");
+  help->setObjectName("HelpMenu");
+}
+
+void TMyMDIFrame::buildToolBar() {
+  toolBar_ = addToolBar("Tools");
+  toolBar_->setObjectName(QString::number(kToolBarId));
+  toolBar_->setMovable(false);
+  QFont barFont = toolBar_->font();
+  barFont.setPointSize(10);
+  toolBar_->setFont(barFont);
+  QStyle* style = this->style();
+  action(CmSearch)->setIcon(style->standardIcon(QStyle::SP_FileDialogContentsView));
+  action(CmGoto)->setIcon(style->standardIcon(QStyle::SP_FileDialogDetailedView));
+  action(CmPrevChapter)->setIcon(style->standardIcon(QStyle::SP_MediaSeekBackward));
+  action(CmNextChapter)->setIcon(style->standardIcon(QStyle::SP_MediaSeekForward));
+  action(CmPrevFound)->setIcon(style->standardIcon(QStyle::SP_ArrowLeft));
+  action(CmNextFound)->setIcon(style->standardIcon(QStyle::SP_ArrowRight));
+  action(CmPrevChapter)->setText("Previous Chapter");
+  action(CmNextChapter)->setText("Next Chapter");
+  action(CmPrevFound)->setText("Previous Verse Found");
+  action(CmNextFound)->setText("Next Verse Found");
+  toolBar_->addAction(action(CmSearch));
+  toolBar_->addAction(action(CmGoto));
+  toolBar_->addSeparator();
+  toolBar_->addAction(action(CmPrevChapter));
+  toolBar_->addSeparator();
+  toolBar_->addAction(action(CmNextChapter));
+  toolBar_->addSeparator();
+  toolBar_->addAction(action(CmPrevFound));
+  versesFound_ = new TVersesFound(this);
+  toolBar_->addWidget(versesFound_);
+  toolBar_->addAction(action(CmNextFound));
+  toolBar_->addSeparator();
+  messageField_ = new QLabel(this);
+  messageField_->setObjectName(QString::number(kMessageFieldId));
+  messageField_->setMinimumWidth(messageField_->fontMetrics().averageCharWidth() * 70);
+  messageField_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  messageField_->setTextFormat(Qt::PlainText);
+  toolBar_->addWidget(messageField_);
+  // The tool bar's buttons are named after their commands so they can be found.
+  for (int id : {CmSearch, CmGoto, CmPrevChapter, CmNextChapter, CmPrevFound, CmNextFound})
+    if (QWidget* button = toolBar_->widgetForAction(action(id)))
+      button->setObjectName(QString("button%1").arg(id));
+}
+
+void TMyMDIFrame::showHint(int id) {
+  const CommandInfo* command = findCommand(id);
+  setStatusText(command && command->hint ? command->hint : "");
+}
+
+void TMyMDIFrame::setStatusText(const QString& text) {
+  if (text.isEmpty())
+    statusBar()->clearMessage();
+  else
+    statusBar()->showMessage(text);
+}
+
+QString TMyMDIFrame::statusText() const { return statusBar()->currentMessage(); }
+
+void TMyMDIFrame::updateCommandStates() {
+  const bool bibleActive = client_->activePassage() != nullptr;
+  for (QMenu* menu : bibleMenus_) menu->menuAction()->setVisible(bibleActive);
+  for (auto& [id, action] : actions_) {
+    CommandState state = queryCommand(id);
+    action->setEnabled(state.enabled);
+    if (action->isCheckable()) action->setChecked(state.checked);
+    if (!state.text.isEmpty())
+      action->setText(state.text);
+    else if (const CommandInfo* command = findCommand(id); command && command->menuText)
+      action->setText(command->menuText);
+  }
+  for (auto& [id, twin] : twinActions_) twin->setEnabled(action(id)->isEnabled());
+}
+
+void TMyMDIFrame::showVersesFound(const std::uint16_t* verses, std::uint16_t count, bool restrict,
+                                  const char* searchText, BibleHandle* module) {
+  TPassage* passage = client_->activePassage();
+  Reference parsed;
+  if (count == 1 && parseReference(&parsed, searchText, module)) {
+    if (passage) {
+      passage->showPassage(verseToReference(verses[0], module));
+      passage->setFocus();
+    }
+    return;
+  }
+
+  // The kept set: the box's references, in box order (ascending, as a search produced them).
+  std::vector<Reference> kept;
+  const bool useKept = restrict && versesFound_->count() > 0;
+  if (useKept) {
+    for (int i = 0; i < versesFound_->count(); ++i) {
+      Reference reference;
+      parseReference(&reference, referenceText(versesFound_->itemText(i)).constData(), module);
+      kept.push_back(reference);
+    }
+  }
+  auto byteOrder = [](const Reference& a, const Reference& b) {
+    return std::tie(a.book, a.chapter, a.verse) < std::tie(b.book, b.chapter, b.verse);
+  };
+  versesFound_->clear();
+  int found = 0;
+  QStringList entries;
+  for (std::uint16_t i = 0; i < count; ++i) {
+    const Reference reference = verseToReference(verses[i], module);
+    const bool take = useKept ? std::binary_search(kept.begin(), kept.end(), reference, byteOrder)
+                              : client_->bookFlags()[reference.book] != 0;
+    if (!take) continue;
+    char text[64] = {};
+    unparseReference(text, reference, module);
+    entries.append(QString::fromUtf8(text));
+    ++found;
+  }
+  versesFound_->addItems(entries);
+  versesFound_->setCurrentIndex(entries.isEmpty() ? -1 : 0);
+
+  const QString search = QString::fromUtf8(searchText);
+  QString message;
+  if (found == 1)
+    message = QString("1 verse found containing \"%1\"").arg(search);
+  else if (found > 1)
+    message = QString("%1 verses found containing \"%2\"").arg(found).arg(search);
+  else
+    message = QString(
+                  "I'm sorry but no verses were found containing \"%1\". Try a different "
+                  "expression or try setting the search menu to \"All Books\" or the search radio "
+                  "button on the \"Search\" dialog box from \"Verses Found\" to \"All Books\"")
+                  .arg(search);
+  messageField_->setText(message);
+  if (found == 0) _MessageBox(passage, message, "No verses found", MB_OK);
+  postCommand(versesFound_, CmRefresh);
+  if (passage) passage->setFocus();
+}
+
+void TMyMDIFrame::showReferencesFound(const Reference* references, std::uint16_t count,
+                                      bool restrict, const char* searchText, BibleHandle* module) {
+  std::vector<std::uint16_t> verses(count + 1u, kVerseListEnd);
+  for (std::uint16_t i = 0; i < count; ++i) verses[i] = referenceToVerse(references[i], module);
+  showVersesFound(verses.data(), count, restrict, searchText, module);
+}
+
+void TMyMDIFrame::runGotoDialog(TPassage* passage) {
+  if (!passage) return;
+  Reference reference;
+  QByteArray text;
+  if (::vellum::ui::runGotoDialog(passage, passage->module(), &reference, &text))
+    showReferencesFound(&reference, 1, false, text.constData(), passage->module());
+}
+
+bool TMyMDIFrame::handleCommand(int id) {
+  if (id != CmExit) return false;
+  close();
+  return true;
+}
+
+bool TMyMDIFrame::commandState(int id, CommandState& state) {
+  if (id != CmExit) return false;
+  state.enabled = true;
+  return true;
+}
+
+void TMyMDIFrame::closeEvent(QCloseEvent* event) {
+  // A minimised window keeps the placement saved before.
+  if (!isMinimized()) save_window_pos(this, kIniFile);
+  client_->closeAllSubWindows();
+  event->accept();
+}
+
+
+}  // namespace vellum::ui

@@ -1,0 +1,113 @@
+// The main window: TMyMDIFrame (menus, tool bar, message bar), its MDI client TMyMDIClient
+// (the Bible windows and the book set) and the verses-found box TVersesFound on the tool bar.
+// showVersesFound and showReferencesFound put a search's result into the box and show it.
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QPointer>
+#include <array>
+#include <cstdint>
+#include <map>
+
+#include "app/commands.h"
+#include "engine/bible/bible.h"
+
+class QAction;
+class QMenu;
+class QToolBar;
+
+namespace vellum::ui {
+
+class TPassage;
+class TMyMDIFrame;
+
+// The drop-down list of the references found by the last search (control 10015). With the
+// focus in it, commands that the Bible window or the client handle are forwarded to them.
+class TVersesFound : public QComboBox, public CommandHandler {
+  Q_OBJECT
+ public:
+  explicit TVersesFound(TMyMDIFrame* frame);
+  bool handleCommand(int id) override;
+  bool commandState(int id, CommandState& state) override;
+  // Command 903: show the selected entry in the active Bible window.
+  void showSelected();
+
+ private:
+  TMyMDIFrame* frame_;
+};
+
+class TMyMDIClient : public QMdiArea, public CommandHandler {
+  Q_OBJECT
+ public:
+  explicit TMyMDIClient(TMyMDIFrame* frame);
+
+  TPassage* activePassage() const;
+  QList<TPassage*> passages() const;
+  // Creates a Bible window on the module; maximised when the active one is maximised. Null
+  // (after a message box) when the module fails to open.
+  TPassage* openBibleWindow(const bibleName& bible);
+
+  // The book set: the current book-set command (309 to 320) and one flag per book index.
+  int bookSetCommand() const { return bookSetCommand_; }
+  std::array<std::uint32_t, 2000>& bookFlags() { return bookFlags_; }
+  void setBookSet(int command, const std::array<std::uint32_t, 2000>& flags);
+
+  bool handleCommand(int id) override;
+  bool commandState(int id, CommandState& state) override;
+
+ private:
+  TMyMDIFrame* frame_;
+  int bookSetCommand_ = 309;
+  std::array<std::uint32_t, 2000> bookFlags_{};
+};
+
+class TMyMDIFrame : public QMainWindow, public CommandHandler {
+  Q_OBJECT
+ public:
+  TMyMDIFrame();
+  ~TMyMDIFrame() override;
+
+  TMyMDIClient* client() const { return client_; }
+  TVersesFound* versesFound() const { return versesFound_; }
+  QLabel* messageField() const { return messageField_; }  // tool bar, identifier 2
+  // The message bar at the bottom (hints, hover look-ups).
+  void setStatusText(const QString& text);
+  QString statusText() const;
+  // The action of a command (menus, tool bar and accelerators share it), or null.
+  QAction* action(int id) const;
+  // Recomputes every action's state along the command route.
+  void updateCommandStates();
+
+  // Fills the verses-found box from a verse list and shows the first entry (see frame.cpp).
+  void showVersesFound(const std::uint16_t* verses, std::uint16_t count, bool restrict,
+                       const char* searchText, BibleHandle* module);
+  void showReferencesFound(const Reference* references, std::uint16_t count, bool restrict,
+                           const char* searchText, BibleHandle* module);
+  // Command 301 of a Bible window: the go-to dialog on its module; on OK shows the reference.
+  void runGotoDialog(TPassage* passage);
+
+  bool handleCommand(int id) override;
+  bool commandState(int id, CommandState& state) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildActions();
+  void buildMenus();
+  void buildToolBar();
+  void showHint(int id);
+
+  TMyMDIClient* client_ = nullptr;
+  TVersesFound* versesFound_ = nullptr;
+  QLabel* messageField_ = nullptr;
+  QToolBar* toolBar_ = nullptr;
+  std::map<int, QAction*> actions_;
+  QList<QMenu*> bibleMenus_;  // shown only while a Bible window is active
+  QList<QPair<int, QAction*>> twinActions_;  // second menu entries of a command
+};
+
+}  // namespace vellum::ui

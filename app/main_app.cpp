@@ -1,0 +1,191 @@
+#include "app/main_app.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+
+#include "app/config.h"
+#include "app/frame.h"
+#include "app/reference_dlg.h"
+#include "app/window_utils.h"
+#include "app/windows/passage.h"
+#include "engine/stores/dict.h"
+#include "engine/stores/lexicon.h"
+#include "support/files.h"
+#include "support/mshell/mshell.h"
+
+namespace vellum::ui {
+namespace {
+
+TMainApp* theApp = nullptr;
+
+// The wait cursor for the life of the object, when there is a screen to show it on.
+class WaitCursor {
+ public:
+  WaitCursor() : shown_(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+    if (shown_) QApplication::setOverrideCursor(Qt::WaitCursor);
+  }
+  ~WaitCursor() {
+    if (shown_) QApplication::restoreOverrideCursor();
+  }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  bool shown_;
+};
+
+}  // namespace
+
+TMainApp::TMainApp(int argc, char** argv) {
+  WaitCursor wait;
+  theApp = this;
+  namespace fs = std::filesystem;
+  for (int i = 0; i < argc; ++i) arguments_.emplace_back(argv[i] ? argv[i] : "");
+
+  // The data directories on the command line are taken relative to the directory the program
+  // was started in, before the program's own directory becomes the current one.
+  std::error_code error;
+  for (std::size_t i = 1; i < arguments_.size(); ++i) {
+    if (arguments_[i].empty()) continue;
+    fs::path absolute = fs::absolute(arguments_[i], error);
+    if (!error) arguments_[i] = absolute.lexically_normal().string();
+  }
+
+  // The program's directory becomes the current one: the program keeps its data beside it.
+  if (!arguments_.empty()) {
+    const std::string& self = arguments_[0];
+    std::size_t cut = self.find_last_of("/\\");
+    if (cut != std::string::npos) {
+      std::string directory = cut == 0 ? "/" : self.substr(0, cut);
+      if (::chdir(directory.c_str()) != 0) std::perror(directory.c_str());
+    }
+  }
+
+  char cdrom[kPathMax] = {};
+  if (findCdromDataDrive(cdrom)) arguments_.push_back(std::string(cdrom) + "/version2");
+
+  std::string list = "./;";
+  for (std::size_t i = 1; i < arguments_.size(); ++i) {
+    if (i > 1) list += ';';
+    list += arguments_[i];
+  }
+  dataPath_ = ".;" + list;
+  set_dpath(dataPath_.c_str());
+
+  eastons_ = open_dict("eastons.dic");
+  lexicon_ = initLexicon("lexicon.lex");
+  hitchcock_ = open_dict("hitchck.dic");
+  topics_ = open_dict("topics.dic");
+  commentary_ = open_dict("mhc.dic");
+  options_ = open_dict("options.dic");
+  if (!options_) options_ = new_dict("options.dic", "Vellum Options", 241, 0);
+  setApplicationHandler(this);
+}
+
+TMainApp::~TMainApp() {
+  // The windows go first: each closes its own module, notes and highlight stores.
+  delete frame_;
+  frame_ = nullptr;
+  setApplicationHandler(nullptr);
+  deinitLexicon(lexicon_);
+  deinit_dict(eastons_);
+  deinit_dict(topics_);
+  deinit_dict(hitchcock_);
+  deinit_dict(commentary_);
+  deinit_dict(options_);
+  if (theApp == this) theApp = nullptr;
+}
+
+TMainApp* TMainApp::instance() { return theApp; }
+
+TMyMDIClient* TMainApp::client() const { return frame_ ? frame_->client() : nullptr; }
+
+TPassage* TMainApp::activePassage() const { return frame_ ? frame_->client()->activePassage() : nullptr; }
+
+void TMainApp::buildMainWindow() {
+  if (frame_) return;
+  frame_ = new TMyMDIFrame();
+  frame_->show();
+  frame_->activateWindow();
+}
+
+int TMainApp::run() {
+  buildMainWindow();
+  QApplication::exec();
+  return 1;
+}
+
+TPassage* TMainApp::openBibleWindow(const bibleName& bible) {
+  return frame_ ? frame_->client()->openBibleWindow(bible) : nullptr;
+}
+
+bool TMainApp::handleCommand(int id) {
+  switch (id) {
+    case CmOpenDefaultBible: openDefaultBible(); return true;
+    case CmOpenTranslation: openTranslation(); return true;
+    case CmNewWindow: newWindow(); return true;
+    case CmShowFirstVerse: showFirstVerse(); return true;
+    case CmMemoryReport: memoryReport(); return true;
+    default: return false;
+  }
+}
+
+bool TMainApp::commandState(int id, CommandState& state) {
+  switch (id) {
+    case CmOpenDefaultBible:
+    case CmOpenTranslation:
+    case CmNewWindow:
+    case CmShowFirstVerse:
+    case CmMemoryReport:
+      state.enabled = true;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TMainApp::openDefaultBible() {
+  bibleName bible;
+  readDefaultBible(&bible);
+  // The default translation is looked for in the current (the program's) directory only.
+  if (fileExists(bible.path)) {
+    if (TPassage* passage = openBibleWindow(bible)) {
+      postCommand(passage, CmShowFirstVerse);
+      return;
+    }
+  }
+  openTranslation();
+}
+
+void TMainApp::openTranslation() {
+  if (!frame_) return;
+  if (std::optional<bibleName> chosen = runOpenVersionDlg(frame_, "File Open", dataPath_.c_str()))
+    openBibleWindow(*chosen);
+}
+
+void TMainApp::newWindow() {
+  TPassage* active = activePassage();
+  if (!active) return;
+  bibleName bible;
+  getBibleName(&bible, active->module());
+  openBibleWindow(bible);
+}
+
+void TMainApp::showFirstVerse() {
+  TPassage* active = activePassage();
+  if (!active || !frame_) return;
+  const std::uint16_t first[] = {0, kVerseListEnd};
+  frame_->showVersesFound(first, 1, false, "", active->module());
+}
+
+void TMainApp::memoryReport() {
+  if (std::FILE* log = std::fopen("messages.dbg", "a+")) {
+    Mem_Display(log);
+    std::fclose(log);
+  }
+}
+
+}  // namespace vellum::ui

@@ -1,0 +1,83 @@
+// TMainApp: the application object. It builds the data path from the program's directory,
+// its arguments (each a data directory) and a CD-ROM data directory, opens the reference stores
+// that stay open for the whole run, builds the main window, opens the default translation,
+// answers the application's commands and closes the stores at exit.
+#pragma once
+
+#include <QObject>
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "engine/bible/bible.h"
+
+namespace vellum {
+struct DictHandle;
+struct LexiconHandle;
+}
+
+namespace vellum::ui {
+
+class TMyMDIFrame;
+class TMyMDIClient;
+class TPassage;
+
+class TMainApp : public QObject, public CommandHandler {
+  Q_OBJECT
+ public:
+  // Copies the arguments, makes the program's directory current, sets the data path and opens
+  // the stores. Shows the wait cursor while it works when a QApplication exists.
+  TMainApp(int argc, char** argv);
+  ~TMainApp() override;
+  TMainApp(const TMainApp&) = delete;
+  TMainApp& operator=(const TMainApp&) = delete;
+
+  // The one application object (null before construction and after destruction).
+  static TMainApp* instance();
+
+  // Builds the main window, restores its placement and shows it; the client then posts 101.
+  void buildMainWindow();
+  // buildMainWindow, then the message loop; returns 1 as the design's entry point does.
+  int run();
+
+  TMyMDIFrame* frame() const { return frame_; }
+  TMyMDIClient* client() const;
+  // The active Bible window, or null.
+  TPassage* activePassage() const;
+
+  const std::string& dataPath() const { return dataPath_; }
+  const std::vector<std::string>& arguments() const { return arguments_; }
+
+  // The shared stores; null when a file failed to open (options is never null after start-up).
+  DictHandle* eastons() const { return eastons_; }
+  DictHandle* hitchcock() const { return hitchcock_; }
+  DictHandle* topics() const { return topics_; }
+  DictHandle* commentary() const { return commentary_; }
+  DictHandle* options() const { return options_; }
+  LexiconHandle* lexicon() const { return lexicon_; }
+
+  // Opens a Bible window on the module (the frame's openBibleWindow).
+  TPassage* openBibleWindow(const bibleName& bible);
+
+  bool handleCommand(int id) override;
+  bool commandState(int id, CommandState& state) override;
+
+ private:
+  void openDefaultBible();   // 101
+  void openTranslation();    // 24332
+  void newWindow();          // 24331
+  void showFirstVerse();     // 14001
+  void memoryReport();       // 106
+
+  std::vector<std::string> arguments_;
+  std::string dataPath_;
+  DictHandle* eastons_ = nullptr;
+  DictHandle* hitchcock_ = nullptr;
+  DictHandle* topics_ = nullptr;
+  DictHandle* commentary_ = nullptr;
+  DictHandle* options_ = nullptr;
+  LexiconHandle* lexicon_ = nullptr;
+  TMyMDIFrame* frame_ = nullptr;  // owned; deleted before the stores close
+};
+
+}  // namespace vellum::ui
