@@ -186,7 +186,9 @@ class ReferenceDlgTest : public QObject {
       QCOMPARE(dialog.listReference(), c.expected);
     }
 
-    dialog.CmOk();
+    // Return in a list's edit field confirms the dialog like OK.
+    QTest::keyClick(dialog.verseList()->lineEdit(), Qt::Key_Return);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.reference(), ref(0, 49, 33));
     QCOMPARE(dialog.resultText(), QByteArray("Genesis 49:33"));
   }
