@@ -147,8 +147,7 @@ void TVerseCombo::refill(Reference reference) {
 // ---------------------------------------------------------------------------------------------
 // TReferenceDlg
 
-TReferenceDlg::TReferenceDlg(QWidget* owner, int resourceId, BibleHandle* module,
-                             Reference initial)
+TReferenceDlg::TReferenceDlg(QWidget* owner, int resourceId, BibleHandle* module, Reference initial)
     : TOkCancelHelpDlg(owner, resourceId),
       module_(module),
       reference_(initial),
@@ -177,10 +176,10 @@ Reference TReferenceDlg::listReference() const {
   const int book = index <= 0 ? 0 : index - 1;
   if (book >= books) return reference;
   reference.book = static_cast<std::uint8_t>(book);
-  reference.chapter = clampNumber(readNumber(chapter_->currentText()),
-                                  getChaptersInBook(reference, module_));
-  reference.verse = clampNumber(readNumber(verse_->currentText()),
-                                getVersesInChapter(reference, module_));
+  reference.chapter =
+      clampNumber(readNumber(chapter_->currentText()), getChaptersInBook(reference, module_));
+  reference.verse =
+      clampNumber(readNumber(verse_->currentText()), getVersesInChapter(reference, module_));
   return reference;
 }
 
@@ -262,8 +261,8 @@ QString versePreview(Reference reference, BibleHandle* module) {
   return QString::fromUtf8(text.data());
 }
 
-TReferenceDlgWithVerse::TReferenceDlgWithVerse(QWidget* owner, int resourceId,
-                                               BibleHandle* module, Reference initial)
+TReferenceDlgWithVerse::TReferenceDlgWithVerse(QWidget* owner, int resourceId, BibleHandle* module,
+                                               Reference initial)
     : TReferenceDlg(owner, resourceId, module, initial), verseText_(new QLabel(this)) {
   verseText_->setObjectName(QString::number(kVerseTextId));
   // Verse text is data, never markup.
@@ -306,8 +305,8 @@ TSearchGotoDlg::TSearchGotoDlg(QWidget* owner, BibleHandle* module)
   // tell from no change at all.
   const auto chosen = [this] { clearTypedText(); };
   checked(connect(bookList(), &QComboBox::activated, this, chosen));
-  for (QComboBox* list : {static_cast<QComboBox*>(chapterList()),
-                          static_cast<QComboBox*>(verseList())}) {
+  for (QComboBox* list :
+       {static_cast<QComboBox*>(chapterList()), static_cast<QComboBox*>(verseList())}) {
     checked(connect(list, &QComboBox::activated, this, chosen));
     checked(connect(list->lineEdit(), &QLineEdit::textEdited, this, chosen));
   }
@@ -372,7 +371,8 @@ bool runGotoDialog(QWidget* owner, BibleHandle* module, Reference* out, QByteArr
 
 TOpenVersionDlg::TOpenVersionDlg(QWidget* owner, int resourceId, const char* title,
                                  const char* directories)
-    : TOkCancelHelpDlg(owner, resourceId), list_(new QListWidget(this)),
+    : TOkCancelHelpDlg(owner, resourceId),
+      list_(new QListWidget(this)),
       makeDefault_(new QCheckBox(QStringLiteral("Open this translation by default"), this)) {
   getBibleNames(names_.data(), &count_, directories ? directories : "", kMaxModules);
 
@@ -382,7 +382,8 @@ TOpenVersionDlg::TOpenVersionDlg(QWidget* owner, int resourceId, const char* tit
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   for (std::uint16_t i = 0; i < count_; ++i) {
     const char* name = names_[i].name;
-    list_->addItem(QString::fromUtf8(name, static_cast<qsizetype>(strnlen(name, sizeof names_[i].name))));
+    list_->addItem(
+        QString::fromUtf8(name, static_cast<qsizetype>(strnlen(name, sizeof names_[i].name))));
   }
   if (count_ > 0) list_->setCurrentRow(0);
   makeDefault_->setObjectName(QString::number(kMakeDefaultId));
@@ -391,7 +392,8 @@ TOpenVersionDlg::TOpenVersionDlg(QWidget* owner, int resourceId, const char* tit
   layout->addWidget(list_);
   if (count_ == 0) {
     // Otherwise an empty list and a grey OK button would be all the user sees.
-    auto* none = new QLabel(QStringLiteral("No Bible translation was found along the data path."), this);
+    auto* none =
+        new QLabel(QStringLiteral("No Bible translation was found along the data path."), this);
     none->setWordWrap(true);
     layout->addWidget(none);
   }

@@ -1,6 +1,8 @@
 // Covers the reference-picking dialogs: the linked book, chapter and verse lists with their
 // clamping, "Go to..." with chosen and typed references, the verse preview without Strong's
 // numbers, and "Select Translation".
+#include "app/reference_dlg.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,7 +16,6 @@
 #include <string>
 
 #include "app/config.h"
-#include "app/reference_dlg.h"
 #include "support/files.h"
 #include "tests/app/app_fixtures.h"
 
@@ -177,8 +178,10 @@ class ReferenceDlgTest : public QObject {
       Reference expected;
     };
     const Case cases[] = {
-        {"0", "-5", ref(0, 1, 1)},  {" 12x", "abc", ref(0, 12, 1)},
-        {"9999999999", "99999", ref(0, 50, 26)},  {"49", "34", ref(0, 49, 33)},
+        {"0", "-5", ref(0, 1, 1)},
+        {" 12x", "abc", ref(0, 12, 1)},
+        {"9999999999", "99999", ref(0, 50, 26)},
+        {"49", "34", ref(0, 49, 33)},
     };
     for (const Case& c : cases) {
       dialog.chapterList()->setEditText(QString::fromLatin1(c.chapter));
@@ -210,9 +213,8 @@ class ReferenceDlgTest : public QObject {
     dialog.chapterList()->addItem(QStringLiteral("marker"));
     const int chapters = dialog.chapterList()->count();
     dialog.chapterList()->setCurrentIndex(2);  // Exodus 2
-    QVERIFY(test::waitFor([&] {
-      return dialog.verseList()->count() == 1 + getVersesInChapter(ref(1, 2, 1), kjv);
-    }));
+    QVERIFY(test::waitFor(
+        [&] { return dialog.verseList()->count() == 1 + getVersesInChapter(ref(1, 2, 1), kjv); }));
     QCOMPARE(dialog.chapterList()->count(), chapters);
     QCOMPARE(dialog.chapterList()->itemText(chapters - 1), QStringLiteral("marker"));
     QCOMPARE(dialog.reference(), ref(1, 2, 1));
