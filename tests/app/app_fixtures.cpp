@@ -12,8 +12,10 @@ AppData::AppData() {
               "Genesis\t1\t1\tIn the beginning, God created the heavens and the earth.\n"
               "Genesis\t1\t2\tThe earth was formless and empty.\n"
               "Genesis\t2\t1\tThe heavens, the earth, and all their vast array were finished.\n"
-              "John\t3\t16\tFor God so loved the world, that he gave his one and only Son.\n"
-              "John\t3\t17\tFor God didn't send his Son into the world to judge the world.\n");
+              "John\t1\t1\tIn the beginning was the Word, and the Word was with God.\n"
+              "John\t2\t1\tThe third day, there was a wedding in Cana of Galilee.\n"
+              "John\t3\t1\tNow there was a man of the Pharisees named Nicodemus.\n"
+              "John\t3\t2\tFor God so loved the world, that he gave his one and only Son.\n");
 }
 
 bool waitFor(const std::function<bool()>& done, int milliseconds) {

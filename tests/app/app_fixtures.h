@@ -17,7 +17,7 @@ namespace vellum::test {
 
 // A data directory holding the 66-book fixture "kjv.bib" ("King James Version", with Strong's
 // numbers in Genesis 1:1 and John 3:16) and a small second translation "web.bib" ("World
-// English Bible", Genesis and John only).
+// English Bible", without Strong's numbers: Genesis 1:1-2, 2:1 and John 1:1, 2:1, 3:1-2).
 class AppData {
  public:
   AppData();

@@ -1,0 +1,376 @@
+// The main window and the application object, started as the program starts on a data
+// directory: start-up, command routing, the verses-found box, chapter and found-verse stepping,
+// the Strong's toggle, window placement and the bad inputs start-up must survive.
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/config.h"
+#include "app/frame.h"
+#include "app/main_app.h"
+#include "app/profile.h"
+#include "app/windows/hilight.h"
+#include "app/windows/passage.h"
+#include "tests/app/app_fixtures.h"
+
+using namespace vellum;
+using namespace vellum::ui;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Starts the application as "<dir>/vellum [args]", so the data directory is the program's.
+struct Started {
+  std::string program;
+  std::vector<std::string> args;
+  std::vector<char*> argv;
+  std::unique_ptr<TMainApp> app;
+
+  explicit Started(const std::string& dir, std::vector<std::string> extra = {}) {
+    program = dir + "/vellum";
+    args.push_back(program);
+    for (auto& a : extra) args.push_back(a);
+    for (auto& a : args) argv.push_back(a.data());
+    app = std::make_unique<TMainApp>(static_cast<int>(argv.size()), argv.data());
+    app->buildMainWindow();
+  }
+  TMyMDIFrame* frame() const { return app->frame(); }
+  TPassage* passage() const { return app->activePassage(); }
+  QString caption() const { return passage() ? passage()->windowTitle() : QString(); }
+};
+
+// Answers the next message box with OK and remembers its text and caption.
+struct MessageBoxWatcher {
+  QString text, caption;
+  int seen = 0;
+  void arm() {
+    QTimer::singleShot(50, [this] { poll(); });
+  }
+  void poll() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+        text = box->text();
+        caption = box->windowTitle();
+        ++seen;
+        box->accept();
+        return;
+      }
+    }
+    QTimer::singleShot(50, [this] { poll(); });
+  }
+};
+
+// Cancels the next modal dialog with this objectName.
+void cancelDialogSoon(const QString& name, bool* seen) {
+  QTimer::singleShot(50, [name, seen] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible() && dialog->objectName() == name) {
+        *seen = true;
+        dialog->reject();
+        return;
+      }
+    }
+    cancelDialogSoon(name, seen);
+  });
+}
+
+std::vector<std::uint16_t> verseList(std::initializer_list<const char*> refs, BibleHandle* module) {
+  std::vector<std::uint16_t> verses;
+  for (const char* text : refs) {
+    Reference r;
+    parseReference(&r, text, module);
+    verses.push_back(referenceToVerse(r, module));
+  }
+  verses.push_back(kVerseListEnd);
+  return verses;
+}
+
+QStringList boxEntries(TMyMDIFrame* frame) {
+  QStringList entries;
+  for (int i = 0; i < frame->versesFound()->count(); ++i) entries << frame->versesFound()->itemText(i);
+  return entries;
+}
+
+}  // namespace
+
+class FrameTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void init() {
+    // Every test starts with no initialisation file.
+    std::error_code ignored;
+    fs::remove(profilePath(kIniFile), ignored);
+  }
+
+  void startUpOpensTheDefaultTranslationAtItsFirstVerse() {
+    test::AppData data;
+    Started s(data.path());
+    QVERIFY(test::waitFor([&] { return s.caption() == "Genesis 1:1 - King James Version"; }));
+    QCOMPARE(s.frame()->windowTitle(), QString("Vellum For Windows"));
+    QCOMPARE(boxEntries(s.frame()), QStringList{"Genesis 1:1"});
+    QCOMPARE(s.frame()->messageField()->text(), QString("1 verse found containing \"\""));
+    // First start: the placement's defaults.
+    QCOMPARE(s.frame()->geometry().size(), QSize(640, 480));
+    // The options store was created beside the program, with its title.
+    QVERIFY(fs::exists(data.dir().file("options.dic")));
+    QVERIFY(s.app->options());
+    // Bible menus are there while a Bible window is active, and only then.
+    QVERIFY(s.frame()->findChild<QMenu*>("HilightMenu")->menuAction()->isVisible());
+    QCOMPARE(QString(s.app->dataPath().c_str()).left(5), QString(".;./;"));
+  }
+
+  void commandsRouteFromTheBibleWindowAndFromTheBox() {
+    test::AppData data;
+    Started s(data.path());
+    QVERIFY(test::waitFor([&] { return s.passage() && s.passage()->hasText(); }));
+    TPassage* passage = s.passage();
+    passage->setFocus();
+    QVERIFY(test::waitFor([&] { return QApplication::focusWidget() == passage || passage->isAncestorOf(QApplication::focusWidget()); }));
+    passage->selectWords(2, 3);
+    // From the Bible window: the highlight command reaches the window.
+    QVERIFY(queryCommand(CmHilightRed).enabled);
+    QVERIFY(dispatchCommand(CmHilightRed));
+    const Reference chapter = passage->currentReference();
+    QCOMPARE(passage->hilight()->getHilight(chapter, 2), 0);
+    QCOMPARE(passage->hilight()->getHilight(chapter, 3), 0);
+
+    // From the verses-found box: forwarded to the active Bible window, and to the client.
+    s.frame()->versesFound()->setFocus();
+    QVERIFY(test::waitFor([&] { return QApplication::focusWidget() == s.frame()->versesFound(); }));
+    QVERIFY(queryCommand(CmHilightBlue).enabled);
+    QVERIFY(dispatchCommand(CmHilightBlue));
+    QCOMPARE(passage->hilight()->getHilight(chapter, 2), 1);
+    QVERIFY(queryCommand(CmNextChapter).enabled);
+    QVERIFY(!queryCommand(CmPrevChapter).enabled);
+    QVERIFY(dispatchCommand(CmNextChapter));
+    QVERIFY(test::waitFor([&] { return s.caption() == "Genesis 2:1 - King James Version"; }));
+    // Commands whose dialogs are not in the program yet are shown disabled and do nothing.
+    QVERIFY(!queryCommand(CmSearch).enabled);
+    QVERIFY(!queryCommand(CmEditCopy).enabled);
+    QVERIFY(!queryCommand(CmAddNote).enabled);
+    // Window arrangement is posted to the client from the box.
+    QVERIFY(dispatchCommand(CmTile));
+    QVERIFY(queryCommand(CmHelpContents).enabled);
+  }
+
+  void showVersesFoundFiltersByBookSetAndByTheVersesFoundBefore() {
+    test::AppData data;
+    Started s(data.path());
+    QVERIFY(test::waitFor([&] { return s.passage() && s.passage()->hasText(); }));
+    BibleHandle* module = s.passage()->module();
+    auto list = verseList({"Genesis 1:3", "Exodus 2:2", "Matthew 1:1", "John 3:16", "Revelation 22:21"}, module);
+
+    // Book set: the New Testament only (books 39 and on).
+    std::array<std::uint32_t, 2000> flags{};
+    for (int b = 39; b < 66; ++b) flags[b] = 1;
+    s.frame()->client()->setBookSet(312, flags);
+    s.frame()->showVersesFound(list.data(), 5, false, "love", module);
+    QCOMPARE(boxEntries(s.frame()), (QStringList{"Matthew 1:1", "John 3:16", "Revelation 22:21"}));
+    QCOMPARE(s.frame()->messageField()->text(), QString("3 verses found containing \"love\""));
+    QVERIFY(test::waitFor([&] { return s.caption() == "Matthew 1:1 - King James Version"; }));
+
+    // Restricted to the verses found: only those already in the box, in the new list's order.
+    flags.fill(1);
+    s.frame()->client()->setBookSet(309, flags);
+    auto narrower = verseList({"Genesis 1:3", "John 3:16", "Revelation 22:21"}, module);
+    s.frame()->showVersesFound(narrower.data(), 3, true, "world", module);
+    QCOMPARE(boxEntries(s.frame()), (QStringList{"John 3:16", "Revelation 22:21"}));
+
+    // A search text that is itself a reference, with one verse: shown, the box kept.
+    auto one = verseList({"Exodus 2:2"}, module);
+    s.frame()->showVersesFound(one.data(), 1, false, "Exodus 2:2", module);
+    QVERIFY(test::waitFor([&] { return s.caption() == "Exodus 2:2 - King James Version"; }));
+    QCOMPARE(boxEntries(s.frame()), (QStringList{"John 3:16", "Revelation 22:21"}));
+
+    // Nothing found: the message box and the message field, the box empty.
+    flags.fill(0);
+    flags[0] = 1;
+    s.frame()->client()->setBookSet(313, flags);
+    MessageBoxWatcher watcher;
+    watcher.arm();
+    auto nt = verseList({"John 3:16"}, module);
+    s.frame()->showVersesFound(nt.data(), 1, false, "loved", module);
+    QCOMPARE(watcher.seen, 1);
+    QCOMPARE(watcher.caption, QString("No verses found"));
+    QVERIFY(watcher.text.startsWith("I'm sorry but no verses were found containing \"loved\". Try"));
+    QCOMPARE(s.frame()->messageField()->text(), watcher.text);
+    QCOMPARE(s.frame()->versesFound()->count(), 0);
+  }
+
+  void steppingChaptersAndFoundVersesEnablesTheButtonsAtBothEnds() {
+    test::AppData data;
+    Started s(data.path());
+    QVERIFY(test::waitFor([&] { return s.passage() && s.passage()->hasText(); }));
+    TPassage* passage = s.passage();
+    passage->setFocus();
+    BibleHandle* module = passage->module();
+
+    // Chapters: the module's first and last chapters disable their buttons.
+    s.frame()->updateCommandStates();
+    QVERIFY(!s.frame()->action(CmPrevChapter)->isEnabled());
+    QVERIFY(s.frame()->action(CmNextChapter)->isEnabled());
+    passage->showPassage(Reference{0, 50, 3});
+    QVERIFY(dispatchCommandFrom(passage, CmNextChapter));
+    QVERIFY(test::waitFor([&] { return s.caption() == "Exodus 1:1 - King James Version"; }));
+    passage->showPassage(Reference{65, 22, 1});
+    s.frame()->updateCommandStates();
+    QVERIFY(!s.frame()->action(CmNextChapter)->isEnabled());
+    QVERIFY(s.frame()->action(CmPrevChapter)->isEnabled());
+
+    // Found verses: entry 3 of 10, next shows entry 4; the ends disable their buttons.
+    std::vector<std::uint16_t> list;
+    for (std::uint16_t v = 100; v < 110; ++v) list.push_back(v);
+    list.push_back(kVerseListEnd);
+    s.frame()->showVersesFound(list.data(), 10, false, "ten", module);
+    QCOMPARE(s.frame()->versesFound()->count(), 10);
+    s.frame()->versesFound()->setCurrentIndex(2);
+    QVERIFY(dispatchCommandFrom(passage, CmNextFound));
+    QCOMPARE(s.frame()->versesFound()->currentIndex(), 3);
+    const QString fourth = s.frame()->versesFound()->itemText(3);
+    QVERIFY(test::waitFor([&] { return s.caption() == fourth + " - King James Version"; }));
+    s.frame()->versesFound()->setCurrentIndex(9);
+    s.frame()->updateCommandStates();
+    QVERIFY(!s.frame()->action(CmNextFound)->isEnabled());
+    QVERIFY(s.frame()->action(CmPrevFound)->isEnabled());
+    s.frame()->versesFound()->setCurrentIndex(0);
+    s.frame()->updateCommandStates();
+    QVERIFY(!s.frame()->action(CmPrevFound)->isEnabled());
+  }
+
+  void strongsToggleFollowsTheModule() {
+    test::AppData data;
+    Started s(data.path());
+    QVERIFY(test::waitFor([&] { return s.passage() && s.passage()->hasText(); }));
+    TPassage* kjv = s.passage();
+    kjv->setFocus();
+    QVERIFY(test::waitFor([&] { return QApplication::focusWidget() == kjv; }));
+    CommandState state = queryCommand(CmToggleStrongs);
+    QVERIFY(state.enabled);
+    QCOMPARE(state.text, QString("Display Strongs Numbers"));
+    QVERIFY(dispatchCommand(CmToggleStrongs));
+    QVERIFY(QString::fromStdString(kjv->text()).contains("7225"));
+    QCOMPARE(queryCommand(CmToggleStrongs).text, QString("Hide Strongs Numbers"));
+    // Highlighting is off while the numbers show.
+    QVERIFY(!queryCommand(CmHilightRed).enabled);
+
+    // A translation without numbers: the toggle is disabled. It opens maximised when the
+    // active window is.
+    kjv->parentWidget()->showMaximized();
+    bibleName web{};
+    std::strcpy(web.name, "World English Bible");
+    std::strcpy(web.path, "web.bib");
+    TPassage* second = s.app->openBibleWindow(web);
+    QVERIFY(second);
+    QVERIFY(second->parentWidget()->isMaximized());
+    second->setFocus();
+    QVERIFY(test::waitFor([&] { return QApplication::focusWidget() == second; }));
+    QVERIFY(!queryCommand(CmToggleStrongs).enabled);
+  }
+
+  void placementIsSavedAtCloseAndRestoredAtStart() {
+    test::AppData data;
+    {
+      Started s(data.path());
+      QVERIFY(test::waitFor([&] { return s.passage() != nullptr; }));
+      s.frame()->setGeometry(40, 50, 700, 500);
+      QVERIFY(test::waitFor([&] { return s.frame()->geometry() == QRect(40, 50, 700, 500); }));
+      s.frame()->close();
+    }
+    QCOMPARE(getPrivateProfileInt("WindowPos", "Xext", 0, kIniFile), 700u);
+    QCOMPARE(getPrivateProfileInt("WindowPos", "Yext", 0, kIniFile), 500u);
+    {
+      Started s(data.path());
+      QCOMPARE(s.frame()->size(), QSize(700, 500));
+      // Restored and closed again, it saves the same four numbers.
+      const unsigned x = getPrivateProfileInt("WindowPos", "Xmin", 0, kIniFile);
+      const unsigned y = getPrivateProfileInt("WindowPos", "Ymin", 0, kIniFile);
+      s.frame()->close();
+      QCOMPARE(getPrivateProfileInt("WindowPos", "Xmin", 1, kIniFile), x);
+      QCOMPARE(getPrivateProfileInt("WindowPos", "Ymin", 1, kIniFile), y);
+      QCOMPARE(getPrivateProfileInt("WindowPos", "Xext", 0, kIniFile), 700u);
+    }
+    // Closed while minimised: the placement saved before stays.
+    {
+      Started s(data.path());
+      s.frame()->resize(800, 600);
+      s.frame()->showMinimized();
+      s.frame()->close();
+      QCOMPARE(getPrivateProfileInt("WindowPos", "Xext", 0, kIniFile), 700u);
+    }
+  }
+
+  void badInputsStillStartAndLoseNothing() {
+    // A data directory that does not exist, and an initialisation file of garbage.
+    test::AppData data;
+    {
+      std::ofstream ini(profilePath(kIniFile), std::ios::binary);
+      fs::create_directories(fs::path(profilePath(kIniFile)).parent_path());
+    }
+    fs::create_directories(fs::path(profilePath(kIniFile)).parent_path());
+    {
+      std::ofstream ini(profilePath(kIniFile), std::ios::binary);
+      ini << "[WindowPos]\nXmin=banana\nXext=-5\n\x01\x02garbage\n[FONTS]\nSCREEN_FONT_SIZE=zero\n"
+             "SCREEN_FONT_NAME=\n[COPY]\nINCLUDE_BOOK_AND_CHAPTER=maybe\n";
+    }
+    {
+      Started s(data.path(), {"/no/such/directory"});
+      QVERIFY(test::waitFor([&] { return s.caption() == "Genesis 1:1 - King James Version"; }));
+      QVERIFY(s.frame()->width() > 100);
+      QVERIFY(s.passage()->wordCount() > 0);
+    }
+
+    // A damaged default translation: the message, then "Select Translation" to pick another.
+    {
+      std::fstream bib(data.dir().file("kjv.bib"), std::ios::in | std::ios::out | std::ios::binary);
+      bib.seekp(0);
+      bib.put('\0');
+    }
+    MessageBoxWatcher watcher;
+    watcher.arm();
+    bool chooserSeen = false;
+    cancelDialogSoon("1000", &chooserSeen);
+    Started s(data.path());
+    QVERIFY(test::waitFor([&] { return chooserSeen; }));
+    QCOMPARE(watcher.seen, 1);
+    QVERIFY(watcher.text.contains("kjv.bib"));
+    QVERIFY(s.passage() == nullptr);
+  }
+
+  void aDamagedOrReadOnlyHighlightStoreTurnsHighlightingOffAndIsLeftAlone() {
+    test::AppData data;
+    {
+      Started s(data.path());
+      QVERIFY(test::waitFor([&] { return s.passage() && s.passage()->hasText(); }));
+      s.passage()->selectWords(1, 1);
+      QVERIFY(dispatchCommandFrom(s.passage(), CmHilightYellow));
+    }
+    const fs::path store = data.dir().path() / "kjv.hil";
+    QVERIFY(fs::exists(store));
+
+    // Damaged: highlighting is off and the file is not rewritten.
+    const std::string garbage(300, '\x5a');
+    { std::ofstream(store, std::ios::binary | std::ios::trunc) << garbage; }
+    {
+      Started s(data.path());
+      QVERIFY(test::waitFor([&] { return s.passage() && s.passage()->hasText(); }));
+      QVERIFY(!s.passage()->canHilightNow());
+      QVERIFY(!queryCommandFrom(s.passage(), CmHilightRed).enabled);
+      s.passage()->selectWords(1, 1);
+      dispatchCommandFrom(s.passage(), CmHilightRed);
+    }
+    std::ifstream in(store, std::ios::binary);
+    QCOMPARE(std::string(std::istreambuf_iterator<char>(in), {}), garbage);
+  }
+};
+
+QTEST_MAIN(FrameTest)
+#include "frame_test.moc"
