@@ -2,8 +2,13 @@
 // the asked verse selected and centred, verse numbers blue, Strong's numbers red when shown,
 // highlights behind words, the chapter's notes below the text. Its caption ("%s - %s":
 // reference, translation name) is its state: the current reference is the caption parsed back.
+//
+// Word positions (for highlights and Strong's look-ups) are the indices of the text view's word
+// table for the chapter text with Strong's numbers hidden; highlights are therefore shown and
+// changed only while the numbers are hidden.
 #pragma once
 
+#include <QColor>
 #include <memory>
 #include <string>
 
@@ -13,7 +18,9 @@
 
 namespace vellum {
 struct NotesHandle;
-}
+struct DictHandle;
+struct LexiconHandle;
+}  // namespace vellum
 
 namespace vellum::ui {
 
@@ -27,11 +34,13 @@ class TPassage : public TTextWindowMDIChild, public CommandHandler {
   explicit TPassage(const bibleName& bible, std::string* why = nullptr, QWidget* parent = nullptr);
   ~TPassage() override;
 
-  BibleHandle* module() const { return module_; }
-  NotesHandle* notes() const { return notes_; }
+  BibleHandle* module() const { return module_.get(); }
+  NotesHandle* notes() const { return notes_.get(); }
   THilight* hilight() const { return hilight_.get(); }
 
-  // Shows the reference's chapter with the verse selected and centred; sets the caption.
+  // Shows the reference's chapter with the verse selected and centred; sets the caption. A
+  // chapter the module does not hold leaves the window as it was; a verse past the chapter's
+  // end shows its last verse.
   void showPassage(Reference reference);
   // The caption parsed with parseReference (Genesis 1:1 when it does not parse).
   Reference currentReference() const;
@@ -42,6 +51,17 @@ class TPassage : public TTextWindowMDIChild, public CommandHandler {
   // Highlighting is possible: Strong's numbers hidden and the highlight store writable.
   bool canHilightNow() const;
 
+  // The colours word `index` is painted with, for the current reference.
+  struct WordColors {
+    QColor text;
+    QColor background;
+  };
+  WordColors wordColors(int index) const;
+
+  // Forgets the last hovered word (process-wide, shared by every Bible window), so the next
+  // hover looks its word up even when it is the same text.
+  static void forgetLastHover();
+
   bool handleCommand(int id) override;
   bool commandState(int id, CommandState& state) override;
 
@@ -51,13 +71,31 @@ class TPassage : public TTextWindowMDIChild, public CommandHandler {
 
  protected:
   void paintWord(QPainter& painter, int index) override;
-  void onHoverWord(const QString& word) override;
-  void onDoubleClickWord(const QString& word) override;
+  void beginPaintRange() override;
+  void onHoverWord(const std::string& word) override;
   void setupWindow() override;
 
+  // Where the hover look-ups go and where their result is shown: the application's stores and
+  // the frame's message bar (nothing when there is no application object).
+  virtual DictHandle* eastonsStore() const;
+  virtual DictHandle* hitchcockStore() const;
+  virtual LexiconHandle* lexiconStore() const;
+  virtual void showStatusText(const QString& text);
+
  private:
-  BibleHandle* module_ = nullptr;
-  NotesHandle* notes_ = nullptr;
+  struct ModuleCloser {
+    void operator()(BibleHandle* module) const;
+  };
+  struct NotesCloser {
+    void operator()(NotesHandle* notes) const;
+  };
+
+  WordColors colorsFor(int index, Reference chapter) const;
+  void buildPopupMenu();
+  void applyHilight(int code);
+
+  std::unique_ptr<BibleHandle, ModuleCloser> module_;
+  std::unique_ptr<NotesHandle, NotesCloser> notes_;
   std::unique_ptr<THilight> hilight_;
   Reference paintReference_{};
 };

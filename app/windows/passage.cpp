@@ -1,0 +1,470 @@
+#include "app/windows/passage.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPainter>
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "app/config.h"
+#include "app/frame.h"
+#include "app/main_app.h"
+#include "app/windows/hilight.h"
+#include "engine/stores/dict.h"
+#include "engine/stores/lexicon.h"
+#include "engine/stores/notes.h"
+
+namespace vellum::ui {
+
+namespace {
+
+const QColor kSelectedText(255, 255, 255);
+const QColor kSelectedBackground(0, 0, 100);
+const QColor kStrongsText(255, 0, 0);
+const QColor kVerseNumberText(0, 0, 255);
+// Indexed by highlight code 0 to 3 (red, blue, green, yellow); 4 is no highlight.
+const std::array<QColor, 4> kHilightColors = {QColor(255, 0, 0), QColor(0, 0, 255),
+                                              QColor(0, 255, 0), QColor(200, 200, 0)};
+constexpr int kHilightBlue = 1;
+
+constexpr const char* kNotesHeading = "\n\nNotes:\n-----------------------\n";
+constexpr std::size_t kVerseBufferSize = 4096;
+constexpr std::size_t kReferenceBufferSize = 40;  // what parseReference is given of a text
+constexpr std::size_t kHoverKeySize = 40;         // the remembered hovered word, terminator incl.
+constexpr std::uint16_t kStatusBufferSize = 251;  // status texts of at most 250 characters
+constexpr int kFaceNameSize = 25;
+
+// The commands of the Bible window. Those whose dialogs are not part of this window yet are
+// held here disabled, so no other handler on the route can take them and nothing pretends to
+// do them.
+constexpr std::array kWindowCommands = {
+    CmFilePrint,   CmWindowFont,  CmPrinterFont,  CmEditCopy,      CmAppend,
+    CmSearch,      CmGoto,        CmWildCard,     CmPhonetic,      CmStrongsLookup,
+    CmAddTopic,    CmRenameTopic, CmDeleteTopic,  CmInsertVerse,   CmDeleteVerse,
+    CmDictionary,  CmAddWord,     CmRenameWord,   CmDeleteWord,    CmAddNote,
+    CmEditNote,    CmDeleteNote,  CmHilightRed,   CmHilightGreen,  CmHilightBlue,
+    CmHilightYellow, CmUnhilight};
+
+bool isWindowCommand(int id) {
+  return std::find(kWindowCommands.begin(), kWindowCommands.end(), id) != kWindowCommands.end();
+}
+
+// The highlight code of a highlight command: red 0, blue 1, green 2, yellow 3, none 4.
+int hilightCode(int id) {
+  switch (id) {
+    case CmHilightRed:
+      return 0;
+    case CmHilightBlue:
+      return 1;
+    case CmHilightGreen:
+      return 2;
+    case CmHilightYellow:
+      return 3;
+    default:
+      return 4;
+  }
+}
+
+bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+// Appends at most `room` bytes of piece, never ending inside a UTF-8 sequence.
+void appendWithin(std::string& text, std::string_view piece, std::size_t room) {
+  if (piece.size() > room) {
+    std::size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(piece[cut]) & 0xC0) == 0x80) --cut;
+    piece = piece.substr(0, cut);
+  }
+  text.append(piece);
+}
+
+std::string fieldText(const char* field, std::size_t size) {
+  return std::string(field, strnlen(field, size));
+}
+
+// The last hovered word and whether a hover put text in the message bar: shared by every Bible
+// window, as there is one mouse and one message bar.
+struct HoverState {
+  std::string lastWord;
+  bool statusShown = false;
+};
+
+HoverState& hoverState() {
+  static HoverState state;
+  return state;
+}
+
+}  // namespace
+
+void TPassage::ModuleCloser::operator()(BibleHandle* module) const { closeBible(module); }
+
+void TPassage::NotesCloser::operator()(NotesHandle* notes) const { VNClose(notes); }
+
+TPassage::TPassage(const bibleName& bible, std::string* why, QWidget* parent)
+    : TTextWindowMDIChild(parent) {
+  module_.reset(openBible(&bible, why));
+  if (!module_) return;
+  notes_.reset(VNOpen(module_.get()));
+  hilight_ = std::make_unique<THilight>(module_.get());
+  applyScreenFont();
+}
+
+TPassage::~TPassage() {
+  // The notes and highlight stores borrow the module: they go first.
+  hilight_.reset();
+  notes_.reset();
+  module_.reset();
+}
+
+// ---- Showing a chapter ----
+
+void TPassage::showPassage(Reference reference) {
+  BibleHandle* module = module_.get();
+  if (module == nullptr) return;
+  const std::uint16_t verses = getVersesInChapter(reference, module);
+  if (verses == 0) return;
+  reference.verse = static_cast<std::uint8_t>(std::clamp<int>(reference.verse, 1, verses));
+
+  std::uint32_t offset = 0;
+  std::uint16_t verse = 0;
+  refLookup(&offset, &verse, reference, module);
+  std::vector<char> buffer(kChapterBufferSize);
+  std::uint16_t length = 0;
+  getChapter(buffer.data(), &length, kChapterBufferSize, offset, module);
+  std::string text(buffer.data(), length);
+
+  char referenceText[kReferenceBufferSize] = {};
+  unparseReference(referenceText, reference, module);
+  if (notes_) {
+    std::uint16_t notesLength = 0;
+    VNGetNotesForChapter(buffer.data(), &notesLength, kChapterBufferSize, referenceText,
+                         notes_.get());
+    if (notesLength > 0) {
+      // The whole text stays within a chapter buffer, terminator included.
+      const auto room = [&text] {
+        return text.size() + 1 < std::size_t{kChapterBufferSize}
+                   ? std::size_t{kChapterBufferSize} - 1 - text.size()
+                   : std::size_t{0};
+      };
+      appendWithin(text, kNotesHeading, room());
+      appendWithin(text, std::string_view(buffer.data(), notesLength), room());
+    }
+  }
+
+  bibleName name;
+  getBibleName(&name, module);
+  setWindowTitle(QString::fromUtf8(referenceText) + " - " +
+                 QString::fromStdString(fieldText(name.name, sizeof name.name)));
+  setText(text);
+
+  // The verse's line as the chapter holds it: getVerse's text after the reference's ':'. Only
+  // an occurrence that starts a line is the verse itself.
+  std::vector<char> verseText(kVerseBufferSize);
+  std::uint16_t verseLength = 0;
+  getVerse(verseText.data(), &verseLength, kVerseBufferSize, verse, module);
+  const std::string_view line(verseText.data(), verseLength);
+  const std::size_t colon = line.find(':');
+  if (colon != std::string_view::npos && colon + 1 < line.size()) {
+    const std::string_view verseLine = line.substr(colon + 1);
+    const std::string& shown = this->text();
+    std::size_t at = shown.find(verseLine);
+    while (at != std::string::npos && at > 0 && shown[at - 1] != '\n')
+      at = shown.find(verseLine, at + 1);
+    if (at != std::string::npos) {
+      const std::size_t lineEnd = shown.find('\n', at);
+      selectCharacters(at, lineEnd == std::string::npos ? shown.size() - 1 : lineEnd);
+    }
+  }
+  Q_EMIT passageShown();
+}
+
+Reference TPassage::currentReference() const {
+  Reference reference{0, 1, 1};
+  if (!module_) return reference;
+  const QByteArray caption = windowTitle().toUtf8();
+  parseReference(&reference, caption.constData(), module_.get());
+  return reference;
+}
+
+int TPassage::strongsAtWord(int word, Reference chapter) const {
+  BibleHandle* module = module_.get();
+  if (module == nullptr || hasStrongs(module) == 0 || word < 0) return -1;
+  if (getVersesInChapter(chapter, module) == 0) return -1;
+  std::uint32_t offset = 0;
+  std::uint16_t verse = 0;
+  refLookup(&offset, &verse, chapter, module);
+  std::vector<char> buffer(kChapterBufferSize);
+  std::uint16_t length = 0;
+  const int shown = getStrongs(module);
+  setStrongs(module, 1);
+  getChapter(buffer.data(), &length, kChapterBufferSize, offset, module);
+  setStrongs(module, shown);
+
+  // Count the displayed words piece by piece (pieces split at single spaces): a number carries
+  // no displayed word, except that one holding a line feed carries the next verse's number; a
+  // word holding a line feed is the word and the next verse's number.
+  const std::string_view text(buffer.data(), length);
+  int count = 0;
+  bool reached = false;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t stop = text.find(' ', start);
+    if (stop == std::string_view::npos) stop = text.size();
+    const std::string_view piece = text.substr(start, stop - start);
+    const bool number = !piece.empty() && isDigit(piece.front());
+    if (reached) {
+      // The number that follows the word: the first piece after it that starts with a digit.
+      if (number) return std::atoi(std::string(piece).c_str());
+    } else {
+      const bool lineFeed = piece.find('\n') != std::string_view::npos;
+      count += number ? (lineFeed ? 1 : 0) : (lineFeed ? 2 : 1);
+      reached = count >= word;
+    }
+    start = stop + 1;
+  }
+  return -1;
+}
+
+// ---- Fonts ----
+
+void TPassage::applyScreenFont() {
+  char face[kFaceNameSize] = {};
+  getScreenFontName(face, sizeof face);
+  const int points = std::max(1, getScreenFontSize());
+  QFont font(QString::fromUtf8(face));
+  font.setPixelSize(std::max(1, points * logicalDpiY() / 72));
+  font.setWeight(QFont::Normal);
+  setTextFont(font);
+}
+
+// ---- Painting ----
+
+bool TPassage::canHilightNow() const {
+  return module_ && getStrongs(module_.get()) == 0 && hilight_ && hilight_->canHilight();
+}
+
+void TPassage::beginPaintRange() { paintReference_ = currentReference(); }
+
+TPassage::WordColors TPassage::wordColors(int index) const {
+  return colorsFor(index, currentReference());
+}
+
+TPassage::WordColors TPassage::colorsFor(int index, Reference chapter) const {
+  WordColors colors{palette().color(QPalette::Text), palette().color(QPalette::Base)};
+  if (index < 0 || index >= wordCount()) return colors;
+  const std::string& shown = text();
+  const Word& w = word(index);
+  const bool selected = isSelected(index);
+  const bool startsWithDigit = w.length > 0 && isDigit(shown[w.start]);
+  // Verse numbers start the text or follow a line end; any other digit word is a number.
+  bool afterLineEnd = index == 0;
+  if (index > 0) {
+    const Word& previous = word(index - 1);
+    const char last = shown[previous.start + previous.length - 1];
+    afterLineEnd = last == '\n' || last == '\r';
+  }
+  if (selected) colors = {kSelectedText, kSelectedBackground};
+
+  bool highlightedBlue = false;
+  if (module_ && getStrongs(module_.get()) != 0) {
+    // Highlight positions count the words with the numbers hidden: none are drawn now.
+    if (startsWithDigit && !afterLineEnd) colors.text = kStrongsText;
+  } else if (canHilightNow()) {
+    const int code = hilight_->getHilight(chapter, index);
+    const bool highlighted = code >= 0 && code < static_cast<int>(kHilightColors.size());
+    if (selected)
+      colors.text = highlighted ? kHilightColors[static_cast<std::size_t>(code)] : kSelectedText;
+    else if (highlighted)
+      colors.background = kHilightColors[static_cast<std::size_t>(code)];
+    highlightedBlue = code == kHilightBlue;
+  }
+  if (startsWithDigit && afterLineEnd && !selected && !highlightedBlue)
+    colors.text = kVerseNumberText;
+  return colors;
+}
+
+void TPassage::paintWord(QPainter& painter, int index) {
+  const WordColors colors = colorsFor(index, paintReference_);
+  drawWord(painter, index, colors.text, colors.background);
+}
+
+// ---- Mouse ----
+
+DictHandle* TPassage::eastonsStore() const {
+  return TMainApp::instance() ? TMainApp::instance()->eastons() : nullptr;
+}
+
+DictHandle* TPassage::hitchcockStore() const {
+  return TMainApp::instance() ? TMainApp::instance()->hitchcock() : nullptr;
+}
+
+LexiconHandle* TPassage::lexiconStore() const {
+  return TMainApp::instance() ? TMainApp::instance()->lexicon() : nullptr;
+}
+
+void TPassage::showStatusText(const QString& text) {
+  if (TMainApp::instance() && TMainApp::instance()->frame())
+    TMainApp::instance()->frame()->setStatusText(text);
+}
+
+void TPassage::forgetLastHover() { hoverState().lastWord.clear(); }
+
+void TPassage::onHoverWord(const std::string& word) {
+  HoverState& state = hoverState();
+  const std::string key = word.substr(0, kHoverKeySize - 1);
+  if (key == state.lastWord) return;
+
+  QString status;
+  LexiconHandle* lexicon = lexiconStore();
+  if (!word.empty() && isDigit(word.front()) && lexicon != nullptr) {
+    std::vector<char> number(word.begin(), word.end());
+    number.push_back('\0');
+    formatStrongs(number.data());
+    const long value = std::strtol(number.data(), nullptr, 10);
+    std::vector<char> entry(kStatusBufferSize);
+    std::uint16_t length = 0;
+    if (value > 0 && value <= 0xFFFF &&
+        lookupLexicon(entry.data(), &length, kStatusBufferSize, static_cast<std::uint16_t>(value),
+                      isOldTestament(module_.get(), currentReference()), lexicon) != nullptr)
+      status = QString::fromUtf8(entry.data(), length);
+  } else {
+    std::vector<char> entry(kStatusBufferSize);
+    std::uint16_t length = 0;
+    if (DictHandle* names = hitchcockStore()) {
+      std::string name = word;
+      if (fuzzy_find_string_item(entry.data(), &length, kStatusBufferSize, name, names) !=
+          nullptr)
+        status = QString::fromUtf8(name.data(), static_cast<int>(name.size())) + ':' +
+                 QString::fromUtf8(entry.data(), length);
+    }
+    bool inDictionary = false;
+    if (DictHandle* dictionary = eastonsStore()) {
+      std::string name = word;
+      inDictionary = fuzzy_find_string_item(entry.data(), &length, kStatusBufferSize, name,
+                                            dictionary) != nullptr;
+    }
+    viewport()->setCursor(inDictionary ? Qt::WhatsThisCursor : Qt::ArrowCursor);
+  }
+
+  if (!status.isEmpty()) {
+    // Only the first line, with its spaces tidied, fits the message bar.
+    for (qsizetype i = 0; i < status.size(); ++i) {
+      if (status[i] == u'\r' || status[i] == u'\n') {
+        status.truncate(i);
+        break;
+      }
+    }
+    showStatusText(status.simplified());
+    state.statusShown = true;
+  } else if (state.statusShown) {
+    showStatusText(QString());
+    state.statusShown = false;
+  }
+  state.lastWord = key;
+}
+
+// ---- Setup and commands ----
+
+void TPassage::setupWindow() {
+  TTextWindowMDIChild::setupWindow();
+  buildPopupMenu();
+  QString boxText;
+  if (TMainApp* app = TMainApp::instance(); app && app->frame() && app->frame()->versesFound())
+    boxText = app->frame()->versesFound()->currentText();
+  if (!boxText.isEmpty() && module_) {
+    setFocus();
+    Reference reference;
+    const QByteArray text = boxText.toUtf8().left(kReferenceBufferSize - 1);
+    parseReference(&reference, text.constData(), module_.get());
+    showPassage(reference);
+  } else {
+    postCommand(this, CmSearch);
+  }
+}
+
+void TPassage::buildPopupMenu() {
+  auto* menu = new QMenu(this);
+  menu->setObjectName("PopupMenu");
+  const auto add = [this, menu](int id, const char* text) {
+    QAction* action = menu->addAction(QString::fromUtf8(text));
+    action->setObjectName(QString::number(id));
+    action->setData(id);
+    [[maybe_unused]] const bool connected = static_cast<bool>(
+        connect(action, &QAction::triggered, this, [this, id] { dispatchCommandFrom(this, id); }));
+    Q_ASSERT(connected);
+  };
+  add(CmSearch, "Search...");
+  add(CmGoto, "Go to...");
+  if (lexiconStore() != nullptr) add(CmStrongsLookup, "Strong's Number...");
+  if (eastonsStore() != nullptr) add(CmDictionary, "Easton's Dictionary...");
+  menu->addSeparator();
+  add(CmEditCopy, "Copy...");
+  add(CmAppend, "Append...");
+  add(CmFilePrint, "Print...");
+  menu->addSeparator();
+  add(CmHilightRed, "Hilight Red");
+  add(CmHilightBlue, "Hilight Blue");
+  add(CmHilightGreen, "Hilight Green");
+  add(CmHilightYellow, "Hilight Yellow");
+  add(CmUnhilight, "Unhilight");
+  [[maybe_unused]] const bool connected =
+      static_cast<bool>(connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        for (QAction* action : menu->actions()) {
+          if (!action->isSeparator())
+            action->setEnabled(queryCommandFrom(this, action->data().toInt()).enabled);
+        }
+      }));
+  Q_ASSERT(connected);
+  setPopupMenu(menu);
+}
+
+void TPassage::applyHilight(int code) {
+  if (!canHilightNow() || !hasSelection()) return;
+  hilight_->setHilight(currentReference(), selectionFirst(), selectionLast(), code);
+  repaintWords(selectionFirst(), selectionLast());
+}
+
+bool TPassage::handleCommand(int id) {
+  if (!isWindowCommand(id)) return false;
+  switch (id) {
+    case CmHilightRed:
+    case CmHilightBlue:
+    case CmHilightGreen:
+    case CmHilightYellow:
+    case CmUnhilight:
+      applyHilight(hilightCode(id));
+      break;
+    case CmGoto:
+      if (module_ && TMainApp::instance() && TMainApp::instance()->frame())
+        TMainApp::instance()->frame()->runGotoDialog(this);
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+bool TPassage::commandState(int id, CommandState& state) {
+  if (!isWindowCommand(id)) return false;
+  switch (id) {
+    case CmHilightRed:
+    case CmHilightBlue:
+    case CmHilightGreen:
+    case CmHilightYellow:
+    case CmUnhilight:
+      state.enabled = canHilightNow();
+      break;
+    case CmGoto:
+      state.enabled = module_ && TMainApp::instance() && TMainApp::instance()->frame();
+      break;
+    default:
+      state.enabled = false;
+      break;
+  }
+  return true;
+}
+
+}  // namespace vellum::ui
