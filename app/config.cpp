@@ -87,10 +87,8 @@ bibleName* readDefaultBible(bibleName* out) {
 
 void writeDefaultBible(const bibleName* bible) {
   if (!bible) return;
-  writePrivateProfileString(kBible, "DEFAULT_BIBLE_NAME", fieldText(bible->name).c_str(),
-                            kIniFile);
-  writePrivateProfileString(kBible, "DEFAULT_BIBLE_PATH", fieldText(bible->path).c_str(),
-                            kIniFile);
+  writePrivateProfileString(kBible, "DEFAULT_BIBLE_NAME", fieldText(bible->name).c_str(), kIniFile);
+  writePrivateProfileString(kBible, "DEFAULT_BIBLE_PATH", fieldText(bible->path).c_str(), kIniFile);
 }
 
 bool getCopyOption(const char* key) {

@@ -70,7 +70,8 @@ void TOkCancelHelpDlg::requestFocus(int controlId) {
 void TOkCancelHelpDlg::postRefresh() {
   // One queued call per change, run in the order posted, after the change notification that
   // asked for it has been handled completely; dropped if the dialog is gone by then.
-  QMetaObject::invokeMethod(this, [this] { CmRefresh(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { CmRefresh(); }, Qt::QueuedConnection);
 }
 
 void TOkCancelHelpDlg::showEvent(QShowEvent* event) {

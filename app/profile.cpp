@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -58,7 +59,7 @@ std::optional<std::string> readWholeFile(const std::string& path, bool* usable) 
     return std::nullopt;
   }
   std::string content;
-  struct stat info{};
+  struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
       static_cast<std::uint64_t>(info.st_size) > kMaxProfileBytes) {
     ::close(fd);
@@ -168,7 +169,7 @@ bool makeDirectories(const std::string& path) {
     if (partial.empty()) continue;
     if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
   }
-  struct stat info{};
+  struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
@@ -181,7 +182,7 @@ bool replaceFile(const std::string& directory, const std::string& path,
   int fd = ::mkstemp(temporary.data());
   if (fd < 0) return false;
   // Keep the permissions of the file being replaced; a new file gets 0666 less the umask.
-  struct stat info{};
+  struct stat info {};
   mode_t mode;
   if (::stat(path.c_str(), &info) == 0) {
     mode = info.st_mode & 07777;
@@ -251,8 +252,8 @@ std::size_t getPrivateProfileString(const char* section, const char* key, const 
       }
     }
   }
-  std::string_view text = value ? std::string_view(*value)
-                                : std::string_view(defaultValue ? defaultValue : "");
+  std::string_view text =
+      value ? std::string_view(*value) : std::string_view(defaultValue ? defaultValue : "");
   std::size_t count = std::min(text.size(), size - 1);
   std::memcpy(buffer, text.data(), count);
   buffer[count] = '\0';
@@ -296,9 +297,9 @@ bool writePrivateProfileString(const char* section, const char* key, const char*
     return false;
   }
   std::string_view keyText = key ? trim(key) : std::string_view();
-  if (key && (keyText.empty() || hasLineBreak(keyText) ||
-              keyText.find('=') != std::string_view::npos || keyText.front() == ';' ||
-              keyText.front() == '#' || keyText.front() == '[')) {
+  if (key &&
+      (keyText.empty() || hasLineBreak(keyText) || keyText.find('=') != std::string_view::npos ||
+       keyText.front() == ';' || keyText.front() == '#' || keyText.front() == '[')) {
     return false;
   }
   if (value && hasLineBreak(value)) return false;
@@ -309,7 +310,8 @@ bool writePrivateProfileString(const char* section, const char* key, const char*
   if (!usable) return false;
   std::vector<Line> lines = content ? splitLines(*content) : std::vector<Line>{};
   // New lines follow the file's own line ends.
-  const bool crlf = !lines.empty() && !lines.front().text.empty() && lines.front().text.back() == '\r';
+  const bool crlf =
+      !lines.empty() && !lines.front().text.empty() && lines.front().text.back() == '\r';
   const std::string lineEnd = crlf ? "\r" : "";
 
   // Locate the first matching section: its header line, and [begin, end) its body.

@@ -38,6 +38,9 @@ constexpr int kMinWindowHeight = 150;
 // How much of a window must lie on some screen for it to count as reachable.
 constexpr int kMinVisibleWidth = 100;
 constexpr int kMinVisibleHeight = 50;
+// Saved numbers beyond any desktop are cut to this before any arithmetic on them, so that no
+// sum of a coordinate and an extent can overflow.
+constexpr int kFarthestCoordinate = 1 << 20;
 
 QScreen* screenFor(const QWidget* window) {
   if (window) {
@@ -109,7 +112,12 @@ void move_window(QWidget* window, const char* iniFile) {
     // coordinate back its sign.
     return static_cast<int>(getPrivateProfileInt("WindowPos", key, fallback, iniFile));
   };
-  QRect saved(read("Xmin", 0), read("Ymin", 0), read("Xext", 640), read("Yext", 480));
+  auto coordinate = [](int value) {
+    return std::clamp(value, -kFarthestCoordinate, kFarthestCoordinate);
+  };
+  auto extent = [](int value) { return std::clamp(value, 0, kFarthestCoordinate); };
+  QRect saved(coordinate(read("Xmin", 0)), coordinate(read("Ymin", 0)), extent(read("Xext", 640)),
+              extent(read("Yext", 480)));
   QRect placed = reachablePlacement(saved);
   moveTo(window, placed.topLeft());
   window->resize(placed.size());
@@ -293,19 +301,26 @@ class HelpViewer : public QTextBrowser {
 
     back_ = addShortcutAction(QStringLiteral("&Back"), QKeySequence::Back);
     forward_ = addShortcutAction(QStringLiteral("&Forward"), QKeySequence::Forward);
-    contents_ = addShortcutAction(QStringLiteral("&Contents"), QKeySequence(Qt::ALT | Qt::Key_Home));
+    contents_ =
+        addShortcutAction(QStringLiteral("&Contents"), QKeySequence(Qt::ALT | Qt::Key_Home));
     QAction* close = addShortcutAction(QStringLiteral("&Close"), QKeySequence(Qt::Key_Escape));
-    connect(back_, &QAction::triggered, this, &QTextBrowser::backward);
-    connect(forward_, &QAction::triggered, this, &QTextBrowser::forward);
-    connect(contents_, &QAction::triggered, this, [this] { showTopic(1000); });
-    connect(close, &QAction::triggered, this, &QWidget::close);
-    connect(this, &QTextBrowser::backwardAvailable, back_, &QAction::setEnabled);
-    connect(this, &QTextBrowser::forwardAvailable, forward_, &QAction::setEnabled);
-    connect(this, &QTextBrowser::sourceChanged, this, [](const QUrl& url) {
+    // Every connection is made whatever became of the one before.
+    const auto check = [](const QMetaObject::Connection& connection) {
+      Q_ASSERT(connection);
+      Q_UNUSED(connection);
+    };
+    check(connect(back_, &QAction::triggered, this, &QTextBrowser::backward));
+    check(connect(forward_, &QAction::triggered, this, &QTextBrowser::forward));
+    check(connect(contents_, &QAction::triggered, this, [this] { showTopic(1000); }));
+    check(connect(close, &QAction::triggered, this, &QWidget::close));
+    check(connect(this, &QTextBrowser::backwardAvailable, back_, &QAction::setEnabled));
+    check(connect(this, &QTextBrowser::forwardAvailable, forward_, &QAction::setEnabled));
+    // A link followed inside the viewer changes the current topic too.
+    check(connect(this, &QTextBrowser::sourceChanged, this, [](const QUrl& url) {
       bool numeric = false;
       int context = QFileInfo(url.path()).completeBaseName().toInt(&numeric);
       if (numeric) g_helpContext = context;
-    });
+    }));
     back_->setEnabled(false);
     forward_->setEnabled(false);
   }
@@ -353,7 +368,8 @@ class HelpViewer : public QTextBrowser {
   }
 
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == parentWidget() && event->type() == QEvent::Hide && !parentWidget()->isVisible()) {
+    if (watched == parentWidget() && event->type() == QEvent::Hide &&
+        !parentWidget()->isVisible()) {
       QWidget* owner = parentWidget();
       // The main window hiding takes the viewer along at exit; a dialog finishing does not.
       if (QWidget* above = owner->parentWidget()) adopt(above->window());

@@ -1,6 +1,8 @@
 // TOkCancelHelpDlg: identifiers, the buttons and keys routed to the virtual slots, help at the
 // dialog's context, the default copy and print messages, focus requests, queued refreshes and
 // centring on the first show.
+#include "app/dialog_base.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -10,7 +12,6 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
-#include "app/dialog_base.h"
 #include "app/window_utils.h"
 
 using namespace vellum;

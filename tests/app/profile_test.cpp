@@ -1,5 +1,9 @@
 // The initialisation file: the profile layer's matching, integer and rewrite rules, its
 // behaviour on damaged files and failed writes, and the "VLMR20.INI" accessors built on it.
+#include "app/profile.h"
+
+#include <sys/resource.h>
+
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -7,10 +11,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
 
 #include "app/config.h"
-#include "app/profile.h"
 
 using namespace vellum;
 
@@ -187,7 +189,8 @@ class ProfileTest : public QObject {
     writeIni("[S]\nk=first\nk=second\n[T]\nk=other\n[s]\nk=third\n");
     QCOMPARE(text("S", "k"), std::string("first"));
     QVERIFY(writePrivateProfileString("S", "k", "new", "test.ini"));
-    QCOMPARE(readFile(iniPath()), std::string("[S]\nk=new\nk=second\n[T]\nk=other\n[s]\nk=third\n"));
+    QCOMPARE(readFile(iniPath()),
+             std::string("[S]\nk=new\nk=second\n[T]\nk=other\n[s]\nk=third\n"));
     // A key only in the later duplicate section is not found: that section is never read.
     writeIni("[S]\na=1\n[S]\nb=2\n");
     QCOMPARE(text("S", "b"), std::string("<none>"));
@@ -214,7 +217,7 @@ class ProfileTest : public QObject {
     garbage.append(300000, 'x');  // one huge line
     garbage += '\n';
     garbage += std::string(nulInValue, sizeof nulInValue - 1);  // NUL inside a value
-    garbage += "[FONTS\nSCREEN_FONT_SIZE=18\n";                   // header without ']'
+    garbage += "[FONTS\nSCREEN_FONT_SIZE=18\n";                 // header without ']'
     writeIni(garbage);
     QCOMPARE(text("BIBLE", "DEFAULT_BIBLE_NAME", "King James Version"),
              std::string("King James Version"));
@@ -350,8 +353,8 @@ class ProfileTest : public QObject {
   void pointSizeIsADecimalConversionOfItsText() {
     QFETCH(QString, value);
     QFETCH(int, expected);
-    writeIni("[FONTS]\nSCREEN_FONT_SIZE=" + value.toStdString() + "\nPRINTER_FONT_SIZE=" +
-                 value.toStdString() + "\n",
+    writeIni("[FONTS]\nSCREEN_FONT_SIZE=" + value.toStdString() +
+                 "\nPRINTER_FONT_SIZE=" + value.toStdString() + "\n",
              kIniFile);
     QCOMPARE(getScreenFontSize(), expected);
     QCOMPARE(getPrinterFontSize(), expected);

@@ -1,6 +1,8 @@
 // Window utilities: the main window's placement in "VLMR20.INI" (round trip, negative
 // coordinates, damaged values), centring, the message box, the clipboard helpers, the edit
 // control that posts 515, and the help viewer with its pages.
+#include "app/window_utils.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
@@ -21,7 +23,6 @@
 #include "app/commands.h"
 #include "app/config.h"
 #include "app/profile.h"
-#include "app/window_utils.h"
 
 using namespace vellum;
 using namespace vellum::ui;
@@ -189,6 +190,11 @@ class WindowUtilsTest : public QObject {
     move_window(&window, kIniFile);
     QCOMPARE(window.size(), screen.size());
 
+    // The largest numbers a 32-bit reader can give must not overflow any sum.
+    writePlacement("2147483647", "2147483648", "2147483647", "4294967295");
+    move_window(&window, kIniFile);
+    QVERIFY(screen.contains(QRect(window.pos(), window.size())));
+
     writePlacement("garbage", "", "abc", "-");  // no digits: the defaults
     move_window(&window, kIniFile);
     QCOMPARE(window.pos(), QPoint(0, 0));
@@ -219,8 +225,7 @@ class WindowUtilsTest : public QObject {
     QPoint extent;
     QCOMPARE(_GetWindowExt(&extent, &image), QPoint(123, 45));
     QCOMPARE(extent, QPoint(123, 45));
-    QCOMPARE(_GetWindowExt(nullptr, nullptr),
-             QPoint(screenArea().width(), screenArea().height()));
+    QCOMPARE(_GetWindowExt(nullptr, nullptr), QPoint(screenArea().width(), screenArea().height()));
     QWidget window;
     window.resize(210, 90);
     QRect client;
@@ -249,11 +254,13 @@ class WindowUtilsTest : public QObject {
       seenCaption = box->windowTitle();
       seenName = box->objectName();
       seenFormat = box->textFormat();
-      for (QAbstractButton* button : box->buttons()) seenButtons.append(box->standardButton(button));
+      for (QAbstractButton* button : box->buttons())
+        seenButtons.append(box->standardButton(button));
       box->button(QMessageBox::Ok)->click();
     });
     const QString text = "<b>Jn 3:16</b> is not a valid reference";
-    QCOMPARE(_MessageBox(nullptr, text, "Invalid Reference", MB_OK | MB_ICONEXCLAMATION), int(IDOK));
+    QCOMPARE(_MessageBox(nullptr, text, "Invalid Reference", MB_OK | MB_ICONEXCLAMATION),
+             int(IDOK));
     QCOMPARE(seenText, text);
     QCOMPARE(seenCaption, QString("Invalid Reference"));
     QCOMPARE(seenName, QString("MessageBox"));
@@ -269,7 +276,8 @@ class WindowUtilsTest : public QObject {
     QTest::newRow("ok of ok-cancel") << unsigned(MB_OKCANCEL) << int(QMessageBox::Ok) << int(IDOK);
     QTest::newRow("cancel") << unsigned(MB_OKCANCEL) << int(QMessageBox::Cancel) << int(IDCANCEL);
     QTest::newRow("escape on ok-cancel") << unsigned(MB_OKCANCEL) << 0 << int(IDCANCEL);
-    QTest::newRow("yes") << unsigned(MB_YESNO | MB_ICONQUESTION) << int(QMessageBox::Yes) << int(IDYES);
+    QTest::newRow("yes") << unsigned(MB_YESNO | MB_ICONQUESTION) << int(QMessageBox::Yes)
+                         << int(IDYES);
     QTest::newRow("no") << unsigned(MB_YESNO) << int(QMessageBox::No) << int(IDNO);
     QTest::newRow("escape on yes-no") << unsigned(MB_YESNO) << 0 << int(IDNO);
   }
@@ -376,7 +384,8 @@ class WindowUtilsTest : public QObject {
     const QString html = QString::fromUtf8(contents.readAll());
     for (int context : kHelpContexts) {
       if (context == 1000) continue;
-      QVERIFY2(html.contains(QString("href=\"%1.html\"").arg(context)), qPrintable(QString::number(context)));
+      QVERIFY2(html.contains(QString("href=\"%1.html\"").arg(context)),
+               qPrintable(QString::number(context)));
     }
   }
 
