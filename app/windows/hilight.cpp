@@ -1,8 +1,8 @@
 #include "app/windows/hilight.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <vector>
 

@@ -42,12 +42,11 @@ constexpr int kFaceNameSize = 25;
 // held here disabled, so no other handler on the route can take them and nothing pretends to
 // do them.
 constexpr std::array kWindowCommands = {
-    CmFilePrint,   CmWindowFont,  CmPrinterFont,  CmEditCopy,      CmAppend,
-    CmSearch,      CmGoto,        CmWildCard,     CmPhonetic,      CmStrongsLookup,
-    CmAddTopic,    CmRenameTopic, CmDeleteTopic,  CmInsertVerse,   CmDeleteVerse,
-    CmDictionary,  CmAddWord,     CmRenameWord,   CmDeleteWord,    CmAddNote,
-    CmEditNote,    CmDeleteNote,  CmHilightRed,   CmHilightGreen,  CmHilightBlue,
-    CmHilightYellow, CmUnhilight};
+    CmFilePrint,   CmWindowFont,    CmPrinterFont, CmEditCopy,      CmAppend,     CmSearch,
+    CmGoto,        CmWildCard,      CmPhonetic,    CmStrongsLookup, CmAddTopic,   CmRenameTopic,
+    CmDeleteTopic, CmInsertVerse,   CmDeleteVerse, CmDictionary,    CmAddWord,    CmRenameWord,
+    CmDeleteWord,  CmAddNote,       CmEditNote,    CmDeleteNote,    CmHilightRed, CmHilightGreen,
+    CmHilightBlue, CmHilightYellow, CmUnhilight};
 
 bool isWindowCommand(int id) {
   return std::find(kWindowCommands.begin(), kWindowCommands.end(), id) != kWindowCommands.end();
@@ -335,8 +334,7 @@ void TPassage::onHoverWord(const std::string& word) {
     std::uint16_t length = 0;
     if (DictHandle* names = hitchcockStore()) {
       std::string name = word;
-      if (fuzzy_find_string_item(entry.data(), &length, kStatusBufferSize, name, names) !=
-          nullptr)
+      if (fuzzy_find_string_item(entry.data(), &length, kStatusBufferSize, name, names) != nullptr)
         status = QString::fromUtf8(name.data(), static_cast<int>(name.size())) + ':' +
                  QString::fromUtf8(entry.data(), length);
     }

@@ -43,9 +43,9 @@ TTextWindowMDIChild::TTextWindowMDIChild(QWidget* parent) : QAbstractScrollArea(
   viewport()->setBackgroundRole(QPalette::Base);
   // Dragging the thumb moves the view only when it is let go.
   verticalScrollBar()->setTracking(false);
-  [[maybe_unused]] const bool scrollConnected = static_cast<bool>(connect(
-      verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
-      &TTextWindowMDIChild::onScrollAction));
+  [[maybe_unused]] const bool scrollConnected =
+      static_cast<bool>(connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+                                &TTextWindowMDIChild::onScrollAction));
   Q_ASSERT(scrollConnected);
   dragTimer_.setInterval(kDragPassInterval);
   [[maybe_unused]] const bool timerConnected =
@@ -151,8 +151,8 @@ void TTextWindowMDIChild::addWord(std::size_t start, std::size_t length, int& x,
   if (length == 0) return;
   std::size_t measured = length;
   if (endsLine(text_[start + length - 1])) --measured;
-  const int width =
-      metrics.horizontalAdvance(QString::fromUtf8(text_.data() + start, static_cast<int>(measured)));
+  const int width = metrics.horizontalAdvance(
+      QString::fromUtf8(text_.data() + start, static_cast<int>(measured)));
   // A word that does not fit starts the next line; one wider than the window still stands at
   // the margin of a line of its own rather than leaving an empty line above it.
   if (x + width >= clientRect_.width() && x > margin_) {
@@ -189,9 +189,7 @@ int TTextWindowMDIChild::clampPosition(int target) const {
   return roundToLine(std::min(target, maxPosition()));
 }
 
-void TTextWindowMDIChild::setPosition(int target) {
-  verticalScrollBar()->setValue(target);
-}
+void TTextWindowMDIChild::setPosition(int target) { verticalScrollBar()->setValue(target); }
 
 void TTextWindowMDIChild::lineUp() {
   const int target = clampPosition(position() - lineHeight_);
@@ -353,8 +351,8 @@ void TTextWindowMDIChild::selectWords(int first, int last) {
 void TTextWindowMDIChild::repaintWords(int first, int last) {
   if (first > last) std::swap(first, last);
   const int bottom = position() + pageHeight_;
-  for (int i = std::max(first, firstVisibleWord()); i <= last && i < wordCount() && word(i).top < bottom;
-       ++i)
+  for (int i = std::max(first, firstVisibleWord());
+       i <= last && i < wordCount() && word(i).top < bottom; ++i)
     updateWord(i);
 }
 
@@ -443,8 +441,7 @@ void TTextWindowMDIChild::paintRange(QPainter& painter, int first, int last,
   painter.setFont(font_);
   painter.setBackgroundMode(Qt::TransparentMode);  // drawWord fills each word's background
   const int pos = position();
-  for (int i = std::max(first, firstVisibleWord());
-       i <= last && i < wordCount(); ++i) {
+  for (int i = std::max(first, firstVisibleWord()); i <= last && i < wordCount(); ++i) {
     const Word& w = word(i);
     if (w.top >= pos + pageHeight_) break;
     const QRect rect(w.left, w.top - pos, w.right - w.left, w.bottom - w.top);

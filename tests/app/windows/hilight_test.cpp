@@ -1,5 +1,7 @@
 // Highlight store: where it is created and with what header, the per-chapter arrays and their
 // keys, the chapter cache, damaged items, and stores that cannot be written or opened.
+#include "app/windows/hilight.h"
+
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -13,7 +15,6 @@
 #include <memory>
 #include <vector>
 
-#include "app/windows/hilight.h"
 #include "engine/stores/dict.h"
 #include "support/endian.h"
 #include "support/files.h"
@@ -32,7 +33,8 @@ std::vector<std::uint8_t> readBytes(const fs::path& path) {
 
 void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 struct StoreCloser {

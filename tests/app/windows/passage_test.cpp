@@ -1,6 +1,8 @@
 // Bible window: showing a chapter (caption, selected and centred verse, notes below), the
 // current reference, word colours as painted, highlights and their commands, Strong's numbers,
 // the hover look-ups, the pop-up menu, the command table and the screen font.
+#include "app/windows/passage.h"
+
 #include <QAction>
 #include <QImage>
 #include <QMenu>
@@ -14,7 +16,6 @@
 #include "app/commands.h"
 #include "app/config.h"
 #include "app/windows/hilight.h"
-#include "app/windows/passage.h"
 #include "engine/stores/dict.h"
 #include "engine/stores/lexicon.h"
 #include "engine/stores/notes.h"
@@ -45,8 +46,8 @@ bibleName nameOf(const char* display, const char* file) {
 // recorded.
 class TestPassage : public TPassage {
  public:
-  using TPassage::TPassage;
   using TPassage::onHoverWord;
+  using TPassage::TPassage;
   DictHandle* eastons = nullptr;
   DictHandle* hitchcock = nullptr;
   LexiconHandle* lexicon = nullptr;
@@ -279,8 +280,9 @@ void PassageTest::notesFollowTheChapter() {
   QVERIFY(VNSetNoteByRef(john316, "God's love\nfor all", passage.notes()));
   QVERIFY(VNSetNoteByRef(parse("John 3:2", passage.module()), "Nicodemus", passage.notes()));
   passage.showPassage(john316);
-  QCOMPARE(passage.text(), chapter + "\n\nNotes:\n-----------------------\n2. Nicodemus\n16. God's "
-                                     "love\nfor all\n");
+  QCOMPARE(passage.text(), chapter +
+                               "\n\nNotes:\n-----------------------\n2. Nicodemus\n16. God's "
+                               "love\nfor all\n");
   // The verse is still found in the chapter, not in the notes.
   QVERIFY(passage.selectedText(100).rfind("16 For God", 0) == 0);
   QVERIFY(passage.word(passage.selectionFirst()).start < chapter.size());
@@ -446,8 +448,8 @@ void PassageTest::hoverLooksUpEachNewWordOnce() {
   QVERIFY(world > 0);
   const QRect rect = passage.wordRect(world);
   const QPoint point(rect.center().x(), rect.center().y() - passage.position());
-  QMouseEvent move(QEvent::MouseMove, point, passage.viewport()->mapToGlobal(point),
-                   Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, point, passage.viewport()->mapToGlobal(point), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
   QCoreApplication::sendEvent(passage.viewport(), &move);
   QCOMPARE(passage.statuses, std::vector<QString>{"world: the earth"});
   QCOMPARE(passage.viewport()->cursor().shape(), Qt::ArrowCursor);
@@ -517,14 +519,14 @@ void PassageTest::thePopupMenu() {
   }
   QCOMPARE(ids, QStringList({"300", "301", "-", "24323", "202", "24337", "-", "701", "703", "702",
                              "704", "705"}));
-  QCOMPARE(texts, QStringList({"Search...", "Go to...", "", "Copy...", "Append...", "Print...",
-                               "", "Hilight Red", "Hilight Blue", "Hilight Green",
-                               "Hilight Yellow", "Unhilight"}));
+  QCOMPARE(texts, QStringList({"Search...", "Go to...", "", "Copy...", "Append...", "Print...", "",
+                               "Hilight Red", "Hilight Blue", "Hilight Green", "Hilight Yellow",
+                               "Unhilight"}));
 
   // With the dictionary and the lexicon open, their items follow "Go to...".
   std::string error;
-  QVERIFY(import::writeLexicon({{1, "one", 1}}, {{1, "alpha", 1}},
-                               data_->dir().file("lexicon.lex"), error));
+  QVERIFY(import::writeLexicon({{1, "one", 1}}, {{1, "alpha", 1}}, data_->dir().file("lexicon.lex"),
+                               error));
   std::unique_ptr<LexiconHandle, LexiconCloser> lexicon(initLexicon("lexicon.lex"));
   TestPassage& full = open();
   full.eastons = eastons.get();
@@ -557,8 +559,8 @@ void PassageTest::theCommandTable() {
   TestPassage& passage = open();
   passage.showPassage(Reference{0, 1, 1});
   ui::CommandState state;
-  for (int id : {24337, 109, 108, 24323, 202, 300, 301, 306, 307, 308, 401, 402, 403, 404, 405,
-                 501, 502, 503, 504, 601, 602, 603}) {
+  for (int id : {24337, 109, 108, 24323, 202, 300, 301, 306, 307, 308, 401,
+                 402,   403, 404, 405,   501, 502, 503, 504, 601, 602, 603}) {
     state.enabled = true;
     QVERIFY2(passage.commandState(id, state), qPrintable(QString::number(id)));
     // Their dialogs are not part of this window yet; without the application there is no go-to.

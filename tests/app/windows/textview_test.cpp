@@ -1,5 +1,7 @@
 // Text view: layout and word table, hit tests and word texts, selection by mouse and by
 // characters, dragging with auto-scroll, the scrolling rules and keys, partial repainting.
+#include "app/windows/textview.h"
+
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -9,8 +11,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include "app/windows/textview.h"
 
 using vellum::ui::TTextWindowMDIChild;
 
@@ -302,8 +302,7 @@ void TextViewTest::draggingSelectsAndStops() {
   QVERIFY(view);
   press(*view, 1);
   QVERIFY(view->isDragging());
-  sendMouse(view->viewport(), QEvent::MouseMove, centreOf(*view, 8), Qt::NoButton,
-            Qt::LeftButton);
+  sendMouse(view->viewport(), QEvent::MouseMove, centreOf(*view, 8), Qt::NoButton, Qt::LeftButton);
   QCOMPARE(view->selectionAnchor(), 1);
   QCOMPARE(view->selectionEnd(), 8);
   QCOMPARE(view->hoverIndex(), 8);
@@ -596,8 +595,7 @@ void TextViewTest::setTextClearsSelectionAndHover() {
   auto view = makeView(manyLines(300));
   QVERIFY(view);
   view->selectCharacters(view->text().find("w250"), view->text().find("w250"));
-  sendMouse(view->viewport(), QEvent::MouseMove, centreOf(*view, 250), Qt::NoButton,
-            Qt::NoButton);
+  sendMouse(view->viewport(), QEvent::MouseMove, centreOf(*view, 250), Qt::NoButton, Qt::NoButton);
   QVERIFY(view->position() > 0);
   QCOMPARE(view->hoverIndex(), 250);
   view->setText("fresh text");
