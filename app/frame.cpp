@@ -154,10 +154,14 @@ TPassage* TMyMDIClient::openBibleWindow(const bibleName& bible) {
   const bool maximised = active && active->parentWidget() && active->parentWidget()->isMaximized();
   QMdiSubWindow* sub = addSubWindow(passage);
   sub->setAttribute(Qt::WA_DeleteOnClose);
-  if (maximised)
+  if (maximised) {
     sub->showMaximized();
-  else
+  } else {
+    // A new window takes most of the client area, so a chapter reads without scrolling sideways.
+    const QSize area = viewport()->size();
+    sub->resize(std::max(420, area.width() * 2 / 3), std::max(320, area.height() * 4 / 5));
     sub->show();
+  }
   setActiveSubWindow(sub);
   passage->setFocus();
   return passage;
