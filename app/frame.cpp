@@ -18,6 +18,7 @@
 #include "app/reference_dlg.h"
 #include "app/window_utils.h"
 #include "app/windows/passage.h"
+#include "app/windows/window_commands.h"
 
 namespace vellum::ui {
 namespace {
@@ -123,6 +124,7 @@ TMyMDIClient::TMyMDIClient(TMyMDIFrame* frame) : QMdiArea(frame), frame_(frame) 
   bookFlags_.fill(1);
   // The default translation opens once the main window stands.
   postCommand(this, CmOpenDefaultBible);
+  loadBookSet(*this);
 }
 
 TPassage* TMyMDIClient::activePassage() const {
@@ -228,8 +230,7 @@ bool TMyMDIClient::handleCommand(int id) {
       closeAllSubWindows();
       return true;
     default:
-      // The book sets and the commentary come with their dialogs.
-      return (id >= 309 && id <= 321);
+      return runClientSearchCommand(*this, id) || runClientReferenceCommand(*this, id);
   }
 }
 
@@ -268,12 +269,8 @@ bool TMyMDIClient::commandState(int id, CommandState& state) {
       state.enabled = hasWindows;
       return true;
     default:
-      if (id >= 309 && id <= 321) {
-        state.enabled = false;
-        state.checked = id == bookSetCommand_;
-        return true;
-      }
-      return false;
+      return clientSearchCommandState(*this, id, state) ||
+             clientReferenceCommandState(*this, id, state);
   }
 }
 

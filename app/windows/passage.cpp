@@ -1,5 +1,7 @@
 #include "app/windows/passage.h"
 
+#include "app/windows/window_commands.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QPainter>
@@ -440,6 +442,7 @@ bool TPassage::handleCommand(int id) {
         TMainApp::instance()->frame()->runGotoDialog(this);
       break;
     default:
+      runSearchCommand(*this, id) || runReferenceCommand(*this, id) || runCopyPrintCommand(*this, id);
       break;
   }
   return true;
@@ -460,9 +463,13 @@ bool TPassage::commandState(int id, CommandState& state) {
       break;
     default:
       state.enabled = false;
+      searchCommandState(*this, id, state) || referenceCommandState(*this, id, state) ||
+          copyPrintCommandState(*this, id, state);
       break;
   }
   return true;
 }
+
+void TPassage::onDoubleClickWord(const std::string& word) { onPassageDoubleClick(*this, word); }
 
 }  // namespace vellum::ui

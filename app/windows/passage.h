@@ -73,6 +73,7 @@ class TPassage : public TTextWindowMDIChild, public CommandHandler {
   void paintWord(QPainter& painter, int index) override;
   void beginPaintRange() override;
   void onHoverWord(const std::string& word) override;
+  void onDoubleClickWord(const std::string& word) override;
   void setupWindow() override;
 
   // Where the hover look-ups go and where their result is shown: the application's stores and
