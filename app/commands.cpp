@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QMetaObject>
 #include <algorithm>
-#include <array>
 
 namespace vellum::ui {
 namespace {
@@ -87,8 +86,17 @@ bool walkRoute(QWidget* start, Visit&& visit) {
   return applicationHandler && visit(*applicationHandler);
 }
 
+// The menu bar takes the keyboard focus while it is worked from the keyboard; commands then
+// still belong to the window that had the focus before it.
+QPointer<QWidget> documentFocus;
+
+bool isMenuWidget(const QWidget* w) {
+  return w && (w->inherits("QMenuBar") || w->inherits("QMenu"));
+}
+
 QWidget* routeStart() {
   QWidget* focus = QApplication::focusWidget();
+  if (isMenuWidget(focus)) focus = documentFocus;
   if (focus && routeFrame && (focus == routeFrame || routeFrame->isAncestorOf(focus))) return focus;
   return routeClient;
 }
@@ -131,6 +139,13 @@ void setApplicationHandler(CommandHandler* handler) { applicationHandler = handl
 void setRouteAnchors(QWidget* frame, QWidget* client) {
   routeFrame = frame;
   routeClient = client;
+  static bool watching = false;
+  if (!watching && qApp) {
+    watching = true;
+    QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget*, QWidget* now) {
+      if (now && !isMenuWidget(now)) documentFocus = now;
+    });
+  }
 }
 
 bool dispatchCommand(int id) { return route(routeStart(), id, true); }

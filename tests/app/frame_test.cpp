@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
 #include <QtTest>
@@ -140,6 +141,11 @@ class FrameTest : public QObject {
     QVERIFY(queryCommand(CmHilightRed).enabled);
     QVERIFY(dispatchCommand(CmHilightRed));
     const Reference chapter = passage->currentReference();
+    // Worked from the keyboard, the menu bar holds the focus; its commands still reach the window.
+    s.frame()->menuBar()->setFocus();
+    QVERIFY(test::waitFor([&] { return QApplication::focusWidget() == s.frame()->menuBar(); }));
+    QVERIFY(queryCommand(CmHilightGreen).enabled);
+    passage->setFocus();
     QCOMPARE(passage->hilight()->getHilight(chapter, 2), 0);
     QCOMPARE(passage->hilight()->getHilight(chapter, 3), 0);
 
