@@ -24,8 +24,14 @@ struct Scratch {
     std::string pattern = (fs::temp_directory_path() / "vellum-startup-XXXXXX").string();
     dir = ::mkdtemp(pattern.data());
     fs::create_symlink(VELLUM_PROGRAM, dir / "vellum");
-    for (const auto& entry : fs::directory_iterator(VELLUM_DATA_DIR))
-      if (entry.is_regular_file()) fs::create_symlink(entry.path(), dir / entry.path().filename());
+    // The shipped data only: the user's highlights, notes and options stay out of the timing.
+    for (const auto& entry : fs::directory_iterator(VELLUM_DATA_DIR)) {
+      const std::string extension = entry.path().extension().string();
+      const bool shipped = extension == ".bib" || extension == ".lex" ||
+                           (extension == ".dic" && entry.path().filename() != "options.dic");
+      if (shipped && entry.is_regular_file())
+        fs::create_symlink(entry.path(), dir / entry.path().filename());
+    }
     fs::create_directories(dir / "config");
     fs::create_directories(dir / "runtime");
     fs::permissions(dir / "runtime", fs::perms::owner_all);
