@@ -1,28 +1,182 @@
+// The Bible window's reference-work commands: 308 Strong's look-up, 501 the dictionary, 502-504
+// the word dialogs, 601-603 the note dialogs; the client's 321 commentary; and the double click
+// on a word. Each command is enabled only while the store it needs is open (and, for changes,
+// writable), so a missing "lexicon.lex", "eastons.dic" or "mhc.dic" only greys its commands.
+#include <cstdlib>
+#include <string>
+
+#include "app/frame.h"
+#include "app/main_app.h"
+#include "app/windows/definition_dlg.h"
+#include "app/windows/notes_dlg.h"
+#include "app/windows/passage.h"
 #include "app/windows/window_commands.h"
+#include "engine/stores/dict.h"
+#include "engine/stores/notes.h"
+#include "support/strings.h"
 
 namespace vellum::ui {
-
-// The dictionary, commentary and lexicon windows and the note dialogs are not part of the
-// program yet: their commands are held here and disabled.
 namespace {
-bool isReferenceCommand(int id) {
-  return id == CmStrongsLookup || (id >= CmDictionary && id <= CmDeleteWord) ||
-         (id >= CmAddNote && id <= CmDeleteNote);
+
+// What the design reads of a hovered word or a selection.
+constexpr std::size_t kWordCapacity = 41;
+
+DictHandle* eastons() { return TMainApp::instance() ? TMainApp::instance()->eastons() : nullptr; }
+DictHandle* commentary() {
+  return TMainApp::instance() ? TMainApp::instance()->commentary() : nullptr;
 }
+LexiconHandle* lexicon() {
+  return TMainApp::instance() ? TMainApp::instance()->lexicon() : nullptr;
+}
+
+bool notesWritable(TPassage& passage) {
+  return passage.notes() != nullptr && VNReadOnly(passage.notes()) == 0;
+}
+
+// A text that reads as a positive decimal number (after trimming); 0 otherwise.
+long positiveNumber(const std::string& text) {
+  if (text.empty() || !isDigit(text.front())) return 0;
+  const long value = std::strtol(text.c_str(), nullptr, 10);
+  return value > 0 ? value : 0;
+}
+
+std::string trimmed(std::string text) {
+  trim(text);
+  return text;
+}
+
+// The word the dictionary commands start from: the selection when it is one word, else the
+// word under the mouse.
+std::string wordAtHand(TPassage& passage) {
+  std::string selected = trimmed(passage.selectedText(kWordCapacity));
+  if (!selected.empty() && selected.find_first_of(" \n\r\t") == std::string::npos) return selected;
+  return trimmed(passage.hoverWord(kWordCapacity));
+}
+
+void runStrongsLookup(TPassage& passage) {
+  std::string hovered = trimmed(passage.hoverWord(kWordCapacity));
+  if (positiveNumber(hovered) > 0) {
+    onPassageDoubleClick(passage, hovered);
+    return;
+  }
+  std::string selected = trimmed(passage.selectedText(kWordCapacity));
+  if (selected.find(' ') == std::string::npos && positiveNumber(selected) > 0) {
+    onPassageDoubleClick(passage, selected);
+    return;
+  }
+  BibleHandle* module = passage.module();
+  if (module != nullptr && hasStrongs(module) != 0 && getStrongs(module) == 0) {
+    const int number = passage.strongsAtWord(passage.hoverIndex(), passage.currentReference());
+    if (number != -1) {
+      onPassageDoubleClick(passage, std::to_string(number));
+      return;
+    }
+  }
+  const bool oldTestament = module != nullptr && isOldTestament(module, passage.currentReference()) == 1;
+  TStrongsDlg dialog(&passage, std::string(), oldTestament);
+  dialog.exec();
+}
+
+void runNoteCommand(TPassage& passage, int id) {
+  const int resource = id == CmAddNote    ? TNotesDlg::kInsertResourceId
+                       : id == CmEditNote ? TNotesDlg::kEditResourceId
+                                          : TNotesDlg::kDeleteResourceId;
+  Reference picked;
+  bool saved = false;
+  const bool accepted = runNotesDialog(&passage, resource, passage.module(), passage.notes(),
+                                       passage.currentReference(), &picked, &saved);
+  if (accepted && id == CmDeleteNote) VNDelNoteByRef(picked, passage.notes());
+  // Notes saved by moving the picker count even when the dialog was cancelled.
+  if (accepted || saved) passage.showPassage(passage.currentReference());
+}
+
 }  // namespace
 
-bool referenceCommandState(TPassage&, int id, CommandState& state) {
-  if (!isReferenceCommand(id)) return false;
-  state.enabled = false;
+bool referenceCommandState(TPassage& passage, int id, CommandState& state) {
+  switch (id) {
+    case CmStrongsLookup:
+      state.enabled = lexicon() != nullptr;
+      return true;
+    case CmDictionary:
+      state.enabled = eastons() != nullptr && passage.module() != nullptr;
+      return true;
+    case CmAddWord:
+    case CmRenameWord:
+    case CmDeleteWord:
+      state.enabled = eastons() != nullptr && isReadOnly(eastons()) == 0;
+      return true;
+    case CmAddNote:
+    case CmEditNote:
+    case CmDeleteNote:
+      state.enabled = passage.module() != nullptr && notesWritable(passage);
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool runReferenceCommand(TPassage& passage, int id) {
+  CommandState state;
+  if (!referenceCommandState(passage, id, state)) return false;
+  // Commands arrive here only when enabled; a posted one may find its store gone.
+  if (!state.enabled) return true;
+  switch (id) {
+    case CmStrongsLookup:
+      runStrongsLookup(passage);
+      break;
+    case CmDictionary: {
+      TEastonsDlg dialog(&passage, eastons(), passage.module(), wordAtHand(passage));
+      dialog.exec();
+      break;
+    }
+    case CmAddWord:
+      runInsertWord(&passage, eastons(), wordAtHand(passage));
+      break;
+    case CmRenameWord:
+      runRenameWord(&passage, eastons(), wordAtHand(passage));
+      break;
+    case CmDeleteWord:
+      runDeleteWord(&passage, eastons(), wordAtHand(passage));
+      break;
+    default:
+      runNoteCommand(passage, id);
+      break;
+  }
+  passage.setFocus();
   return true;
 }
-bool runReferenceCommand(TPassage&, int id) { return isReferenceCommand(id); }
-bool clientReferenceCommandState(TMyMDIClient&, int id, CommandState& state) {
+
+bool clientReferenceCommandState(TMyMDIClient& client, int id, CommandState& state) {
   if (id != CmCommentary) return false;
-  state.enabled = false;
+  state.enabled = commentary() != nullptr && !client.subWindowList().isEmpty();
   return true;
 }
-bool runClientReferenceCommand(TMyMDIClient&, int id) { return id == CmCommentary; }
-void onPassageDoubleClick(TPassage&, const std::string&) {}
+
+bool runClientReferenceCommand(TMyMDIClient& client, int id) {
+  if (id != CmCommentary) return false;
+  TPassage* passage = client.activePassage();
+  if (passage == nullptr || commentary() == nullptr || passage->module() == nullptr) return true;
+  {
+    TMHCDlg dialog(passage, commentary(), passage->module(), passage->currentReference());
+    dialog.exec();
+  }
+  client.setFocus();
+  return true;
+}
+
+void onPassageDoubleClick(TPassage& passage, const std::string& word) {
+  if (word.empty()) return;
+  BibleHandle* module = passage.module();
+  if (isDigit(word.front()) && lexicon() != nullptr) {
+    const bool oldTestament =
+        module != nullptr && isOldTestament(module, passage.currentReference()) == 1;
+    TStrongsDlg dialog(&passage, word, oldTestament);
+    dialog.exec();
+  } else if (eastons() != nullptr) {
+    TEastonsDlg dialog(&passage, eastons(), module, word);
+    dialog.exec();
+  }
+  passage.setFocus();
+}
 
 }  // namespace vellum::ui

@@ -3,6 +3,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QtTest>
+#include <string>
+#include <vector>
+
+#include "engine/stores/dict.h"
+#include "support/files.h"
+#include "tools/import/lexicon_writer.h"
 
 namespace vellum::test {
 
@@ -16,6 +23,46 @@ AppData::AppData() {
               "John\t2\t1\tThe third day, there was a wedding in Cana of Galilee.\n"
               "John\t3\t1\tNow there was a man of the Pharisees named Nicodemus.\n"
               "John\t3\t2\tFor God so loved the world, that he gave his one and only Son.\n");
+}
+
+namespace {
+
+void writeStore(const char* name, const char* title,
+                const std::vector<std::pair<std::string, std::string>>& items) {
+  DictHandle* store = new_dict(name, title, 101, 1);
+  QVERIFY2(store != nullptr, name);
+  for (const auto& [key, text] : items)
+    QVERIFY2(add_string_item(store, key.c_str(), text.c_str()), key.c_str());
+  deinit_dict(store);
+}
+
+}  // namespace
+
+void buildReferenceWorks(const std::filesystem::path& dir) {
+  const std::string saved = get_dpath();
+  set_dpath(dir.string().c_str());
+  writeStore("eastons.dic", "Easton's Bible Dictionary",
+             {{"Abraham",
+               "Father of a multitude, son of Terah, kin of Moses.\nHis faith is praised in the New Testament: "
+               "see 1 John 3:16 and Gen. 17:5."},
+              {"Aaron", "The eldest son of Amram and Jochebed."},
+              {"Moses", "Drawn out of the water."},
+              {"Abraham's bosom", "The rest of the blessed dead."}});
+  writeStore("hitchck.dic", "Hitchcock's Bible Names",
+             {{"Abraham", "father of a great multitude"}, {"Moses", "taken out; drawn forth"}});
+  writeStore("mhc.dic", "Matthew Henry's Commentary",
+             {{"1:0", "The creation of the world."},
+              {"50:0", "The death of Joseph."},
+              {"3:42", "Christ's discourse with Nicodemus.\nVerses 1-8"}});
+  set_dpath(saved.c_str());
+
+  using import::LexiconEntry;
+  std::vector<LexiconEntry> hebrew = {{1, "father", 1}, {430, "God", 2},
+                                      {7225, "beginning\nthe first, in place or time", 3}};
+  std::vector<LexiconEntry> greek = {{1, "Alpha", 1}, {26, "love", 2}, {2316, "God", 3}};
+  std::string error;
+  QVERIFY2(import::writeLexicon(hebrew, greek, (dir / "lexicon.lex").string(), error),
+           error.c_str());
 }
 
 bool waitFor(const std::function<bool()>& done, int milliseconds) {

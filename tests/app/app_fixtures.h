@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,6 +28,16 @@ class AppData {
  private:
   TempDir dir_;
 };
+
+// Writes small reference works into dir, built with the engine's own writers:
+// - "eastons.dic": "Abraham" (its article names "Moses." and ends "see 1 John 3:16 and
+//   Gen. 17:5."), "Aaron", "Moses" and "Abraham's bosom";
+// - "hitchck.dic": "Abraham" = "father of a great multitude", "Moses" = "taken out; drawn forth";
+// - "mhc.dic": commentary on Genesis 1 ("1:0"), Genesis 50 ("50:0") and John 3 ("3:42");
+// - "lexicon.lex": Hebrew 1 "father", 430 "God", 7225 "beginning" (two lines); Greek 1
+//   "Alpha", 26 "love", 2316 "God".
+// The data path is left as it was.
+void buildReferenceWorks(const std::filesystem::path& dir);
 
 // Waits (processing events) until the predicate holds or the time runs out.
 bool waitFor(const std::function<bool()>& done, int milliseconds = 5000);
