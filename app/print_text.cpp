@@ -1,6 +1,5 @@
 #include "app/print_text.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QFont>
 #include <QFontMetrics>

@@ -55,8 +55,9 @@ void stripTrailingBlanks(std::string& text) {
 // Every line feed of text followed by prefix, within kLimit bytes: the first line feed whose
 // prefix would not fit ends the text there.
 void prefixLines(std::string& text, const std::string& prefix) {
+  const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
   std::string result;
-  result.reserve(std::min(kLimit, text.size() + prefix.size() * 64));
+  result.reserve(std::min(kLimit, text.size() + lines * prefix.size()));
   std::size_t start = 0;
   for (;;) {
     const std::size_t feed = text.find('\n', start);
@@ -85,7 +86,7 @@ std::string composeSelection(const PassageInputs& in) {
   if (in.quotation) {
     cutText(text, kLimit);
     Reference reference;
-    parseReference(&reference, in.caption.c_str(), in.module);
+    if (in.module) parseReference(&reference, in.caption.c_str(), in.module);
     formatQuotation(text, reference, in.bookAndChapter, in.module);
     return text;
   }
@@ -184,7 +185,7 @@ void formatQuotation(std::string& text, Reference reference, bool bookAndChapter
     largest = std::max(largest, number);
   }
 
-  const std::string book = getBookName(reference.book, module);
+  const std::string book = module ? getBookName(reference.book, module) : "";
   const std::string chapter = std::to_string(reference.chapter);
   std::string result;
   if (!bookAndChapter) {

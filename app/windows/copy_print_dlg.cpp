@@ -96,7 +96,6 @@ const std::string& TCopyAppendPrintDlg::composePassage() {
   inputs.quotation = quotation_->isChecked();
   inputs.bookAndChapter = bookAndChapter_->isChecked();
   inputs.module = module_;
-  lastLength_ = 0;
   if (passage_) {
     inputs.caption = passage_->windowTitle().toStdString();
     switch (inputs.source) {
@@ -104,11 +103,9 @@ const std::string& TCopyAppendPrintDlg::composePassage() {
         // The window's text fits a chapter buffer, so the whole selection is fetched; the
         // composing cuts it to what the passage may hold.
         inputs.selection = passage_->selectedText(passage_->text().size() + 1);
-        lastLength_ = inputs.selection.size();
         break;
       case PassageSource::Chapter:
         inputs.chapterText = passage_->text();
-        lastLength_ = inputs.chapterText.size();
         break;
       case PassageSource::VersesFound:
       case PassageSource::Clipboard:

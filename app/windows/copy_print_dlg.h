@@ -56,7 +56,6 @@ class TCopyAppendPrintDlg : public TOkCancelHelpDlg {
   QPointer<TPassage> passage_;
   BibleHandle* module_;
   std::string buffer_;
-  std::size_t lastLength_ = 0;  // length of the last text fetched from the window
   QCheckBox* quotation_ = nullptr;
   QCheckBox* bookAndChapter_ = nullptr;
 };
