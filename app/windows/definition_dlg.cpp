@@ -7,7 +7,6 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -47,9 +46,7 @@ void cutUtf8(std::string& text, std::size_t limit) {
   text.resize(cut);
 }
 
-bool startsWithDigit(const std::string& word) {
-  return !word.empty() && isDigit(word.front());
-}
+bool startsWithDigit(const std::string& word) { return !word.empty() && isDigit(word.front()); }
 
 bool isSplitCharacter(char c) {
   static constexpr std::string_view kSeparators = " \t\r\n;'\",.<>[]{}|`~!#$%^&*()_+=-@";
@@ -415,10 +412,11 @@ bool TEastonsDlg::lookup(std::string& key) {
     showDefinition(fromStore(buffer.data(), length));
     return true;
   }
-  showDefinition(QString(), store_ == nullptr
-                                ? QStringLiteral("The dictionary \"eastons.dic\" was not found.")
-                                : QStringLiteral("\"%1\" is not in the dictionary.")
-                                      .arg(QString::fromUtf8(key.c_str())));
+  showDefinition(
+      QString(),
+      store_ == nullptr
+          ? QStringLiteral("The dictionary \"eastons.dic\" was not found.")
+          : QStringLiteral("\"%1\" is not in the dictionary.").arg(QString::fromUtf8(key.c_str())));
   return false;
 }
 
@@ -563,7 +561,8 @@ void TMHCDlg::pickerChanged() {
   const bool bookChanged = book >= 0 && book != reference_.book;
   if (bookChanged) picked.book = static_cast<std::uint8_t>(book);
   const int chapters = getChaptersInBook(picked, module_);
-  const long typed = std::strtol(chapter_->currentText().left(10).toLatin1().constData(), nullptr, 10);
+  const long typed =
+      std::strtol(chapter_->currentText().left(10).toLatin1().constData(), nullptr, 10);
   picked.chapter = static_cast<std::uint8_t>(std::clamp<long>(typed, 1, std::max(chapters, 1)));
   reference_ = picked;
   if (bookChanged) refillChapters();

@@ -109,7 +109,8 @@ bool TNotesDlg::save() {
   QByteArray bytes = text.toUtf8();
   if (bytes.size() > kMaxNoteLength) bytes.truncate(kMaxNoteLength);
   if (!VNSetNoteByRef(noteReference_, bytes.constData(), notes_)) {
-    _MessageBox(this, QStringLiteral("The note could not be saved: the notes file cannot be written."),
+    _MessageBox(this,
+                QStringLiteral("The note could not be saved: the notes file cannot be written."),
                 windowTitle(), MB_OK | MB_ICONEXCLAMATION);
     return false;
   }

@@ -53,9 +53,20 @@ std::string wordAtHand(TPassage& passage) {
   return trimmed(passage.hoverWord(kWordCapacity));
 }
 
+// A verse number: the chapter's first word, or a word after a line end. It is no Strong's
+// number, though it reads as one.
+bool hoveringVerseNumber(TPassage& passage) {
+  const int index = passage.hoverIndex();
+  if (index < 0 || index >= passage.wordCount()) return false;
+  if (index == 0) return true;
+  const std::string before = passage.wordText(index - 1);
+  return !before.empty() && before.back() == '\n';
+}
+
 void runStrongsLookup(TPassage& passage) {
+  const bool verseNumber = hoveringVerseNumber(passage);
   std::string hovered = trimmed(passage.hoverWord(kWordCapacity));
-  if (positiveNumber(hovered) > 0) {
+  if (!verseNumber && positiveNumber(hovered) > 0) {
     onPassageDoubleClick(passage, hovered);
     return;
   }
@@ -65,14 +76,15 @@ void runStrongsLookup(TPassage& passage) {
     return;
   }
   BibleHandle* module = passage.module();
-  if (module != nullptr && hasStrongs(module) != 0 && getStrongs(module) == 0) {
+  if (!verseNumber && module != nullptr && hasStrongs(module) != 0 && getStrongs(module) == 0) {
     const int number = passage.strongsAtWord(passage.hoverIndex(), passage.currentReference());
     if (number != -1) {
       onPassageDoubleClick(passage, std::to_string(number));
       return;
     }
   }
-  const bool oldTestament = module != nullptr && isOldTestament(module, passage.currentReference()) == 1;
+  const bool oldTestament =
+      module != nullptr && isOldTestament(module, passage.currentReference()) == 1;
   TStrongsDlg dialog(&passage, std::string(), oldTestament);
   dialog.exec();
 }

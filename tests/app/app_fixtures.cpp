@@ -43,7 +43,8 @@ void buildReferenceWorks(const std::filesystem::path& dir) {
   set_dpath(dir.string().c_str());
   writeStore("eastons.dic", "Easton's Bible Dictionary",
              {{"Abraham",
-               "Father of a multitude, son of Terah, kin of Moses.\nHis faith is praised in the New Testament: "
+               "Father of a multitude, son of Terah, kin of Moses.\nHis faith is praised in the "
+               "New Testament: "
                "see 1 John 3:16 and Gen. 17:5."},
               {"Aaron", "The eldest son of Amram and Jochebed."},
               {"Moses", "Drawn out of the water."},
@@ -57,8 +58,8 @@ void buildReferenceWorks(const std::filesystem::path& dir) {
   set_dpath(saved.c_str());
 
   using import::LexiconEntry;
-  std::vector<LexiconEntry> hebrew = {{1, "father", 1}, {430, "God", 2},
-                                      {7225, "beginning\nthe first, in place or time", 3}};
+  std::vector<LexiconEntry> hebrew = {
+      {1, "father", 1}, {430, "God", 2}, {7225, "beginning\nthe first, in place or time", 3}};
   std::vector<LexiconEntry> greek = {{1, "Alpha", 1}, {26, "love", 2}, {2316, "God", 3}};
   std::string error;
   QVERIFY2(import::writeLexicon(hebrew, greek, (dir / "lexicon.lex").string(), error),

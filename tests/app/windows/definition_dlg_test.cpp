@@ -3,6 +3,13 @@
 // commentary's chapter picker, adding, renaming and deleting words (and refusing on a read-only
 // store); then the Bible window's commands that open them, in the running program, and the same
 // checks on the imported data when it is present.
+#include "app/windows/definition_dlg.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -19,11 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <linux/fs.h>
 #include <memory>
-#include <sys/ioctl.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "app/commands.h"
 #include "app/config.h"
@@ -31,7 +34,6 @@
 #include "app/main_app.h"
 #include "app/profile.h"
 #include "app/window_utils.h"
-#include "app/windows/definition_dlg.h"
 #include "app/windows/passage.h"
 #include "app/windows/window_commands.h"
 #include "engine/stores/dict.h"
@@ -143,7 +145,8 @@ struct Started {
 
   explicit Started(const std::string& dir) {
     // A Bible window opened without a reference to show asks for a search first.
-    onDialog(QStringLiteral("3000"), [](QDialog*) {}, &searchSeen);
+    onDialog(
+        QStringLiteral("3000"), [](QDialog*) {}, &searchSeen);
     program = dir + "/vellum";
     args.push_back(program);
     for (auto& a : args) argv.push_back(a.data());
@@ -164,8 +167,9 @@ int findWord(const TPassage& view, const std::string& text) {
 void hover(TPassage* passage, int index) {
   QRect rect = passage->wordRect(index);
   rect.translate(0, -passage->position());
-  QMouseEvent move(QEvent::MouseMove, rect.center(), passage->viewport()->mapToGlobal(rect.center()),
-                   Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, rect.center(),
+                   passage->viewport()->mapToGlobal(rect.center()), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
   QApplication::sendEvent(passage->viewport(), &move);
 }
 
@@ -495,8 +499,8 @@ class DefinitionDlgTest : public QObject {
     TPassage* passage = s.passage();
     passage->showPassage(Reference{0, 1, 1});
     passage->setFocus();
-    for (int id : {CmStrongsLookup, CmDictionary, CmAddWord, CmRenameWord, CmDeleteWord,
-                   CmAddNote, CmEditNote, CmDeleteNote})
+    for (int id : {CmStrongsLookup, CmDictionary, CmAddWord, CmRenameWord, CmDeleteWord, CmAddNote,
+                   CmEditNote, CmDeleteNote})
       QVERIFY2(queryCommandFrom(passage, id).enabled, qPrintable(QString::number(id)));
     QVERIFY(queryCommandFrom(s.app->client(), CmCommentary).enabled);
 
@@ -522,12 +526,22 @@ class DefinitionDlgTest : public QObject {
     QVERIFY(hebrew);
     QCOMPARE(pane.left(9), QString("beginning"));
 
+    // Over a verse number, which reads as a number but is none, the window asks for one.
+    hover(passage, 0);
+    QCOMPARE(passage->hoverIndex(), 0);
+    seen = false;
+    QString asked = "unset";
+    onDialog(
+        "8001", [&](QDialog* d) { asked = d->findChild<QLineEdit*>("10033")->text(); }, &seen);
+    QVERIFY(dispatchCommandFrom(passage, CmStrongsLookup));
+    QVERIFY(seen);
+    QCOMPARE(asked, QString());
+
     // A double click on a name opens Easton's on it; on a number, the lexicon (Greek in John).
     seen = false;
     QString key;
     onDialog(
-        "8002",
-        [&](QDialog* d) { key = d->findChild<QComboBox*>("10033")->currentText(); }, &seen);
+        "8002", [&](QDialog* d) { key = d->findChild<QComboBox*>("10033")->currentText(); }, &seen);
     onPassageDoubleClick(*passage, "Abraham's");
     QVERIFY(seen);
     QCOMPARE(key, QString("Abraham"));
@@ -571,7 +585,8 @@ class DefinitionDlgTest : public QObject {
     QVERIFY(queryCommandFrom(passage, CmAddNote).enabled);
     // A double click with no dictionary and no lexicon opens nothing.
     bool seen = false;
-    onDialog("8002", [](QDialog*) {}, &seen);
+    onDialog(
+        "8002", [](QDialog*) {}, &seen);
     onPassageDoubleClick(*passage, "Abraham");
     onPassageDoubleClick(*passage, "7225");
     QTest::qWait(150);
@@ -593,7 +608,8 @@ class DefinitionDlgTest : public QObject {
     test::TempDir dir;
     // The program only reads these; the stores are copied all the same, so that no test can
     // change the data set.
-    for (const char* name : {"kjv.bib", "lexicon.lex"}) fs::create_symlink(real / name, dir.path() / name);
+    for (const char* name : {"kjv.bib", "lexicon.lex"})
+      fs::create_symlink(real / name, dir.path() / name);
     for (const char* name : {"eastons.dic", "hitchck.dic", "mhc.dic"})
       fs::copy_file(real / name, dir.path() / name);
     Started s(dir.path().string());

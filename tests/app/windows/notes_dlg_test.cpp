@@ -2,6 +2,13 @@
 // unchanged notes never rewritten, line ends, the length limit; then the Bible window's note
 // commands in the running program: the chapter's notes under the text afterwards, Delete Note
 // after OK, and the commands disabled on a read-only notes file.
+#include "app/windows/notes_dlg.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -11,19 +18,14 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
-#include <fcntl.h>
 #include <filesystem>
 #include <functional>
-#include <linux/fs.h>
 #include <memory>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include "app/commands.h"
 #include "app/config.h"
 #include "app/main_app.h"
 #include "app/profile.h"
-#include "app/windows/notes_dlg.h"
 #include "app/windows/passage.h"
 #include "engine/stores/notes.h"
 #include "tests/app/app_fixtures.h"
@@ -112,7 +114,8 @@ struct Started {
   bool searchSeen = false;
 
   explicit Started(const std::string& dir) {
-    onDialog(QStringLiteral("3000"), [](QDialog*) {}, &searchSeen);
+    onDialog(
+        QStringLiteral("3000"), [](QDialog*) {}, &searchSeen);
     program = dir + "/vellum";
     argv.push_back(program.data());
     app = std::make_unique<TMainApp>(static_cast<int>(argv.size()), argv.data());
@@ -157,7 +160,8 @@ class NotesDlgTest : public QObject {
       int resource;
       const char* title;
       bool readOnly;
-    } cases[] = {{7001, "Insert Note", false}, {7002, "Edit Note", false}, {7003, "Delete Note", true}};
+    } cases[] = {
+        {7001, "Insert Note", false}, {7002, "Edit Note", false}, {7003, "Delete Note", true}};
     for (const auto& c : cases) {
       TNotesDlg dialog(nullptr, c.resource, module_.get(), notes_.get(), ref(42, 3, 16));
       QCOMPARE(dialog.objectName(), QString::number(c.resource));
@@ -282,8 +286,9 @@ class NotesDlgTest : public QObject {
     QVERIFY(dispatchCommandFrom(passage, CmAddNote));
     QVERIFY(seen);
     std::string text = passage->text();
-    QVERIFY2(text.find("\n\nNotes:\n-----------------------\n16. God so loved.\n") != std::string::npos,
-             text.c_str());
+    QVERIFY2(
+        text.find("\n\nNotes:\n-----------------------\n16. God so loved.\n") != std::string::npos,
+        text.c_str());
     QVERIFY(passage->windowTitle().startsWith("John 3:16 - "));
 
     // Cancel after moving to another verse: the note saved by the move shows too.
