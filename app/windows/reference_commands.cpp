@@ -29,8 +29,11 @@ LexiconHandle* lexicon() {
   return TMainApp::instance() ? TMainApp::instance()->lexicon() : nullptr;
 }
 
+// The note dialogs belong to windows of the running program, like the other dialogs of the
+// window; a window on its own (no application object) offers none.
 bool notesWritable(TPassage& passage) {
-  return passage.notes() != nullptr && VNReadOnly(passage.notes()) == 0;
+  return TMainApp::instance() != nullptr && passage.notes() != nullptr &&
+         VNReadOnly(passage.notes()) == 0;
 }
 
 // A text that reads as a positive decimal number (after trimming); 0 otherwise.
