@@ -1,8 +1,17 @@
 #include "tests/app/app_fixtures.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QThread>
+#include <QTimer>
 #include <QtTest>
 #include <string>
 #include <vector>
@@ -64,6 +73,66 @@ void buildReferenceWorks(const std::filesystem::path& dir) {
   std::string error;
   QVERIFY2(import::writeLexicon(hebrew, greek, (dir / "lexicon.lex").string(), error),
            error.c_str());
+}
+
+namespace {
+
+int pollerGeneration = 0;
+
+void pollForDialog(const QString& name, std::function<void(QDialog*)> act, bool* seen,
+                   int generation) {
+  QTimer::singleShot(30, [name, act, seen, generation] {
+    if (generation != pollerGeneration) return;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QDialog*>(w);
+      if (dialog && dialog->isVisible() && dialog->objectName() == name) {
+        *seen = true;
+        act(dialog);
+        if (dialog->isVisible()) dialog->reject();
+        return;
+      }
+    }
+    pollForDialog(name, act, seen, generation);
+  });
+}
+
+void pollForMessageBox(QString* text, int generation) {
+  QTimer::singleShot(30, [text, generation] {
+    if (generation != pollerGeneration) return;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+        *text = box->text();
+        box->accept();
+        return;
+      }
+    }
+    pollForMessageBox(text, generation);
+  });
+}
+
+}  // namespace
+
+void onDialog(const QString& name, std::function<void(QDialog*)> act, bool* seen) {
+  pollForDialog(name, std::move(act), seen, pollerGeneration);
+}
+
+void answerMessageBox(QString* text) { pollForMessageBox(text, pollerGeneration); }
+
+void stopDialogPollers() { ++pollerGeneration; }
+
+ImmutableFile::ImmutableFile(const std::filesystem::path& path) {
+  fd_ = ::open(path.c_str(), O_RDONLY);
+  int flags = 0;
+  if (fd_ >= 0 && ::ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
+    original_ = flags;
+    flags |= FS_IMMUTABLE_FL;
+    effective_ = ::ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+}
+
+ImmutableFile::~ImmutableFile() {
+  if (effective_) ::ioctl(fd_, FS_IOC_SETFLAGS, &original_);
+  if (fd_ >= 0) ::close(fd_);
 }
 
 bool waitFor(const std::function<bool()>& done, int milliseconds) {

@@ -10,6 +10,8 @@
 
 #include "tests/support/fixtures.h"
 
+class QDialog;
+
 namespace vellum::ui {
 class TMainApp;
 }
@@ -38,6 +40,31 @@ class AppData {
 //   "Alpha", 26 "love", 2316 "God".
 // The data path is left as it was.
 void buildReferenceWorks(const std::filesystem::path& dir);
+
+// Runs act on the next visible top-level dialog with this objectName (a modal dialog's run),
+// then closes it with Cancel unless act closed it. Keeps looking until it has run once, or until
+// stopDialogPollers() is called: call that between tests, so no poller of an earlier test acts
+// on a later test's dialogs or on variables that are gone.
+void onDialog(const QString& name, std::function<void(QDialog*)> act, bool* seen);
+// Answers the next message box with OK and puts its text in *text (same lifetime rules).
+void answerMessageBox(QString* text);
+void stopDialogPollers();
+
+// A file nobody may write, root included (the immutable attribute), made writable again when
+// the object goes. effective() is false where the file system cannot do this.
+class ImmutableFile {
+ public:
+  explicit ImmutableFile(const std::filesystem::path& path);
+  ~ImmutableFile();
+  ImmutableFile(const ImmutableFile&) = delete;
+  ImmutableFile& operator=(const ImmutableFile&) = delete;
+  bool effective() const { return effective_; }
+
+ private:
+  int fd_ = -1;
+  int original_ = 0;
+  bool effective_ = false;
+};
 
 // Waits (processing events) until the predicate holds or the time runs out.
 bool waitFor(const std::function<bool()>& done, int milliseconds = 5000);

@@ -5,11 +5,6 @@
 // checks on the imported data when it is present.
 #include "app/windows/definition_dlg.h"
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -63,70 +58,6 @@ std::string article(DictHandle* store, const char* word) {
   return std::string(buffer.data(), length);
 }
 
-// A file no one may write, root included (the immutable attribute); undone when it goes.
-class ImmutableFile {
- public:
-  explicit ImmutableFile(const fs::path& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY);
-    int flags = 0;
-    if (fd_ >= 0 && ::ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
-      original_ = flags;
-      flags |= FS_IMMUTABLE_FL;
-      effective_ = ::ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-  }
-  ~ImmutableFile() {
-    if (effective_) ::ioctl(fd_, FS_IOC_SETFLAGS, &original_);
-    if (fd_ >= 0) ::close(fd_);
-  }
-  bool effective() const { return effective_; }
-
- private:
-  int fd_ = -1;
-  int original_ = 0;
-  bool effective_ = false;
-};
-
-// Every test starts a new generation; pollers of an earlier test stop instead of acting on
-// this test's dialogs (and on variables that are gone).
-int g_generation = 0;
-
-// Runs `act` on the next visible top-level dialog with this objectName, then closes it (with
-// Cancel unless act closed it). Keeps looking until it has run once or the test is over.
-void onDialog(const QString& name, std::function<void(QDialog*)> act, bool* seen,
-              int generation = -1) {
-  if (generation < 0) generation = g_generation;
-  QTimer::singleShot(30, [name, act, seen, generation] {
-    if (generation != g_generation) return;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* dialog = qobject_cast<QDialog*>(w);
-      if (dialog && dialog->isVisible() && dialog->objectName() == name) {
-        *seen = true;
-        act(dialog);
-        if (dialog->isVisible()) dialog->reject();
-        return;
-      }
-    }
-    onDialog(name, act, seen, generation);
-  });
-}
-
-// Answers the next message box with OK, remembering its text.
-void answerMessageBox(QString* text, int generation = -1) {
-  if (generation < 0) generation = g_generation;
-  QTimer::singleShot(30, [text, generation] {
-    if (generation != g_generation) return;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-        *text = box->text();
-        box->accept();
-        return;
-      }
-    }
-    answerMessageBox(text, generation);
-  });
-}
-
 // Selects the characters [start, start + length) of the pane, as a double click would.
 void selectInPane(QPlainTextEdit* pane, int start, int length) {
   QTextCursor cursor = pane->textCursor();
@@ -145,7 +76,7 @@ struct Started {
 
   explicit Started(const std::string& dir) {
     // A Bible window opened without a reference to show asks for a search first.
-    onDialog(
+    test::onDialog(
         QStringLiteral("3000"), [](QDialog*) {}, &searchSeen);
     program = dir + "/vellum";
     args.push_back(program);
@@ -186,7 +117,7 @@ class DefinitionDlgTest : public QObject {
 
  private Q_SLOTS:
   void init() {
-    ++g_generation;
+    test::stopDialogPollers();
     std::error_code ignored;
     fs::remove(profilePath(kIniFile), ignored);
     data_ = std::make_unique<test::AppData>();
@@ -198,7 +129,7 @@ class DefinitionDlgTest : public QObject {
     QVERIFY(eastons_ && commentary_);
   }
   void cleanup() {
-    ++g_generation;
+    test::stopDialogPollers();
     eastons_.reset();
     commentary_.reset();
     module_.reset();
@@ -318,7 +249,7 @@ class DefinitionDlgTest : public QObject {
     auto* add = dialog.findChild<QPushButton*>("502");
     QVERIFY(add->isEnabled());
     bool seen = false;
-    onDialog(
+    test::onDialog(
         "6000",
         [](QDialog* d) {
           QCOMPARE(d->findChild<QComboBox*>("10033")->currentText(), QString("Zion"));
@@ -425,7 +356,7 @@ class DefinitionDlgTest : public QObject {
       // A blank text is refused with a message; the dialog stays open.
       TInsertDictionaryDlg add(nullptr, eastons_.get(), "Caleb");
       QString message;
-      answerMessageBox(&message);
+      test::answerMessageBox(&message);
       add.CmOk();
       QVERIFY(!message.isEmpty());
       QCOMPARE(article(eastons_.get(), "Caleb"), std::string("<none>"));
@@ -436,7 +367,7 @@ class DefinitionDlgTest : public QObject {
       // Onto a word already there: refused, both articles kept.
       rename.findChild<QLineEdit*>("10034")->setText("Aaron");
       QString message;
-      answerMessageBox(&message);
+      test::answerMessageBox(&message);
       rename.CmOk();
       QCOMPARE(message, QString("\"Aaron\" is already in the dictionary."));
       QCOMPARE(article(eastons_.get(), "Moses"), std::string("Drawn out of the water."));
@@ -462,7 +393,7 @@ class DefinitionDlgTest : public QObject {
     eastons_.reset();
     const fs::path file = data_->dir().path() / "eastons.dic";
     const std::string before = readFile(file);
-    ImmutableFile immutable(file);
+    test::ImmutableFile immutable(file);
     if (!immutable.effective()) QSKIP("the file system cannot make a file read-only for root");
     Dict store(open_dict("eastons.dic"));
     QVERIFY(store && isReadOnly(store.get()) == 1);
@@ -474,13 +405,13 @@ class DefinitionDlgTest : public QObject {
     TInsertDictionaryDlg add(nullptr, store.get(), "Caleb");
     add.findChild<QPlainTextEdit*>("11070")->setPlainText("A spy.");
     QString message;
-    answerMessageBox(&message);
+    test::answerMessageBox(&message);
     add.CmOk();
     QVERIFY(message.contains("cannot be changed"));
     QVERIFY(add.result() != QDialog::Accepted);
     TDeleteDictionaryDlg remove(nullptr, store.get(), "Aaron");
     message.clear();
-    answerMessageBox(&message);
+    test::answerMessageBox(&message);
     remove.CmOk();
     QVERIFY(message.contains("cannot be changed"));
     store.reset();
@@ -514,7 +445,7 @@ class DefinitionDlgTest : public QObject {
     bool seen = false;
     QString pane;
     bool hebrew = false;
-    onDialog(
+    test::onDialog(
         "8001",
         [&](QDialog* d) {
           pane = d->findChild<QPlainTextEdit*>("11070")->toPlainText();
@@ -531,7 +462,7 @@ class DefinitionDlgTest : public QObject {
     QCOMPARE(passage->hoverIndex(), 0);
     seen = false;
     QString asked = "unset";
-    onDialog(
+    test::onDialog(
         "8001", [&](QDialog* d) { asked = d->findChild<QLineEdit*>("10033")->text(); }, &seen);
     QVERIFY(dispatchCommandFrom(passage, CmStrongsLookup));
     QVERIFY(seen);
@@ -540,14 +471,14 @@ class DefinitionDlgTest : public QObject {
     // A double click on a name opens Easton's on it; on a number, the lexicon (Greek in John).
     seen = false;
     QString key;
-    onDialog(
+    test::onDialog(
         "8002", [&](QDialog* d) { key = d->findChild<QComboBox*>("10033")->currentText(); }, &seen);
     onPassageDoubleClick(*passage, "Abraham's");
     QVERIFY(seen);
     QCOMPARE(key, QString("Abraham"));
     passage->showPassage(Reference{42, 3, 16});
     seen = false;
-    onDialog(
+    test::onDialog(
         "8001",
         [&](QDialog* d) {
           pane = d->findChild<QPlainTextEdit*>("11070")->toPlainText();
@@ -561,7 +492,7 @@ class DefinitionDlgTest : public QObject {
 
     // Ctrl+Y: the commentary on the active window's chapter.
     seen = false;
-    onDialog(
+    test::onDialog(
         "8003", [&](QDialog* d) { pane = d->findChild<QPlainTextEdit*>("11070")->toPlainText(); },
         &seen);
     QVERIFY(dispatchCommandFrom(s.app->client(), CmCommentary));
@@ -585,7 +516,7 @@ class DefinitionDlgTest : public QObject {
     QVERIFY(queryCommandFrom(passage, CmAddNote).enabled);
     // A double click with no dictionary and no lexicon opens nothing.
     bool seen = false;
-    onDialog(
+    test::onDialog(
         "8002", [](QDialog*) {}, &seen);
     onPassageDoubleClick(*passage, "Abraham");
     onPassageDoubleClick(*passage, "7225");
@@ -635,7 +566,7 @@ class DefinitionDlgTest : public QObject {
     // Double-clicking it opens Easton's on Abraham.
     bool seen = false;
     QString key, pane;
-    onDialog(
+    test::onDialog(
         "8002",
         [&](QDialog* d) {
           key = d->findChild<QComboBox*>("10033")->currentText();
@@ -654,7 +585,7 @@ class DefinitionDlgTest : public QObject {
     hover(passage, word);
     seen = false;
     bool hebrew = false;
-    onDialog(
+    test::onDialog(
         "8001",
         [&](QDialog* d) {
           key = d->findChild<QLineEdit*>("10033")->text();
@@ -671,7 +602,7 @@ class DefinitionDlgTest : public QObject {
     // Ctrl+Y on John 3: Matthew Henry on that chapter.
     passage->showPassage(Reference{42, 3, 1});
     seen = false;
-    onDialog(
+    test::onDialog(
         "8003", [&](QDialog* d) { pane = d->findChild<QPlainTextEdit*>("11070")->toPlainText(); },
         &seen);
     QVERIFY(dispatchCommandFrom(s.app->client(), CmCommentary));

@@ -4,11 +4,6 @@
 // after OK, and the commands disabled on a read-only notes file.
 #include "app/windows/notes_dlg.h"
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -60,53 +55,6 @@ bool pickVerse(TNotesDlg& dialog, int verse) {
   return test::waitFor([&] { return dialog.noteReference().verse == verse; });
 }
 
-class ImmutableFile {
- public:
-  explicit ImmutableFile(const fs::path& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY);
-    int flags = 0;
-    if (fd_ >= 0 && ::ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
-      original_ = flags;
-      flags |= FS_IMMUTABLE_FL;
-      effective_ = ::ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-  }
-  ~ImmutableFile() {
-    if (effective_) ::ioctl(fd_, FS_IOC_SETFLAGS, &original_);
-    if (fd_ >= 0) ::close(fd_);
-  }
-  bool effective() const { return effective_; }
-
- private:
-  int fd_ = -1;
-  int original_ = 0;
-  bool effective_ = false;
-};
-
-// Every test starts a new generation; pollers of an earlier test stop instead of acting on
-// this test's dialogs (and on variables that are gone).
-int g_generation = 0;
-
-// Runs `act` on the next visible top-level dialog with this objectName, then closes it (with
-// Cancel unless act closed it). Keeps looking until it has run once or the test is over.
-void onDialog(const QString& name, std::function<void(QDialog*)> act, bool* seen,
-              int generation = -1) {
-  if (generation < 0) generation = g_generation;
-  QTimer::singleShot(30, [name, act, seen, generation] {
-    if (generation != g_generation) return;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* dialog = qobject_cast<QDialog*>(w);
-      if (dialog && dialog->isVisible() && dialog->objectName() == name) {
-        *seen = true;
-        act(dialog);
-        if (dialog->isVisible()) dialog->reject();
-        return;
-      }
-    }
-    onDialog(name, act, seen, generation);
-  });
-}
-
 struct Started {
   std::string program;
   std::vector<char*> argv;
@@ -114,7 +62,7 @@ struct Started {
   bool searchSeen = false;
 
   explicit Started(const std::string& dir) {
-    onDialog(
+    test::onDialog(
         QStringLiteral("3000"), [](QDialog*) {}, &searchSeen);
     program = dir + "/vellum";
     argv.push_back(program.data());
@@ -139,7 +87,7 @@ class NotesDlgTest : public QObject {
 
  private Q_SLOTS:
   void init() {
-    ++g_generation;
+    test::stopDialogPollers();
     std::error_code ignored;
     fs::remove(profilePath(kIniFile), ignored);
     data_ = std::make_unique<test::AppData>();
@@ -149,7 +97,7 @@ class NotesDlgTest : public QObject {
     QVERIFY(notes_);
   }
   void cleanup() {
-    ++g_generation;
+    test::stopDialogPollers();
     notes_.reset();
     module_.reset();
     data_.reset();
@@ -276,7 +224,7 @@ class NotesDlgTest : public QObject {
       QVERIFY(queryCommandFrom(passage, id).enabled);
 
     bool seen = false;
-    onDialog(
+    test::onDialog(
         "7001",
         [](QDialog* d) {
           d->findChild<QPlainTextEdit*>("10017")->setPlainText("God so loved.");
@@ -293,7 +241,7 @@ class NotesDlgTest : public QObject {
 
     // Cancel after moving to another verse: the note saved by the move shows too.
     seen = false;
-    onDialog(
+    test::onDialog(
         "7002",
         [](QDialog* d) {
           auto* dialog = static_cast<TNotesDlg*>(d);
@@ -313,7 +261,7 @@ class NotesDlgTest : public QObject {
     // Delete Note, Cancel: kept. OK: gone, and the chapter shows no notes.
     for (bool confirm : {false, true}) {
       seen = false;
-      onDialog(
+      test::onDialog(
           "7003",
           [confirm](QDialog* d) { d->findChild<QPushButton*>(confirm ? "1" : "2")->click(); },
           &seen);
@@ -329,7 +277,7 @@ class NotesDlgTest : public QObject {
     VNSetNoteByRef(ref(0, 1, 1), "written before", notes_.get());
     notes_.reset();
     module_.reset();
-    ImmutableFile immutable(data_->dir().path() / "kjv.vn");
+    test::ImmutableFile immutable(data_->dir().path() / "kjv.vn");
     if (!immutable.effective()) QSKIP("the file system cannot make a file read-only for root");
     Started s(data_->path());
     QVERIFY(test::waitFor([&] { return s.ready(); }));
