@@ -32,8 +32,9 @@ PageLayout layoutPage(std::string_view text, std::size_t start, int pageWidth, i
   std::size_t wordStart = start;
   // The walk reaches the end of the text itself, which ends the last word.
   for (std::size_t at = start; at <= text.size(); ++at) {
-    const char c = at < text.size() ? text[at] : '\0';
-    if (c != ' ' && c != '\0' && !isBreak(c)) continue;
+    const bool atEnd = at == text.size();
+    const char c = atEnd ? '\0' : text[at];
+    if (!atEnd && c != ' ' && !isBreak(c)) continue;
     const std::size_t wordEnd = c == ' ' ? at + 1 : at;
     const std::string_view word = text.substr(wordStart, wordEnd - wordStart);
     const int wordWidth = word.empty() ? 0 : width(word);
