@@ -80,11 +80,18 @@ bibleName testBibleName() {
   return name;
 }
 
+// Bumped between tests: a poller of an earlier test that never found its widget stops instead of
+// acting on a later test's widgets or on variables that are gone.
+int pollerGeneration = 0;
+
 // Polls the event loop for a visible top-level widget of type T and hands it to `act` once;
-// gives up after about ten seconds so a test that goes wrong cannot hang.
+// gives up after about ten seconds so a test that goes wrong cannot hang. (The print, font and
+// message dialogs carry no resource number to find them by, so they are found by type.)
 template <class T>
 void whenShown(std::function<void(T*)> act, int triesLeft = 400) {
-  QTimer::singleShot(25, [act, triesLeft] {
+  const int generation = pollerGeneration;
+  QTimer::singleShot(25, [act, triesLeft, generation] {
+    if (generation != pollerGeneration) return;
     for (QWidget* w : QApplication::topLevelWidgets()) {
       if (auto* found = qobject_cast<T*>(w); found && found->isVisible()) {
         act(found);
@@ -226,6 +233,7 @@ class CopyPrintTest : public QObject {
     QGuiApplication::clipboard()->clear();
   }
   void cleanup() {
+    ++pollerGeneration;
     passage_.reset();
     dir_.reset();
   }
