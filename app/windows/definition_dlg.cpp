@@ -8,16 +8,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QSignalBlocker>
 #include <QTextCursor>
-#include <QTextDocument>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <span>
 
+#include "app/print_text.h"
 #include "app/window_utils.h"
 #include "engine/stores/dict.h"
 #include "engine/stores/lexicon.h"
@@ -63,17 +61,6 @@ QString fromStore(const char* text, std::size_t length) {
 std::string toUtf8(const QString& text) {
   const QByteArray bytes = text.toUtf8();
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-void printText(QWidget* owner, const QString& title, const QString& body) {
-  QPrinter printer;
-  printer.setDocName(title);
-  QPrintDialog dialog(&printer, owner);
-  dialog.setObjectName(QStringLiteral("PrintDialog"));
-  if (dialog.exec() != QDialog::Accepted) return;
-  QTextDocument document;
-  document.setPlainText(title + QStringLiteral("\n\n") + body);
-  document.print(&printer);
 }
 
 }  // namespace
@@ -234,7 +221,10 @@ void TDefinitionDlg::CmEditCopy() {
 }
 
 void TDefinitionDlg::CmFilePrint() {
-  printText(this, QString::fromUtf8(current_.c_str()), paneText());
+  // The printout keeps a reference to the text: it lives until printing is over.
+  const std::string text = current_ + "\n\n" + toUtf8(paneText());
+  TPrintText printout(QString::fromUtf8(current_.c_str()), text);
+  printPassage(printout, this);
 }
 
 void TDefinitionDlg::updateBack() { back_->setEnabled(!history_.empty()); }

@@ -58,7 +58,7 @@ class TDefinitionDlg : public TOkCancelHelpDlg, public CommandHandler {
   virtual void CmDefinitionDoubleClick();
   // The current key, two line feeds and the pane's text, to the clipboard.
   void CmEditCopy() override;
-  // The pane's text printed with the key as its title.
+  // The key, two line feeds and the pane's text printed, with the key as the title.
   void CmFilePrint() override;
 
   const std::string& currentKey() const { return current_; }

@@ -10,11 +10,13 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -27,6 +29,7 @@
 #include "app/config.h"
 #include "app/frame.h"
 #include "app/main_app.h"
+#include "app/print_text.h"
 #include "app/profile.h"
 #include "app/window_utils.h"
 #include "app/windows/passage.h"
@@ -172,6 +175,21 @@ class DefinitionDlgTest : public QObject {
     dialog.findChild<QPushButton*>("24323")->click();
     QCOMPARE(QApplication::clipboard()->text(),
              QString("Aaron\n\nThe eldest son of Amram and Jochebed."));
+  }
+
+  void printPrintsTheKeyAndTheText() {
+    TEastonsDlg dialog(nullptr, eastons_.get(), module_.get(), "Aaron");
+    const QString pdf = QString::fromStdString(data_->dir().file("aaron.pdf"));
+    QPrinter& printer = programPrinter();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    bool seen = false;
+    test::onDialog(
+        "", [](QDialog* d) { d->accept(); }, &seen);
+    dialog.findChild<QPushButton*>("24337")->click();
+    QVERIFY(seen);
+    QCOMPARE(printer.docName(), QString("Aaron"));
+    QVERIFY(QFileInfo(pdf).size() > 0);
   }
 
   // ---- Easton's ----
