@@ -18,7 +18,7 @@
 namespace vellum::ui {
 namespace {
 
-// What the design reads of a hovered word or a selection.
+// How much of a hovered word or a selection is read: 40 characters and the terminator.
 constexpr std::size_t kWordCapacity = 41;
 
 DictHandle* eastons() { return TMainApp::instance() ? TMainApp::instance()->eastons() : nullptr; }
