@@ -1,0 +1,922 @@
+#include "app/windows/search_dlg.h"
+
+#include <QBoxLayout>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/frame.h"
+#include "app/window_utils.h"
+#include "engine/search/boolean.h"
+#include "engine/search/search.h"
+#include "engine/search/verselist.h"
+#include "engine/search/wordlists.h"
+#include "engine/stores/dict.h"
+#include "support/endian.h"
+#include "support/strings.h"
+
+namespace vellum::ui {
+namespace {
+
+constexpr int kTopicListId = 10010;
+constexpr int kPhraseId = 10019;
+constexpr int kExpressionId = 10020;
+constexpr int kWordIds[3] = {10021, 10022, 10023};
+constexpr int kAnd1 = 10024, kOr1 = 10025, kAndNot1 = 10026;
+constexpr int kAnd2 = 10027, kOr2 = 10028, kAndNot2 = 10029;
+constexpr int kVersesFoundId = 10002;
+constexpr int kBookSetId = 10005;
+constexpr int kClearId = 910;
+constexpr int kWordFieldId = 10033;
+constexpr int kWordListId = 10035;
+
+constexpr int kTopicLength = 39;
+constexpr int kTextLength = 99;
+constexpr int kWordLength = 39;
+constexpr std::uint16_t kTopicReadSize = 4096;
+
+const char* const kSearchRecordName = "SRCHDLG";
+const char* const kWhichBooksName = "WHICHBOOKS";
+const char* const kSearchBooksName = "SEARCHBOOKS";
+
+void checked(const QMetaObject::Connection& connection) {
+  Q_ASSERT(connection);
+  Q_UNUSED(connection);
+}
+
+// The UTF-8 bytes of the text, at most maxBytes of them, never ending inside a character.
+std::string cutUtf8(const QString& text, int maxBytes) {
+  QByteArray bytes = text.toUtf8();
+  if (bytes.size() > maxBytes) {
+    qsizetype end = maxBytes;
+    // Step back over continuation bytes to the start of the character that did not fit.
+    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
+    bytes.truncate(end);
+  }
+  return bytes.toStdString();
+}
+
+// A NUL-terminated field of the record: false when the field holds no terminator.
+bool readTextField(le::ByteReader& reader, std::size_t width, std::string& out) {
+  std::vector<std::uint8_t> field(width);
+  if (!reader.getBytes(field)) return false;
+  const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
+  if (end == field.end()) return false;
+  out.assign(field.begin(), end);
+  return true;
+}
+
+void putTextField(std::vector<std::uint8_t>& out, const std::string& text, std::size_t width) {
+  const std::size_t length = std::min(text.size(), width - 1);
+  out.insert(out.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length));
+  out.insert(out.end(), width - length, 0);
+}
+
+bool isOperatorOf(std::uint32_t id, int first) {
+  return id == 0 || (id >= static_cast<std::uint32_t>(first) &&
+                     id <= static_cast<std::uint32_t>(first + 2));
+}
+
+char operatorCharacter(int checkedId, int first) {
+  if (checkedId == first) return '&';
+  if (checkedId == first + 2) return '!';
+  return '|';
+}
+
+// The classic atoi: leading blanks, a sign, digits; "3 16" is 3, "living" is 0.
+long leadingNumber(const std::string& text) { return std::strtol(text.c_str(), nullptr, 10); }
+
+const BookSet kBookSets[] = {
+    {309, "All Books", 0, kBookFlagCount - 1},
+    {310, "Specific Books", -1, -1},
+    {311, "Old Testament", 0, 38},
+    {312, "New Testament", 39, 65},
+    {313, "Pentateuch", 0, 4},
+    {314, "Old Testament History", 5, 16},
+    {315, "Poetry", 17, 21},
+    {316, "Major Prophets", 22, 26},
+    {317, "Minor Prophets", 27, 38},
+    {318, "New Testament History", 39, 43},
+    {319, "Pauls Letters", 44, 56},
+    {320, "General Epistles", 57, 64},
+};
+
+}  // namespace
+
+const char* const kTemplateBookNames[66] = {
+    "Genesis",       "Exodus",          "Leviticus",     "Numbers",         "Deuteronomy",
+    "Joshua",        "Judges",          "Ruth",          "1 Samuel",        "2 Samuel",
+    "1 Kings",       "2 Kings",         "1 Chronicles",  "2 Chronicles",    "Ezra",
+    "Nehemiah",      "Esther",          "Job",           "Psalms",          "Proverbs",
+    "Ecclesiastes",  "Song of Solomon", "Isaiah",        "Jeremiah",        "Lamentations",
+    "Ezekiel",       "Daniel",          "Hosea",         "Joel",            "Amos",
+    "Obadiah",       "Jonah",           "Micah",         "Nahum",           "Habakkuk",
+    "Zephaniah",     "Haggai",          "Zechariah",     "Malachi",         "Matthew",
+    "Mark",          "Luke",            "John",          "Acts",            "Romans",
+    "1 Corinthians", "2 Corinthians",   "Galatians",     "Ephesians",       "Philippians",
+    "Colossians",    "1 Thessalonians", "2 Thessalonians", "1 Timothy",     "2 Timothy",
+    "Titus",         "Philemon",        "Hebrews",       "James",           "1 Peter",
+    "2 Peter",       "1 John",          "2 John",        "3 John",          "Jude",
+    "Revelation"};
+
+// ---------------------------------------------------------------------------------------------
+// SearchRecord
+
+std::vector<std::uint8_t> SearchRecord::encode() const {
+  std::vector<std::uint8_t> out;
+  out.reserve(kSize);
+  le::put8(out, book);
+  le::put8(out, chapter);
+  le::put8(out, verse);
+  le::put8(out, 0);
+  le::put32(out, scope);
+  putTextField(out, topic, kTopicWidth);
+  putTextField(out, text, kTextWidth);
+  for (const std::string& word : words) putTextField(out, word, kWordWidth);
+  le::put32(out, operator1);
+  le::put32(out, operator2);
+  le::put32(out, 0);
+  le::put32(out, kind);
+  return out;
+}
+
+std::optional<SearchRecord> SearchRecord::decode(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() != kSize) return std::nullopt;
+  le::ByteReader reader(bytes);
+  SearchRecord record;
+  std::uint8_t reserved8 = 0;
+  std::uint32_t reserved32 = 0;
+  reader.get8(record.book);
+  reader.get8(record.chapter);
+  reader.get8(record.verse);
+  reader.get8(reserved8);
+  reader.get32(record.scope);
+  if (!readTextField(reader, kTopicWidth, record.topic)) return std::nullopt;
+  if (!readTextField(reader, kTextWidth, record.text)) return std::nullopt;
+  for (std::string& word : record.words)
+    if (!readTextField(reader, kWordWidth, word)) return std::nullopt;
+  reader.get32(record.operator1);
+  reader.get32(record.operator2);
+  reader.get32(reserved32);
+  reader.get32(record.kind);
+  if (!reader.ok() || record.kind > kKindExpression) return std::nullopt;
+  if (record.scope != static_cast<std::uint32_t>(kVersesFoundId) &&
+      record.scope != static_cast<std::uint32_t>(kBookSetId))
+    return std::nullopt;
+  if (!isOperatorOf(record.operator1, kAnd1) || !isOperatorOf(record.operator2, kAnd2))
+    return std::nullopt;
+  return record;
+}
+
+std::optional<SearchRecord> loadSearchRecord(DictHandle* options) {
+  if (!options) return std::nullopt;
+  // One byte more than a sound record, so that a longer item is seen as damaged.
+  std::array<std::uint8_t, SearchRecord::kSize + 1> buffer{};
+  std::uint16_t length = 0;
+  if (!find_binary_item(buffer.data(), &length, static_cast<std::uint16_t>(buffer.size()),
+                        kSearchRecordName, options))
+    return std::nullopt;
+  return SearchRecord::decode(std::span<const std::uint8_t>(buffer.data(), length));
+}
+
+void storeSearchRecord(DictHandle* options, const SearchRecord& record) {
+  if (!options) return;
+  const std::vector<std::uint8_t> bytes = record.encode();
+  add_binary_item(options, kSearchRecordName, bytes.data(),
+                  static_cast<std::uint16_t>(bytes.size()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Book sets
+
+const BookSet* findBookSet(int command) {
+  for (const BookSet& set : kBookSets)
+    if (set.command == command) return &set;
+  return nullptr;
+}
+
+BookFlags bookSetFlags(int command) {
+  BookFlags flags{};
+  const BookSet* set = findBookSet(command);
+  if (!set || set->first < 0) return flags;
+  for (int book = set->first; book <= set->last; ++book) flags[static_cast<std::size_t>(book)] = 1;
+  return flags;
+}
+
+std::optional<StoredBookSet> loadStoredBookSet(DictHandle* options) {
+  if (!options) return std::nullopt;
+  std::array<std::uint8_t, 5> which{};
+  std::uint16_t length = 0;
+  if (!find_binary_item(which.data(), &length, static_cast<std::uint16_t>(which.size()),
+                        kWhichBooksName, options) ||
+      length != 4)
+    return std::nullopt;
+  const auto command = static_cast<int>(le::load32(which.data()));
+  if (!findBookSet(command)) return std::nullopt;
+
+  std::vector<std::uint8_t> bytes(kBookFlagCount * 4 + 1);
+  if (!find_binary_item(bytes.data(), &length, static_cast<std::uint16_t>(bytes.size()),
+                        kSearchBooksName, options) ||
+      length != kBookFlagCount * 4)
+    return std::nullopt;
+  StoredBookSet stored{command, {}};
+  // A named set is its range whatever the flags say; only Specific Books keeps its own choice.
+  if (command != CmSpecificBooks) {
+    stored.flags = bookSetFlags(command);
+    return stored;
+  }
+  bool any = false;
+  for (std::size_t book = 0; book < kBookFlagCount; ++book) {
+    stored.flags[book] = le::load32(bytes.data() + book * 4);
+    any = any || stored.flags[book] != 0;
+  }
+  // A choice of no book would make every search find nothing without saying why.
+  if (!any) return std::nullopt;
+  return stored;
+}
+
+void storeBookSet(DictHandle* options, int command, const BookFlags& flags) {
+  if (!options) return;
+  std::vector<std::uint8_t> which;
+  le::put32(which, static_cast<std::uint32_t>(command));
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(kBookFlagCount * 4);
+  for (std::uint32_t flag : flags) le::put32(bytes, flag);
+  add_binary_item(options, kWhichBooksName, which.data(), static_cast<std::uint16_t>(which.size()));
+  add_binary_item(options, kSearchBooksName, bytes.data(),
+                  static_cast<std::uint16_t>(bytes.size()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// TSearchDlg
+
+TSearchDlg::TSearchDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
+                       DictHandle* topics, DictHandle* options, Reference current,
+                       const std::string& initialText, const QString& bookSetName)
+    : TReferenceDlg(owner, kResourceId, module, current),
+      frame_(frame),
+      topics_(topics),
+      options_(options),
+      initialText_(initialText),
+      topic_(new QComboBox(this)),
+      phrase_(new QLineEdit(this)),
+      operators1_(new QButtonGroup(this)),
+      operators2_(new QButtonGroup(this)),
+      expression_(new QLineEdit(this)),
+      versesFound_(new QRadioButton(QStringLiteral("&Verses Found"), this)),
+      bookSet_(new QRadioButton(bookSetName, this)) {
+  setWindowTitle(QStringLiteral("Search..."));
+  setHelpContext(kHelpContext);
+
+  topic_->setObjectName(QString::number(kTopicListId));
+  topic_->setEditable(false);
+  topic_->setMaxVisibleItems(20);
+  phrase_->setObjectName(QString::number(kPhraseId));
+  phrase_->setMaxLength(kTextLength);
+  expression_->setObjectName(QString::number(kExpressionId));
+  expression_->setMaxLength(kTextLength);
+  for (std::size_t i = 0; i < words_.size(); ++i) {
+    words_[i] = new QLineEdit(this);
+    words_[i]->setObjectName(QString::number(kWordIds[i]));
+    words_[i]->setMaxLength(kWordLength);
+  }
+  versesFound_->setObjectName(QString::number(kVersesFoundId));
+  bookSet_->setObjectName(QString::number(kBookSetId));
+
+  auto* layout = new QVBoxLayout(this);
+
+  auto* verseBox = new QGroupBox(QStringLiteral("Specific verse"), this);
+  auto* verseLayout = new QVBoxLayout(verseBox);
+  addListRow(verseLayout);
+  layout->addWidget(verseBox);
+
+  auto* topicBox = new QGroupBox(QStringLiteral("&Topic"), this);
+  auto* topicLayout = new QVBoxLayout(topicBox);
+  topicLayout->addWidget(topic_);
+  layout->addWidget(topicBox);
+
+  auto* phraseBox = new QGroupBox(QStringLiteral("&Phrase or word"), this);
+  auto* phraseLayout = new QVBoxLayout(phraseBox);
+  phraseLayout->addWidget(phrase_);
+  layout->addWidget(phraseBox);
+
+  auto* wordsBox = new QGroupBox(QStringLiteral("&Words"), this);
+  auto* wordsLayout = new QGridLayout(wordsBox);
+  const auto addOperators = [this, wordsBox](QButtonGroup* group, int first) {
+    auto* row = new QHBoxLayout;
+    const char* labels[3] = {"and", "or", "and not"};
+    for (int i = 0; i < 3; ++i) {
+      auto* radio = new QRadioButton(QString::fromLatin1(labels[i]), wordsBox);
+      radio->setObjectName(QString::number(first + i));
+      group->addButton(radio, first + i);
+      row->addWidget(radio);
+    }
+    return row;
+  };
+  wordsLayout->addWidget(words_[0], 0, 0);
+  wordsLayout->addLayout(addOperators(operators1_, kAnd1), 0, 1);
+  wordsLayout->addWidget(words_[1], 1, 0);
+  wordsLayout->addLayout(addOperators(operators2_, kAnd2), 1, 1);
+  wordsLayout->addWidget(words_[2], 2, 0);
+  layout->addWidget(wordsBox);
+
+  auto* expressionBox = new QGroupBox(QStringLiteral("&Expression (and, or, not, parentheses)"), this);
+  auto* expressionLayout = new QVBoxLayout(expressionBox);
+  expressionLayout->addWidget(expression_);
+  layout->addWidget(expressionBox);
+
+  auto* scopeBox = new QGroupBox(QStringLiteral("Search in"), this);
+  auto* scopeLayout = new QHBoxLayout(scopeBox);
+  scopeLayout->addWidget(versesFound_);
+  scopeLayout->addWidget(bookSet_);
+  layout->addWidget(scopeBox);
+
+  auto* tools = new QHBoxLayout;
+  auto* clearButton = new QPushButton(QStringLiteral("C&lear"), this);
+  clearButton->setObjectName(QString::number(kClearId));
+  clearButton->setAutoDefault(false);
+  auto* phoneticButton = new QPushButton(QStringLiteral("Pho&netic..."), this);
+  phoneticButton->setObjectName(QString::number(CmPhonetic));
+  phoneticButton->setAutoDefault(false);
+  auto* wildCardButton = new QPushButton(QStringLiteral("Wil&dCard..."), this);
+  wildCardButton->setObjectName(QString::number(CmWildCard));
+  wildCardButton->setAutoDefault(false);
+  tools->addWidget(clearButton);
+  tools->addWidget(phoneticButton);
+  tools->addWidget(wildCardButton);
+  tools->addStretch(1);
+  layout->addLayout(tools);
+  addButtonRow(layout);
+
+  checked(connect(clearButton, &QPushButton::clicked, this, [this] { clear(); }));
+  checked(connect(phoneticButton, &QPushButton::clicked, this,
+                  [this] { postFrameCommand(CmPhonetic); }));
+  checked(connect(wildCardButton, &QPushButton::clicked, this,
+                  [this] { postFrameCommand(CmWildCard); }));
+
+  checked(connect(topic_, &QComboBox::currentIndexChanged, this, [this] { topicGroupChanged(); }));
+  checked(connect(phrase_, &QLineEdit::textChanged, this, [this] { phraseChanged(); }));
+  checked(connect(expression_, &QLineEdit::textChanged, this, [this] { expressionChanged(); }));
+  for (QLineEdit* word : words_)
+    checked(connect(word, &QLineEdit::textChanged, this, [this] { wordsChanged(); }));
+  for (QButtonGroup* group : {operators1_, operators2_})
+    checked(connect(group, &QButtonGroup::idClicked, this, [this] { wordsChanged(); }));
+  // A choice in a list is the user's even when it reads as the reference the lists already
+  // showed (Genesis picked while the headings read as Genesis 1:1), which the refresh's
+  // list-changed hook cannot tell from no change.
+  const auto chosen = [this] { verseGroupChanged(); };
+  checked(connect(bookList(), &QComboBox::activated, this, chosen));
+  for (QComboBox* list :
+       {static_cast<QComboBox*>(chapterList()), static_cast<QComboBox*>(verseList())}) {
+    checked(connect(list, &QComboBox::activated, this, chosen));
+    checked(connect(list->lineEdit(), &QLineEdit::textEdited, this, chosen));
+  }
+
+  // Set-up continues once the dialog is on screen (the design's command 909).
+  QMetaObject::invokeMethod(this, [this] { setUp(); }, Qt::QueuedConnection);
+}
+
+bool TSearchDlg::restrictToFound() const { return versesFound_->isChecked(); }
+
+void TSearchDlg::setUp() {
+  guard_ = true;
+  {
+    const QSignalBlocker block(topic_);
+    topic_->clear();
+    topic_->addItem(QStringLiteral("All Topics"));
+    std::span<const std::string> names;
+    std::uint16_t count = 0;
+    get_item_list(&names, &count, topics_);
+    for (std::uint16_t i = 0; i < count && i < names.size(); ++i)
+      topic_->addItem(QString::fromUtf8(names[i].c_str()));
+    topic_->setCurrentIndex(0);
+  }
+  guard_ = false;
+
+  clearFields();
+  QWidget* focus = phrase_;
+  if (std::optional<SearchRecord> record = loadSearchRecord(options_)) focus = restore(*record);
+
+  // The Bible window's selection becomes the phrase unless it reads as a verse number.
+  std::string initial = initialText_;
+  std::replace(initial.begin(), initial.end(), '\n', ' ');
+  std::replace(initial.begin(), initial.end(), '\r', ' ');
+  stripLeading(initial, ' ');
+  normaliseSpaces(initial);
+  if (trimmedLength(initial) > 0 && leadingNumber(initial) < 1) {
+    trim(initial);
+    guard_ = true;
+    resetVerseGroup();
+    resetTopic();
+    emptyWords();
+    expression_->clear();
+    phrase_->setText(QString::fromUtf8(initial.c_str()));
+    guard_ = false;
+    kind_ = kKindPhrase;
+    focus = phrase_;
+  }
+  focusField(focus);
+}
+
+void TSearchDlg::focusField(QWidget* field) {
+  // Now and again once the dialog is on screen; a line edit loses its selection when the
+  // focus leaves it, so the text is selected each time.
+  const auto give = [field] {
+    field->setFocus(Qt::OtherFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->selectAll();
+  };
+  give();
+  QMetaObject::invokeMethod(this, give, Qt::QueuedConnection);
+}
+
+QWidget* TSearchDlg::restore(const SearchRecord& record) {
+  guard_ = true;
+  QWidget* focus = phrase_;
+  switch (record.kind) {
+    case kKindVerse: {
+      bookList()->setCurrentIndex(record.book + 1 < bookList()->count() ? record.book + 1 : 0);
+      chapterList()->setEditText(QString::number(record.chapter));
+      verseList()->setEditText(QString::number(record.verse));
+      ownListReference_ = listReference();
+      focus = bookList();
+      break;
+    }
+    case kKindTopic: {
+      const int index = topic_->findText(QString::fromUtf8(record.topic.c_str()));
+      topic_->setCurrentIndex(index >= 0 ? index : 0);
+      focus = topic_;
+      break;
+    }
+    case kKindPhrase:
+      phrase_->setText(QString::fromUtf8(record.text.c_str()));
+      focus = phrase_;
+      break;
+    case kKindWords:
+      for (std::size_t i = 0; i < words_.size(); ++i)
+        words_[i]->setText(QString::fromUtf8(record.words[i].c_str()));
+      setOperator(operators1_, record.operator1 ? static_cast<int>(record.operator1) : kOr1);
+      setOperator(operators2_, record.operator2 ? static_cast<int>(record.operator2) : kOr2);
+      focus = words_[0];
+      break;
+    case kKindExpression:
+      expression_->setText(QString::fromUtf8(record.text.c_str()));
+      focus = expression_;
+      break;
+    default:
+      break;
+  }
+  kind_ = static_cast<int>(record.kind);
+  (record.scope == static_cast<std::uint32_t>(kVersesFoundId) ? versesFound_ : bookSet_)
+      ->setChecked(true);
+  guard_ = false;
+  return focus;
+}
+
+void TSearchDlg::clear() {
+  clearFields();
+  focusField(phrase_);
+}
+
+void TSearchDlg::clearFields() {
+  guard_ = true;
+  phrase_->clear();
+  resetVerseGroup();
+  resetTopic();
+  emptyWords();
+  expression_->clear();
+  bookSet_->setChecked(true);
+  guard_ = false;
+  kind_ = kKindPhrase;
+}
+
+void TSearchDlg::resetVerseGroup() {
+  if (listsShowHeadings()) return;
+  resetListsToHeadings();
+  // The refresh that follows is this dialog's own doing, not the user's choice of a verse.
+  ownListReference_ = listReference();
+}
+
+void TSearchDlg::resetTopic() { topic_->setCurrentIndex(0); }
+
+void TSearchDlg::emptyWords() {
+  for (QLineEdit* word : words_) word->clear();
+  setOperator(operators1_, kOr1);
+  setOperator(operators2_, kOr2);
+}
+
+void TSearchDlg::setOperator(QButtonGroup* group, int id) {
+  if (QAbstractButton* button = group->button(id)) button->setChecked(true);
+}
+
+void TSearchDlg::listChanged() {
+  if (guard_) return;
+  if (ownListReference_) {
+    const Reference own = *ownListReference_;
+    ownListReference_.reset();
+    const Reference now = reference();
+    if (own.book == now.book && own.chapter == now.chapter && own.verse == now.verse) return;
+  }
+  verseGroupChanged();
+}
+
+void TSearchDlg::verseGroupChanged() {
+  if (guard_) return;
+  guard_ = true;
+  resetTopic();
+  phrase_->clear();
+  expression_->clear();
+  emptyWords();
+  guard_ = false;
+  kind_ = kKindVerse;
+}
+
+void TSearchDlg::topicGroupChanged() {
+  if (guard_) return;
+  guard_ = true;
+  resetVerseGroup();
+  phrase_->clear();
+  expression_->clear();
+  emptyWords();
+  guard_ = false;
+  kind_ = kKindTopic;
+}
+
+void TSearchDlg::phraseChanged() {
+  if (guard_) return;
+  guard_ = true;
+  resetVerseGroup();
+  resetTopic();
+  expression_->clear();
+  emptyWords();
+  guard_ = false;
+  kind_ = kKindPhrase;
+}
+
+void TSearchDlg::expressionChanged() {
+  if (guard_) return;
+  guard_ = true;
+  resetVerseGroup();
+  resetTopic();
+  phrase_->clear();
+  emptyWords();
+  guard_ = false;
+  kind_ = kKindExpression;
+}
+
+void TSearchDlg::wordsChanged() {
+  if (guard_) return;
+  guard_ = true;
+  resetVerseGroup();
+  resetTopic();
+  phrase_->clear();
+  expression_->clear();
+  guard_ = false;
+  kind_ = kKindWords;
+}
+
+QByteArray TSearchDlg::buildWordsExpression(const std::array<QByteArray, 3>& words, char op1,
+                                            char op2) {
+  // The words that are not empty, each joined to the one before it by the operator of its own
+  // group; so word 1 and word 3 alone are joined by the second operator.
+  QByteArray expression;
+  const char operators[3] = {0, op1, op2};
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (words[i].isEmpty()) continue;
+    if (!expression.isEmpty()) expression += operators[i];
+    expression += words[i];
+  }
+  return expression;
+}
+
+void TSearchDlg::CmOk() {
+  record_ = SearchRecord{};
+  std::vector<std::uint16_t> verses(kVerseListCapacity, kVerseListEnd);
+  std::uint16_t count = 0;
+
+  switch (kind_) {
+    case kKindVerse: {
+      transferData();
+      const Reference picked = reference();
+      record_.book = picked.book;
+      record_.chapter = picked.chapter;
+      record_.verse = picked.verse;
+      finishRecord();
+      closeWithOk(picked);
+      if (picked.chapter >= 1 && picked.verse >= 1) {
+        char text[64] = {};
+        if (module()) unparseReference(text, picked, module());
+        deliverReferences({picked}, QByteArray(text));
+      }
+      return;
+    }
+    case kKindTopic: {
+      record_.topic = cutUtf8(topic_->currentText(), kTopicLength);
+      finishRecord();
+      TOkCancelHelpDlg::CmOk();
+      if (trimmedLength(record_.topic) == 0) return;
+      std::vector<std::uint8_t> bytes(kTopicReadSize);
+      std::uint16_t length = 0;
+      if (!find_binary_item(bytes.data(), &length, kTopicReadSize, record_.topic.c_str(), topics_))
+        length = 0;
+      std::vector<Reference> references;
+      for (std::uint16_t i = 0; i + 3 <= length; i += 3)
+        references.push_back(Reference{bytes[i], bytes[i + 1u], bytes[i + 2u]});
+      deliverReferences(references, QByteArray::fromStdString(record_.topic));
+      return;
+    }
+    case kKindPhrase: {
+      record_.text = cutUtf8(phrase_->text(), kTextLength);
+      if (trimmedLength(record_.text) == 0) return;
+      std::string phrase = record_.text;
+      trim(phrase);
+      if (phrase.find(' ') != std::string::npos)
+        phraseSearch(verses.data(), &count, kVerseListCapacity, phrase.c_str(), module());
+      else
+        wordSearch(verses.data(), &count, kVerseListCapacity, phrase.c_str(), module());
+      finishRecord();
+      if (count == 0) {
+        noneFound(QStringLiteral("I'm sorry but no verses were found containing the phrase \"%1\"")
+                      .arg(QString::fromUtf8(record_.text.c_str())),
+                  phrase_);
+        return;
+      }
+      TOkCancelHelpDlg::CmOk();
+      verses.resize(count);
+      deliverVerses(std::move(verses), QByteArray::fromStdString(record_.text));
+      return;
+    }
+    case kKindWords: {
+      std::array<QByteArray, 3> words;
+      for (std::size_t i = 0; i < words_.size(); ++i) {
+        std::string word = cutUtf8(words_[i]->text(), kWordLength);
+        trim(word);
+        record_.words[i] = word;
+        words[i] = QByteArray::fromStdString(word);
+      }
+      const int id1 = operators1_->checkedId();
+      const int id2 = operators2_->checkedId();
+      record_.operator1 = id1 > 0 ? static_cast<std::uint32_t>(id1) : 0;
+      record_.operator2 = id2 > 0 ? static_cast<std::uint32_t>(id2) : 0;
+      const QByteArray expression = buildWordsExpression(
+          words, operatorCharacter(id1, kAnd1), operatorCharacter(id2, kAnd2));
+      if (expression.isEmpty()) return;
+      std::array<std::string, 4> found;
+      std::uint16_t foundCount = 0;
+      booleanSearch(verses.data(), &count, kVerseListCapacity, found.data(), &foundCount, 4,
+                    expression.constData(), 0, module());
+      finishRecord();
+      if (count == 0) {
+        noneFound(QStringLiteral("I'm sorry but no verses were found containing the words \"%1\".")
+                      .arg(QString::fromUtf8(expression)),
+                  words_[0]);
+        return;
+      }
+      TOkCancelHelpDlg::CmOk();
+      verses.resize(count);
+      deliverVerses(std::move(verses), expression);
+      return;
+    }
+    case kKindExpression: {
+      record_.text = cutUtf8(expression_->text(), kTextLength);
+      if (trimmedLength(record_.text) == 0) return;
+      std::array<std::string, 8> found;
+      std::uint16_t foundCount = 0;
+      booleanSearch(verses.data(), &count, kVerseListCapacity, found.data(), &foundCount, 8,
+                    record_.text.c_str(), 0, module());
+      finishRecord();
+      if (count == 0) {
+        noneFound(
+            QStringLiteral("I'm sorry but no verses were found containing the expression \"%1\"")
+                .arg(QString::fromUtf8(record_.text.c_str())),
+            expression_);
+        return;
+      }
+      TOkCancelHelpDlg::CmOk();
+      verses.resize(count);
+      deliverVerses(std::move(verses), QByteArray::fromStdString(record_.text));
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+void TSearchDlg::finishRecord() {
+  record_.kind = static_cast<std::uint32_t>(kind_);
+  record_.scope = static_cast<std::uint32_t>(restrictToFound() ? kVersesFoundId : kBookSetId);
+  storeSearchRecord(options_, record_);
+}
+
+void TSearchDlg::noneFound(const QString& message, QLineEdit* field) {
+  _MessageBox(this, message, QStringLiteral("No verses found"), MB_OK);
+  focusField(field);
+}
+
+void TSearchDlg::deliverVerses(std::vector<std::uint16_t> verses, const QByteArray& text) {
+  resultVerses_ = std::move(verses);
+  resultText_ = text;
+  if (!frame_) return;
+  std::vector<std::uint16_t> list = resultVerses_;
+  list.push_back(kVerseListEnd);
+  frame_->showVersesFound(list.data(), static_cast<std::uint16_t>(resultVerses_.size()),
+                          restrictToFound(), text.constData(), module());
+}
+
+void TSearchDlg::deliverReferences(const std::vector<Reference>& references,
+                                   const QByteArray& text) {
+  // Only references the module holds: referenceToVerse reads any other as Genesis 1:1. A topic
+  // is kept in book order, but a damaged one need not be; the verses-found box must be.
+  std::vector<std::uint16_t> verses;
+  for (const Reference& reference : references) {
+    if (!module() || reference.book >= getBooksInBible(module())) continue;
+    if (reference.chapter < 1 || reference.chapter > getChaptersInBook(reference, module()))
+      continue;
+    if (reference.verse < 1 || reference.verse > getVersesInChapter(reference, module())) continue;
+    verses.push_back(referenceToVerse(reference, module()));
+  }
+  std::sort(verses.begin(), verses.end());
+  verses.erase(std::unique(verses.begin(), verses.end()), verses.end());
+  if (verses.size() >= kVerseListCapacity) verses.resize(kVerseListCapacity - 1);
+  deliverVerses(std::move(verses), text);
+}
+
+void TSearchDlg::postFrameCommand(int id) {
+  // To the Bible window that opened the dialog: it handles 306 and 307.
+  if (QWidget* owner = parentWidget()) postCommand(owner, id);
+  CmCancel();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Word-list dialogs
+
+TWordListDlg::TWordListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
+                           const QString& initialWord, int resourceId)
+    : TOkCancelHelpDlg(owner, resourceId),
+      frame_(frame),
+      module_(module),
+      word_(new QLineEdit(this)),
+      list_(new QListWidget(this)) {
+  const bool phonetic = resourceId == kPhoneticResource;
+  setWindowTitle(phonetic ? QStringLiteral("Phonetic Search") : QStringLiteral("Wildcard Search"));
+  setHelpContext(phonetic ? 1140 : 1150);
+  word_->setObjectName(QString::number(kWordFieldId));
+  word_->setMaxLength(kWordWidth - 1);
+  word_->setText(initialWord);
+  list_->setObjectName(QString::number(kWordListId));
+  list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+
+  auto* layout = new QVBoxLayout(this);
+  auto* label = new QLabel(phonetic ? QStringLiteral("&Word that sounds like:")
+                                    : QStringLiteral("&Word or pattern (* any letters, ? one letter):"),
+                           this);
+  label->setBuddy(word_);
+  layout->addWidget(label);
+  layout->addWidget(word_);
+  auto* listLabel = new QLabel(QStringLiteral("Words &found (select those to search for):"), this);
+  listLabel->setBuddy(list_);
+  layout->addWidget(listLabel);
+  layout->addWidget(list_, 1);
+  addButtonRow(layout);
+  resize(360, 420);
+
+  checked(connect(list_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    if (item) {
+      list_->clearSelection();
+      item->setSelected(true);
+    }
+    CmOk();
+  }));
+  requestFocus(kWordFieldId);
+}
+
+void TWordListDlg::wordList(std::string* words, std::uint16_t* count, std::uint16_t capacity,
+                            const char* word) {
+  getWildCardWordList(words, count, capacity, word, 0, module_);
+}
+
+void TWordListDlg::CmOk() {
+  const QByteArray word = QByteArray::fromStdString(cutUtf8(word_->text(), kWordWidth - 1));
+  if (trimmedLength(std::string_view(word.constData(), static_cast<std::size_t>(word.size()))) == 0)
+    return;
+  if (word != listedWord_ || listedCase_ != 0) {
+    listedCase_ = 0;
+    std::vector<std::string> words(kMaxWords);
+    std::uint16_t count = 0;
+    if (module_) wordList(words.data(), &count, kMaxWords, word.constData());
+    list_->clear();
+    std::vector<char*> sorted;
+    for (std::uint16_t i = 0; i < count; ++i) sorted.push_back(words[i].data());
+    if (!sorted.empty()) strSort(sorted.data(), static_cast<int>(sorted.size()));
+    const char* previous = nullptr;
+    for (char* entry : sorted) {
+      if (previous && _stricmp(previous, entry) == 0) continue;
+      list_->addItem(QString::fromUtf8(entry));
+      previous = entry;
+    }
+    listedWord_ = word;
+    if (list_->count() > 0) list_->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    list_->setFocus();
+    return;
+  }
+
+  std::vector<std::string> selected;
+  for (int row = 0; row < list_->count() && selected.size() < kMaxWords; ++row) {
+    QListWidgetItem* item = list_->item(row);
+    if (item->isSelected()) selected.push_back(cutUtf8(item->text(), kWordWidth - 1));
+  }
+  if (selected.empty()) {
+    TOkCancelHelpDlg::CmOk();
+    return;
+  }
+  std::vector<std::uint16_t> verses(kVerseListCapacity, kVerseListEnd);
+  std::uint16_t count = 0;
+  wordListSearch(verses.data(), &count, kVerseListCapacity, selected.data(),
+                 static_cast<std::uint16_t>(selected.size()), orOp, 0, module_);
+  TOkCancelHelpDlg::CmOk();
+  resultVerses_.assign(verses.begin(), verses.begin() + count);
+  resultText_ = word;
+  if (frame_) {
+    verses[count] = kVerseListEnd;
+    frame_->showVersesFound(verses.data(), count, false, word.constData(), module_);
+  }
+}
+
+TPhoneticListDlg::TPhoneticListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
+                                   const QString& initialWord)
+    : TWordListDlg(owner, frame, module, initialWord, kPhoneticResource) {}
+
+void TPhoneticListDlg::wordList(std::string* words, std::uint16_t* count,
+                                std::uint16_t capacity, const char* word) {
+  getSoundexWordList(words, count, capacity, word, module());
+}
+
+// ---------------------------------------------------------------------------------------------
+// TSearchSpecificBooksDlg
+
+TSearchSpecificBooksDlg::TSearchSpecificBooksDlg(QWidget* owner, BookFlags& flags,
+                                                 BibleHandle* module)
+    : TOkCancelHelpDlg(owner, kResourceId), flags_(flags) {
+  setWindowTitle(QStringLiteral("Books"));
+  setHelpContext(kHelpContext);
+  const int books = std::min<int>(module ? getBooksInBible(module) : 66, 66);
+
+  auto* layout = new QVBoxLayout(this);
+  auto* grid = new QGridLayout;
+  constexpr int kRows = 17;
+  for (int book = 0; book < books; ++book) {
+    auto* box = new QCheckBox(QString::fromLatin1(kTemplateBookNames[book]), this);
+    box->setObjectName(QString::number(kFirstBoxId + book));
+    box->setChecked(flags_[static_cast<std::size_t>(book)] != 0);
+    grid->addWidget(box, book % kRows, book / kRows);
+    boxes_.push_back(box);
+  }
+  layout->addLayout(grid);
+  auto* row = new QHBoxLayout;
+  auto* includeAll = new QPushButton(QStringLiteral("&Include All"), this);
+  includeAll->setObjectName(QString::number(kIncludeAllId));
+  includeAll->setAutoDefault(false);
+  auto* excludeAll = new QPushButton(QStringLiteral("&Exclude All"), this);
+  excludeAll->setObjectName(QString::number(kExcludeAllId));
+  excludeAll->setAutoDefault(false);
+  row->addWidget(includeAll);
+  row->addWidget(excludeAll);
+  row->addStretch(1);
+  layout->addLayout(row);
+  addButtonRow(layout);
+
+  checked(connect(includeAll, &QPushButton::clicked, this, [this] {
+    for (QCheckBox* box : boxes_) box->setChecked(true);
+  }));
+  checked(connect(excludeAll, &QPushButton::clicked, this, [this] {
+    for (QCheckBox* box : boxes_) box->setChecked(false);
+  }));
+}
+
+void TSearchSpecificBooksDlg::CmOk() {
+  const bool any =
+      std::any_of(boxes_.begin(), boxes_.end(), [](QCheckBox* box) { return box->isChecked(); });
+  if (!any) {
+    _MessageBox(this,
+                QStringLiteral(
+                    "I'm sorry but you really do need to select at least one book to search"),
+                QStringLiteral("No books selected"), MB_OK);
+    return;
+  }
+  for (std::size_t book = 0; book < boxes_.size(); ++book)
+    flags_[book] = boxes_[book]->isChecked() ? 1 : 0;
+  TOkCancelHelpDlg::CmOk();
+}
+
+}  // namespace vellum::ui
