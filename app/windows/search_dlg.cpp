@@ -85,8 +85,8 @@ void putTextField(std::vector<std::uint8_t>& out, const std::string& text, std::
 }
 
 bool isOperatorOf(std::uint32_t id, int first) {
-  return id == 0 || (id >= static_cast<std::uint32_t>(first) &&
-                     id <= static_cast<std::uint32_t>(first + 2));
+  return id == 0 ||
+         (id >= static_cast<std::uint32_t>(first) && id <= static_cast<std::uint32_t>(first + 2));
 }
 
 char operatorCharacter(int checkedId, int first) {
@@ -115,21 +115,72 @@ const BookSet kBookSets[] = {
 
 }  // namespace
 
-const char* const kTemplateBookNames[66] = {
-    "Genesis",       "Exodus",          "Leviticus",     "Numbers",         "Deuteronomy",
-    "Joshua",        "Judges",          "Ruth",          "1 Samuel",        "2 Samuel",
-    "1 Kings",       "2 Kings",         "1 Chronicles",  "2 Chronicles",    "Ezra",
-    "Nehemiah",      "Esther",          "Job",           "Psalms",          "Proverbs",
-    "Ecclesiastes",  "Song of Solomon", "Isaiah",        "Jeremiah",        "Lamentations",
-    "Ezekiel",       "Daniel",          "Hosea",         "Joel",            "Amos",
-    "Obadiah",       "Jonah",           "Micah",         "Nahum",           "Habakkuk",
-    "Zephaniah",     "Haggai",          "Zechariah",     "Malachi",         "Matthew",
-    "Mark",          "Luke",            "John",          "Acts",            "Romans",
-    "1 Corinthians", "2 Corinthians",   "Galatians",     "Ephesians",       "Philippians",
-    "Colossians",    "1 Thessalonians", "2 Thessalonians", "1 Timothy",     "2 Timothy",
-    "Titus",         "Philemon",        "Hebrews",       "James",           "1 Peter",
-    "2 Peter",       "1 John",          "2 John",        "3 John",          "Jude",
-    "Revelation"};
+const char* const kTemplateBookNames[66] = {"Genesis",
+                                            "Exodus",
+                                            "Leviticus",
+                                            "Numbers",
+                                            "Deuteronomy",
+                                            "Joshua",
+                                            "Judges",
+                                            "Ruth",
+                                            "1 Samuel",
+                                            "2 Samuel",
+                                            "1 Kings",
+                                            "2 Kings",
+                                            "1 Chronicles",
+                                            "2 Chronicles",
+                                            "Ezra",
+                                            "Nehemiah",
+                                            "Esther",
+                                            "Job",
+                                            "Psalms",
+                                            "Proverbs",
+                                            "Ecclesiastes",
+                                            "Song of Solomon",
+                                            "Isaiah",
+                                            "Jeremiah",
+                                            "Lamentations",
+                                            "Ezekiel",
+                                            "Daniel",
+                                            "Hosea",
+                                            "Joel",
+                                            "Amos",
+                                            "Obadiah",
+                                            "Jonah",
+                                            "Micah",
+                                            "Nahum",
+                                            "Habakkuk",
+                                            "Zephaniah",
+                                            "Haggai",
+                                            "Zechariah",
+                                            "Malachi",
+                                            "Matthew",
+                                            "Mark",
+                                            "Luke",
+                                            "John",
+                                            "Acts",
+                                            "Romans",
+                                            "1 Corinthians",
+                                            "2 Corinthians",
+                                            "Galatians",
+                                            "Ephesians",
+                                            "Philippians",
+                                            "Colossians",
+                                            "1 Thessalonians",
+                                            "2 Thessalonians",
+                                            "1 Timothy",
+                                            "2 Timothy",
+                                            "Titus",
+                                            "Philemon",
+                                            "Hebrews",
+                                            "James",
+                                            "1 Peter",
+                                            "2 Peter",
+                                            "1 John",
+                                            "2 John",
+                                            "3 John",
+                                            "Jude",
+                                            "Revelation"};
 
 // ---------------------------------------------------------------------------------------------
 // SearchRecord
@@ -262,9 +313,9 @@ void storeBookSet(DictHandle* options, int command, const BookFlags& flags) {
 // ---------------------------------------------------------------------------------------------
 // TSearchDlg
 
-TSearchDlg::TSearchDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
-                       DictHandle* topics, DictHandle* options, Reference current,
-                       const std::string& initialText, const QString& bookSetName)
+TSearchDlg::TSearchDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module, DictHandle* topics,
+                       DictHandle* options, Reference current, const std::string& initialText,
+                       const QString& bookSetName)
     : TReferenceDlg(owner, kResourceId, module, current),
       frame_(frame),
       topics_(topics),
@@ -332,7 +383,8 @@ TSearchDlg::TSearchDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
   wordsLayout->addWidget(words_[2], 2, 0);
   layout->addWidget(wordsBox);
 
-  auto* expressionBox = new QGroupBox(QStringLiteral("&Expression (and, or, not, parentheses)"), this);
+  auto* expressionBox =
+      new QGroupBox(QStringLiteral("&Expression (and, or, not, parentheses)"), this);
   auto* expressionLayout = new QVBoxLayout(expressionBox);
   expressionLayout->addWidget(expression_);
   layout->addWidget(expressionBox);
@@ -385,7 +437,8 @@ TSearchDlg::TSearchDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
   }
 
   // Set-up continues once the dialog is on screen (the design's command 909).
-  QMetaObject::invokeMethod(this, [this] { setUp(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { setUp(); }, Qt::QueuedConnection);
 }
 
 bool TSearchDlg::restrictToFound() const { return versesFound_->isChecked(); }
@@ -669,8 +722,8 @@ void TSearchDlg::CmOk() {
       const int id2 = operators2_->checkedId();
       record_.operator1 = id1 > 0 ? static_cast<std::uint32_t>(id1) : 0;
       record_.operator2 = id2 > 0 ? static_cast<std::uint32_t>(id2) : 0;
-      const QByteArray expression = buildWordsExpression(
-          words, operatorCharacter(id1, kAnd1), operatorCharacter(id2, kAnd2));
+      const QByteArray expression =
+          buildWordsExpression(words, operatorCharacter(id1, kAnd1), operatorCharacter(id2, kAnd2));
       if (expression.isEmpty()) return;
       std::array<std::string, 4> found;
       std::uint16_t foundCount = 0;
@@ -778,9 +831,10 @@ TWordListDlg::TWordListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* modu
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
   auto* layout = new QVBoxLayout(this);
-  auto* label = new QLabel(phonetic ? QStringLiteral("&Word that sounds like:")
-                                    : QStringLiteral("&Word or pattern (* any letters, ? one letter):"),
-                           this);
+  auto* label =
+      new QLabel(phonetic ? QStringLiteral("&Word that sounds like:")
+                          : QStringLiteral("&Word or pattern (* any letters, ? one letter):"),
+                 this);
   label->setBuddy(word_);
   layout->addWidget(label);
   layout->addWidget(word_);
@@ -857,8 +911,8 @@ TPhoneticListDlg::TPhoneticListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHand
                                    const QString& initialWord)
     : TWordListDlg(owner, frame, module, initialWord, kPhoneticResource) {}
 
-void TPhoneticListDlg::wordList(std::string* words, std::uint16_t* count,
-                                std::uint16_t capacity, const char* word) {
+void TPhoneticListDlg::wordList(std::string* words, std::uint16_t* count, std::uint16_t capacity,
+                                const char* word) {
   getSoundexWordList(words, count, capacity, word, module());
 }
 
@@ -908,10 +962,10 @@ void TSearchSpecificBooksDlg::CmOk() {
   const bool any =
       std::any_of(boxes_.begin(), boxes_.end(), [](QCheckBox* box) { return box->isChecked(); });
   if (!any) {
-    _MessageBox(this,
-                QStringLiteral(
-                    "I'm sorry but you really do need to select at least one book to search"),
-                QStringLiteral("No books selected"), MB_OK);
+    _MessageBox(
+        this,
+        QStringLiteral("I'm sorry but you really do need to select at least one book to search"),
+        QStringLiteral("No books selected"), MB_OK);
     return;
   }
   for (std::size_t book = 0; book < boxes_.size(); ++book)

@@ -154,7 +154,8 @@ class TSearchDlg : public TReferenceDlg {
   void CmOk() override;
   // Command 910: the phrase kind, everything else emptied, scope 10005.
   void clear();
-  // The word operators the dialog would use now: "&", "|" or "!".
+  // The words kind's expression: the words that are not empty, each joined to the one before it
+  // by its own group's operator ('&', '|' or '!'); so words 1 and 3 alone take the second.
   static QByteArray buildWordsExpression(const std::array<QByteArray, 3>& words, char op1,
                                          char op2);
 
@@ -217,8 +218,8 @@ class TWordListDlg : public TOkCancelHelpDlg {
   static constexpr int kMaxWords = 100;
   static constexpr int kWordWidth = 40;
 
-  TWordListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
-               const QString& initialWord, int resourceId = kWildCardResource);
+  TWordListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module, const QString& initialWord,
+               int resourceId = kWildCardResource);
 
   QLineEdit* wordField() const { return word_; }
   QListWidget* list() const { return list_; }

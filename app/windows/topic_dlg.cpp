@@ -227,7 +227,8 @@ void TDeleteTopicDlg::CmOk() {
   const std::string name = topicName(topicList()->currentText());
   if (blank(name)) return;
   const int answer = _MessageBox(
-      this, QStringLiteral("Are you sure you want to delete topic: %1").arg(topicList()->currentText()),
+      this,
+      QStringLiteral("Are you sure you want to delete topic: %1").arg(topicList()->currentText()),
       QStringLiteral("Warning"), MB_YESNO | MB_ICONQUESTION);
   if (answer != IDYES) return;
   delete_item(name.c_str(), topics());
@@ -237,9 +238,8 @@ void TDeleteTopicDlg::CmOk() {
 // ---------------------------------------------------------------------------------------------
 // Insert Verse
 
-TTopicInsertVerseDlg::TTopicInsertVerseDlg(QWidget* owner, DictHandle* topics,
-                                           BibleHandle* module, Reference initial,
-                                           const QString& initialTopic)
+TTopicInsertVerseDlg::TTopicInsertVerseDlg(QWidget* owner, DictHandle* topics, BibleHandle* module,
+                                           Reference initial, const QString& initialTopic)
     : TReferenceDlgWithVerse(owner, kResourceId, module, initial),
       topics_(topics),
       combo_(new TTopicCombo(this, topics, initialTopic, true)) {
@@ -292,8 +292,7 @@ void TTopicInsertVerseDlg::CmOk() {
 // ---------------------------------------------------------------------------------------------
 // Delete Verse
 
-TTopicDeleteVerseDlg::TTopicDeleteVerseDlg(QWidget* owner, DictHandle* topics,
-                                           BibleHandle* module)
+TTopicDeleteVerseDlg::TTopicDeleteVerseDlg(QWidget* owner, DictHandle* topics, BibleHandle* module)
     : TTopicListDlg(owner, kResourceId, topics, module),
       list_(new QListWidget(this)),
       verseText_(new QLabel(this)) {

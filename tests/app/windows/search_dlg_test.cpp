@@ -1,6 +1,8 @@
 // The search dialog, the word-list dialogs, the books dialog and the book sets, driven by their
 // control identifiers inside the running program: one kind current at a time, each kind's OK,
 // the saved record "SRCHDLG" and the stored book set across restarts, and damaged records.
+#include "app/windows/search_dlg.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -22,7 +24,6 @@
 #include "app/frame.h"
 #include "app/main_app.h"
 #include "app/windows/passage.h"
-#include "app/windows/search_dlg.h"
 #include "engine/stores/dict.h"
 #include "support/endian.h"
 #include "tests/app/app_fixtures.h"
@@ -63,7 +64,8 @@ struct Started {
   TPassage* passage() const { return app->activePassage(); }
   BibleHandle* module() const { return passage()->module(); }
   bool ready() const {
-    return startupSearchSeen && passage() && passage()->hasText() && frame()->versesFound()->count() > 0;
+    return startupSearchSeen && passage() && passage()->hasText() &&
+           frame()->versesFound()->count() > 0;
   }
 };
 
@@ -136,7 +138,8 @@ int countVerses(const std::function<bool(int)>& predicate) {
 
 QStringList boxEntries(TMyMDIFrame* frame) {
   QStringList entries;
-  for (int i = 0; i < frame->versesFound()->count(); ++i) entries << frame->versesFound()->itemText(i);
+  for (int i = 0; i < frame->versesFound()->count(); ++i)
+    entries << frame->versesFound()->itemText(i);
   return entries;
 }
 
@@ -157,7 +160,8 @@ void pressOk(QDialog* dialog) { child<QPushButton>(dialog, 1)->click(); }
 std::vector<std::uint8_t> item(DictHandle* store, const char* name) {
   std::vector<std::uint8_t> bytes(9000);
   std::uint16_t length = 0;
-  if (!find_binary_item(bytes.data(), &length, static_cast<std::uint16_t>(bytes.size()), name, store))
+  if (!find_binary_item(bytes.data(), &length, static_cast<std::uint16_t>(bytes.size()), name,
+                        store))
     return {};
   bytes.resize(length);
   return bytes;
@@ -361,8 +365,9 @@ class SearchDlgTest : public QObject {
       auto dialog = openSearch(s);
       dialog->expression()->setText("love and (");
       pressOk(dialog.get());
-      QCOMPARE(boxes.texts.value(2),
-               QString("I'm sorry but no verses were found containing the expression \"love and (\""));
+      QCOMPARE(
+          boxes.texts.value(2),
+          QString("I'm sorry but no verses were found containing the expression \"love and (\""));
       QVERIFY(dialog->isVisible());
       QVERIFY(test::waitFor([&] { return dialog->focusWidget() == dialog->expression(); }));
     }
@@ -377,13 +382,15 @@ class SearchDlgTest : public QObject {
       dialog->verseList()->setEditText("16");
       QTest::qWait(30);
       pressOk(dialog.get());
-      QVERIFY(test::waitFor([&] { return s.passage()->windowTitle() == "John 3:16 - King James Version"; }));
+      QVERIFY(test::waitFor(
+          [&] { return s.passage()->windowTitle() == "John 3:16 - King James Version"; }));
       QCOMPARE(boxEntries(s.frame()), before);
     }
   }
 
   void theWordsExpressionSkipsEmptyWords() {
-    QCOMPARE(TSearchDlg::buildWordsExpression({"love", "hate", ""}, '!', '|'), QByteArray("love!hate"));
+    QCOMPARE(TSearchDlg::buildWordsExpression({"love", "hate", ""}, '!', '|'),
+             QByteArray("love!hate"));
     QCOMPARE(TSearchDlg::buildWordsExpression({"", "hate", ""}, '&', '&'), QByteArray("hate"));
     QCOMPARE(TSearchDlg::buildWordsExpression({"a", "b", "c"}, '&', '!'), QByteArray("a&b!c"));
     // Word 1 and word 3 are joined by the operator before word 3.
@@ -473,8 +480,8 @@ class SearchDlgTest : public QObject {
       std::vector<std::uint8_t> kind = good, unterminated = good;
       le::store32(&kind[280], 9);
       std::fill(unterminated.begin() + 48, unterminated.begin() + 148, 'q');
-      return std::vector<std::vector<std::uint8_t>>{std::vector<std::uint8_t>(good.begin(), good.begin() + 100),
-                                                    kind, unterminated};
+      return std::vector<std::vector<std::uint8_t>>{
+          std::vector<std::uint8_t>(good.begin(), good.begin() + 100), kind, unterminated};
     }();
     for (const auto& bytes : damaged) {
       {
@@ -545,7 +552,8 @@ class SearchDlgTest : public QObject {
     }
     {
       Started s(data_->path());
-      QVERIFY(test::waitFor([&] { return s.startupSearchSeen && s.passage() && s.passage()->hasText(); }));
+      QVERIFY(test::waitFor(
+          [&] { return s.startupSearchSeen && s.passage() && s.passage()->hasText(); }));
       QCOMPARE(s.frame()->client()->bookSetCommand(), 312);
       QCOMPARE(s.frame()->client()->bookFlags()[38], 0u);
       QCOMPARE(s.frame()->client()->bookFlags()[39], 1u);
@@ -711,8 +719,8 @@ class SearchDlgTest : public QObject {
     // John 3:16, Genesis 1:1, a book beyond the module and a partial record.
     const std::uint8_t refs[] = {42, 3, 16, 0, 1, 1, 90, 1, 1, 0, 2};
     QVERIFY(add_binary_item(topics, "Faith", refs, sizeof refs));
-    TSearchDlg dialog(s.passage(), s.frame(), s.module(), topics, s.app->options(),
-                      Reference{}, {}, "All Books");
+    TSearchDlg dialog(s.passage(), s.frame(), s.module(), topics, s.app->options(), Reference{}, {},
+                      "All Books");
     dialog.show();
     QTest::qWait(30);
     QCOMPARE(dialog.topicList()->itemText(0), QString("All Topics"));
@@ -764,7 +772,8 @@ class SearchDlgTest : public QObject {
     const int narrowed = s.frame()->versesFound()->count();
     QVERIFY(narrowed > 0 && narrowed < count);
     QVERIFY(narrowed < int(within->resultVerses().size()));
-    qInfo("brother within them: %d verses (%d in all)", narrowed, int(within->resultVerses().size()));
+    qInfo("brother within them: %d verses (%d in all)", narrowed,
+          int(within->resultVerses().size()));
   }
 };
 

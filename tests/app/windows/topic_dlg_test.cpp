@@ -1,6 +1,8 @@
 // The topic dialogs on a topics store of their own: topics added, renamed and deleted (and the
 // names that would silently replace or empty another topic refused), verses inserted in order
 // and deleted with the selection kept, and topics holding damaged or foreign references.
+#include "app/windows/topic_dlg.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -11,7 +13,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/windows/topic_dlg.h"
 #include "engine/stores/dict.h"
 #include "tests/app/app_fixtures.h"
 
@@ -213,7 +214,8 @@ class TopicDlgTest : public QObject {
     // Long topics are read whole: inserting into one of 2000 references keeps them all.
     std::vector<Reference> many;
     for (int i = 0; i < 2000; ++i)
-      many.push_back(ref(static_cast<std::uint8_t>(1 + i / 100), static_cast<std::uint8_t>(1 + i % 100 / 50),
+      many.push_back(ref(static_cast<std::uint8_t>(1 + i / 100),
+                         static_cast<std::uint8_t>(1 + i % 100 / 50),
                          static_cast<std::uint8_t>(1 + i % 50)));
     QVERIFY(writeTopic(store.topics, "Many", many));
     MessageBoxWatcher boxes;
