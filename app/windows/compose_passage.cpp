@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/utf8.h"
+
 namespace vellum::ui {
 namespace {
 
@@ -74,7 +76,7 @@ void prefixLines(std::string& text, const std::string& prefix) {
     result += prefix;
     start = feed + 1;
   }
-  cutText(result, kLimit);
+  cutUtf8(result, kLimit);
   text = std::move(result);
 }
 
@@ -84,7 +86,7 @@ std::string composeSelection(const PassageInputs& in) {
   // around an empty passage.
   if (text.empty()) return text;
   if (in.quotation) {
-    cutText(text, kLimit);
+    cutUtf8(text, kLimit);
     Reference reference;
     if (in.module) parseReference(&reference, in.caption.c_str(), in.module);
     formatQuotation(text, reference, in.bookAndChapter, in.module);
@@ -92,13 +94,13 @@ std::string composeSelection(const PassageInputs& in) {
   }
   if (in.bookAndChapter) {
     // A line feed in front, so that the first line gets the head as every other line does.
-    cutText(text, kLimit - 1);
+    cutUtf8(text, kLimit - 1);
     if (!text.empty() && text.back() == '\n') text.pop_back();
     text.insert(text.begin(), '\n');
     prefixLines(text, captionHead(in.caption, true));
     return text;
   }
-  cutText(text, kLimit);
+  cutUtf8(text, kLimit);
   return text;
 }
 
@@ -107,7 +109,7 @@ std::string composeChapter(const PassageInputs& in) {
   std::string text = captionHead(in.caption, false);
   text += "\n\n";
   text += in.chapterText;
-  cutText(text, kLimit);
+  cutUtf8(text, kLimit);
   return text;
 }
 
@@ -128,7 +130,7 @@ std::string composeVersesFound(const PassageInputs& in) {
     getVerse(line.data(), &length, static_cast<std::uint16_t>(room - 1), verse, in.module);
     if (length == 0) continue;
     std::string verseLine(line.data(), length);
-    cutText(verseLine, static_cast<std::size_t>(room - 2));
+    cutUtf8(verseLine, static_cast<std::size_t>(room - 2));
     text += verseLine;
     text += '\n';
     room -= static_cast<int>(verseLine.size()) + 1;
@@ -137,15 +139,6 @@ std::string composeVersesFound(const PassageInputs& in) {
 }
 
 }  // namespace
-
-void cutText(std::string& text, std::size_t limit) {
-  if (text.size() <= limit) return;
-  std::size_t cut = limit;
-  // A continuation byte at the cut means the character started before it: cut before that
-  // character instead.
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  text.resize(cut);
-}
 
 std::string composePassage(const PassageInputs& inputs) {
   std::string text;
@@ -162,7 +155,7 @@ std::string composePassage(const PassageInputs& inputs) {
     case PassageSource::Clipboard:
       if (inputs.clipboard) {
         text = *inputs.clipboard;
-        cutText(text, kLimit);
+        cutUtf8(text, kLimit);
       }
       break;
   }
@@ -196,7 +189,7 @@ void formatQuotation(std::string& text, Reference reference, bool bookAndChapter
     result = book + " " + chapter + ", \"...";
     std::string first(lines.front());
     stripTrailingBlanks(first);
-    cutText(first, kLimit - std::min(kLimit, result.size() + 1));
+    cutUtf8(first, kLimit - std::min(kLimit, result.size() + 1));
     result += first;
     result += '"';
     text = std::move(result);
@@ -219,7 +212,7 @@ void formatQuotation(std::string& text, Reference reference, bool bookAndChapter
     result.append(line.substr(blank + 1));
     first = false;
   }
-  cutText(result, kLimit - 1);  // room for the closing quotation mark
+  cutUtf8(result, kLimit - 1);  // room for the closing quotation mark
   stripTrailingBlanks(result);
   result += '"';
   text = std::move(result);

@@ -57,7 +57,4 @@ std::string clipboardLineEnds(const std::string& text);
 // Append's new clipboard text: the old text, one line feed, and the new text.
 std::string appendedClipboardText(const std::string& oldText, const std::string& newText);
 
-// Cuts text to at most `limit` bytes without ending inside a UTF-8 sequence.
-void cutText(std::string& text, std::size_t limit);
-
 }  // namespace vellum::ui

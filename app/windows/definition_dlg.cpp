@@ -16,6 +16,7 @@
 #include <span>
 
 #include "app/print_text.h"
+#include "app/utf8.h"
 #include "app/window_utils.h"
 #include "engine/stores/dict.h"
 #include "engine/stores/lexicon.h"
@@ -34,14 +35,6 @@ constexpr std::size_t kNeighbourSpan = 20;
 void checked(const QMetaObject::Connection& connection) {
   Q_ASSERT(connection);
   Q_UNUSED(connection);
-}
-
-// Cuts a UTF-8 string to at most `limit` bytes without splitting a character.
-void cutUtf8(std::string& text, std::size_t limit) {
-  if (text.size() <= limit) return;
-  std::size_t cut = limit;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  text.resize(cut);
 }
 
 bool startsWithDigit(const std::string& word) { return !word.empty() && isDigit(word.front()); }

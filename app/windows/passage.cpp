@@ -1,7 +1,5 @@
 #include "app/windows/passage.h"
 
-#include "app/windows/window_commands.h"
-
 #include <QAction>
 #include <QMenu>
 #include <QPainter>
@@ -15,7 +13,9 @@
 #include "app/config.h"
 #include "app/frame.h"
 #include "app/main_app.h"
+#include "app/utf8.h"
 #include "app/windows/hilight.h"
+#include "app/windows/window_commands.h"
 #include "engine/stores/dict.h"
 #include "engine/stores/lexicon.h"
 #include "engine/stores/notes.h"
@@ -74,12 +74,7 @@ bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; 
 
 // Appends at most `room` bytes of piece, never ending inside a UTF-8 sequence.
 void appendWithin(std::string& text, std::string_view piece, std::size_t room) {
-  if (piece.size() > room) {
-    std::size_t cut = room;
-    while (cut > 0 && (static_cast<unsigned char>(piece[cut]) & 0xC0) == 0x80) --cut;
-    piece = piece.substr(0, cut);
-  }
-  text.append(piece);
+  text.append(piece.substr(0, utf8CutLength(piece, room)));
 }
 
 std::string fieldText(const char* field, std::size_t size) {

@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "app/frame.h"
+#include "app/utf8.h"
 #include "app/window_utils.h"
 #include "engine/search/boolean.h"
 #include "engine/search/search.h"
@@ -54,18 +55,6 @@ const char* const kSearchBooksName = "SEARCHBOOKS";
 void checked(const QMetaObject::Connection& connection) {
   Q_ASSERT(connection);
   Q_UNUSED(connection);
-}
-
-// The UTF-8 bytes of the text, at most maxBytes of them, never ending inside a character.
-std::string cutUtf8(const QString& text, int maxBytes) {
-  QByteArray bytes = text.toUtf8();
-  if (bytes.size() > maxBytes) {
-    qsizetype end = maxBytes;
-    // Step back over continuation bytes to the start of the character that did not fit.
-    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
-    bytes.truncate(end);
-  }
-  return bytes.toStdString();
 }
 
 // A NUL-terminated field of the record: false when the field holds no terminator.

@@ -9,6 +9,8 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "app/utf8.h"
+
 namespace vellum::ui {
 
 namespace {
@@ -17,16 +19,6 @@ namespace {
 constexpr int kDragPassInterval = 30;
 // Capacity of the word texts handed to the hover and double-click reactions.
 constexpr std::size_t kWordTextCapacity = 30;
-
-// Cuts the text to at most maxBytes without splitting a UTF-8 sequence, so the cut text still
-// decodes to the characters it shows.
-void cutUtf8(std::string& text, std::size_t maxBytes) {
-  if (text.size() <= maxBytes) return;
-  std::size_t cut = maxBytes;
-  // Step back over continuation bytes (10xxxxxx) to the start of the cut character.
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  text.resize(cut);
-}
 
 bool endsLine(char c) { return c == '\n' || c == '\r'; }
 

@@ -10,6 +10,7 @@
 #include <span>
 #include <tuple>
 
+#include "app/utf8.h"
 #include "app/window_utils.h"
 #include "engine/stores/dict.h"
 #include "support/strings.h"
@@ -33,13 +34,7 @@ void checked(const QMetaObject::Connection& connection) {
 
 // A topic name as typed: UTF-8, at most 39 bytes, never cut inside a character.
 std::string topicName(const QString& text) {
-  QByteArray bytes = text.toUtf8();
-  if (bytes.size() > kMaxTopicName) {
-    qsizetype end = kMaxTopicName;
-    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
-    bytes.truncate(end);
-  }
-  return bytes.toStdString();
+  return cutUtf8(text, kMaxTopicName);
 }
 
 bool blank(const std::string& name) { return trimmedLength(name) == 0; }
