@@ -244,6 +244,14 @@ bool TReferenceDlg::listsShowHeadings() const {
          verse_->currentText() == verse_->itemText(0);
 }
 
+void TReferenceDlg::onListChosen(const std::function<void()>& chosen) {
+  checked(connect(book_, &QComboBox::activated, this, chosen));
+  for (QComboBox* list : {static_cast<QComboBox*>(chapter_), static_cast<QComboBox*>(verse_)}) {
+    checked(connect(list, &QComboBox::activated, this, chosen));
+    checked(connect(list->lineEdit(), &QLineEdit::textEdited, this, chosen));
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // TReferenceDlgWithVerse
 
@@ -300,16 +308,9 @@ TSearchGotoDlg::TSearchGotoDlg(QWidget* owner, BibleHandle* module)
   resetListsToHeadings();
 
   checked(connect(typed_, &QLineEdit::textChanged, this, [this] { typedTextChanged(); }));
-  // A choice made in a list is the user's latest input even when it reads as the reference the
-  // lists already had (choosing the first book right after typing), which the refresh cannot
-  // tell from no change at all.
-  const auto chosen = [this] { clearTypedText(); };
-  checked(connect(bookList(), &QComboBox::activated, this, chosen));
-  for (QComboBox* list :
-       {static_cast<QComboBox*>(chapterList()), static_cast<QComboBox*>(verseList())}) {
-    checked(connect(list, &QComboBox::activated, this, chosen));
-    checked(connect(list->lineEdit(), &QLineEdit::textEdited, this, chosen));
-  }
+  // A choice made in a list is the user's latest input, even choosing the first book right
+  // after typing.
+  onListChosen([this] { clearTypedText(); });
   requestFocus(kTypedReferenceId);
 }
 

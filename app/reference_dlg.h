@@ -18,6 +18,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "app/dialog_base.h"
@@ -129,6 +130,10 @@ class TReferenceDlg : public TOkCancelHelpDlg {
   void resetListsToHeadings();
   // All three lists show their headings.
   bool listsShowHeadings() const;
+  // Calls chosen on every choice the user makes in a list (picked, or a number typed into the
+  // chapter or verse list), even one that reads as the reference the lists already had, which
+  // the refresh cannot tell from no change at all.
+  void onListChosen(const std::function<void()>& chosen);
 
  private:
   BibleHandle* module_;

@@ -414,16 +414,9 @@ TSearchDlg::TSearchDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module, 
     checked(connect(word, &QLineEdit::textChanged, this, [this] { wordsChanged(); }));
   for (QButtonGroup* group : {operators1_, operators2_})
     checked(connect(group, &QButtonGroup::idClicked, this, [this] { wordsChanged(); }));
-  // A choice in a list is the user's even when it reads as the reference the lists already
-  // showed (Genesis picked while the headings read as Genesis 1:1), which the refresh's
-  // list-changed hook cannot tell from no change.
-  const auto chosen = [this] { verseGroupChanged(); };
-  checked(connect(bookList(), &QComboBox::activated, this, chosen));
-  for (QComboBox* list :
-       {static_cast<QComboBox*>(chapterList()), static_cast<QComboBox*>(verseList())}) {
-    checked(connect(list, &QComboBox::activated, this, chosen));
-    checked(connect(list->lineEdit(), &QLineEdit::textEdited, this, chosen));
-  }
+  // A choice in a list makes the verse kind current, even Genesis picked while the headings
+  // read as Genesis 1:1.
+  onListChosen([this] { verseGroupChanged(); });
 
   // Set-up continues once the dialog is on screen (the design's command 909).
   QMetaObject::invokeMethod(
