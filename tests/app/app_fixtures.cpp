@@ -16,6 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "app/frame.h"
+#include "app/main_app.h"
+#include "app/windows/passage.h"
 #include "engine/stores/dict.h"
 #include "support/files.h"
 #include "tools/import/lexicon_writer.h"
@@ -144,6 +147,43 @@ bool waitFor(const std::function<bool()>& done, int milliseconds) {
     QThread::msleep(5);
   }
   return true;
+}
+
+StartedProgram::StartedProgram(const std::string& dir, std::vector<std::string> arguments,
+                               bool cancelEverySearch) {
+  arguments_.push_back(dir + "/vellum");
+  for (std::string& argument : arguments) arguments_.push_back(std::move(argument));
+  for (std::string& argument : arguments_) argv_.push_back(argument.data());
+  QObject::connect(&searchCanceller_, &QTimer::timeout, [this, cancelEverySearch] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QDialog*>(w);
+      if (!dialog || !dialog->isVisible() || dialog->objectName() != QLatin1String("3000")) continue;
+      searchSeen = true;
+      if (!cancelEverySearch) searchCanceller_.stop();
+      dialog->reject();
+    }
+  });
+  searchCanceller_.start(20);
+  app = std::make_unique<ui::TMainApp>(static_cast<int>(argv_.size()), argv_.data());
+  app->buildMainWindow();
+}
+
+StartedProgram::~StartedProgram() {
+  searchCanceller_.stop();
+  app.reset();
+}
+
+ui::TMyMDIFrame* StartedProgram::frame() const { return app->frame(); }
+ui::TPassage* StartedProgram::passage() const { return app->activePassage(); }
+BibleHandle* StartedProgram::module() const { return passage()->module(); }
+
+QString StartedProgram::caption() const {
+  return passage() ? passage()->windowTitle() : QString();
+}
+
+bool StartedProgram::ready() const {
+  return searchSeen && passage() && passage()->hasText() &&
+         frame()->versesFound()->count() > 0;
 }
 
 }  // namespace vellum::test

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/support/fixtures.h"
 
@@ -14,6 +16,8 @@ class QDialog;
 
 namespace vellum::ui {
 class TMainApp;
+class TMyMDIFrame;
+class TPassage;
 }
 
 namespace vellum::test {
@@ -64,6 +68,36 @@ class ImmutableFile {
   int fd_ = -1;
   int original_ = 0;
   bool effective_ = false;
+};
+
+// The program started as "<dir>/vellum [arguments]", so the data directory is its own, with its
+// main window built. A Bible window set up while the verses-found box is empty opens the search
+// dialog by itself; it is cancelled when it shows (the first time, or every time with
+// cancelEverySearch), so tests of other windows do not block on it, and searchSeen records it.
+class StartedProgram {
+ public:
+  explicit StartedProgram(const std::string& dir, std::vector<std::string> arguments = {},
+                          bool cancelEverySearch = false);
+  ~StartedProgram();
+  StartedProgram(const StartedProgram&) = delete;
+  StartedProgram& operator=(const StartedProgram&) = delete;
+
+  ui::TMyMDIFrame* frame() const;
+  ui::TPassage* passage() const;
+  BibleHandle* module() const;
+  // The active Bible window's caption, or empty.
+  QString caption() const;
+  // The start-up has run through: the search dialog was seen, the first chapter shows and the
+  // verses-found box holds the first verse.
+  bool ready() const;
+
+  std::unique_ptr<ui::TMainApp> app;
+  bool searchSeen = false;
+
+ private:
+  std::vector<std::string> arguments_;
+  std::vector<char*> argv_;
+  QTimer searchCanceller_;
 };
 
 // Waits (processing events) until the predicate holds or the time runs out.

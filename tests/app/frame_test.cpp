@@ -28,35 +28,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Starts the application as "<dir>/vellum [args]", so the data directory is the program's.
-struct Started {
-  std::string program;
-  std::vector<std::string> args;
-  std::vector<char*> argv;
-  std::unique_ptr<TMainApp> app;
-  std::unique_ptr<QTimer> searchCanceller;
-
-  explicit Started(const std::string& dir, std::vector<std::string> extra = {}) {
-    program = dir + "/vellum";
-    args.push_back(program);
-    for (auto& a : extra) args.push_back(a);
-    for (auto& a : args) argv.push_back(a.data());
-    app = std::make_unique<TMainApp>(static_cast<int>(argv.size()), argv.data());
-    // A Bible window set up while the verses-found box is empty opens the search dialog;
-    // these tests are about the frame, so it is cancelled whenever it shows.
-    searchCanceller = std::make_unique<QTimer>();
-    QObject::connect(searchCanceller.get(), &QTimer::timeout, [] {
-      for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* dialog = qobject_cast<QDialog*>(w);
-            dialog && dialog->isVisible() && dialog->objectName() == "3000")
-          dialog->reject();
-    });
-    searchCanceller->start(20);
-    app->buildMainWindow();
-  }
-  TMyMDIFrame* frame() const { return app->frame(); }
-  TPassage* passage() const { return app->activePassage(); }
-  QString caption() const { return passage() ? passage()->windowTitle() : QString(); }
+// Starts the application as "<dir>/vellum [args]", so the data directory is the program's;
+// the search dialog a first Bible window opens is cancelled every time it shows.
+struct Started : test::StartedProgram {
+  explicit Started(const std::string& dir, std::vector<std::string> arguments = {})
+      : StartedProgram(dir, std::move(arguments), true) {}
 };
 
 // Answers the next message box with OK and remembers its text and caption.

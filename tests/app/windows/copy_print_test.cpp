@@ -155,32 +155,9 @@ int tenPerByte(std::string_view word) { return static_cast<int>(word.size()) * 1
 
 // Starts the whole program as "<dir>/vellum" on a data directory, with the search dialog that
 // an empty verses-found box opens at start-up cancelled whenever it shows.
-struct Started {
-  std::string program;
-  std::vector<char*> argv;
-  std::unique_ptr<TMainApp> app;
-  QTimer searchCanceller;
-
-  explicit Started(const std::string& dir) : program(dir + "/vellum") {
-    argv.push_back(program.data());
-    searchCanceller.setInterval(30);
-    QObject::connect(&searchCanceller, &QTimer::timeout, [] {
-      for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* dialog = qobject_cast<QDialog*>(w);
-        if (dialog && dialog->isVisible() && dialog->objectName() == QLatin1String("3000"))
-          dialog->reject();
-      }
-    });
-    searchCanceller.start();
-    app = std::make_unique<TMainApp>(static_cast<int>(argv.size()), argv.data());
-    app->buildMainWindow();
-  }
-  ~Started() {
-    searchCanceller.stop();
-    app.reset();
-  }
-  TMyMDIFrame* frame() const { return app->frame(); }
-  TPassage* passage() const { return app->activePassage(); }
+struct Started : test::StartedProgram {
+  explicit Started(const std::string& dir, std::vector<std::string> arguments = {})
+      : StartedProgram(dir, std::move(arguments), true) {}
 };
 
 }  // namespace

@@ -70,26 +70,7 @@ void selectInPane(QPlainTextEdit* pane, int start, int length) {
 }
 
 // Starts the application as "<dir>/vellum", so the data directory is the program's.
-struct Started {
-  std::string program;
-  std::vector<std::string> args;
-  std::vector<char*> argv;
-  std::unique_ptr<TMainApp> app;
-  bool searchSeen = false;
-
-  explicit Started(const std::string& dir) {
-    // A Bible window opened without a reference to show asks for a search first.
-    test::onDialog(
-        QStringLiteral("3000"), [](QDialog*) {}, &searchSeen);
-    program = dir + "/vellum";
-    args.push_back(program);
-    for (auto& a : args) argv.push_back(a.data());
-    app = std::make_unique<TMainApp>(static_cast<int>(argv.size()), argv.data());
-    app->buildMainWindow();
-  }
-  TPassage* passage() const { return app->activePassage(); }
-  bool ready() const { return passage() && passage()->hasText(); }
-};
+using Started = test::StartedProgram;
 
 int findWord(const TPassage& view, const std::string& text) {
   for (int i = 0; i < view.wordCount(); ++i)

@@ -55,23 +55,7 @@ bool pickVerse(TNotesDlg& dialog, int verse) {
   return test::waitFor([&] { return dialog.noteReference().verse == verse; });
 }
 
-struct Started {
-  std::string program;
-  std::vector<char*> argv;
-  std::unique_ptr<TMainApp> app;
-  bool searchSeen = false;
-
-  explicit Started(const std::string& dir) {
-    test::onDialog(
-        QStringLiteral("3000"), [](QDialog*) {}, &searchSeen);
-    program = dir + "/vellum";
-    argv.push_back(program.data());
-    app = std::make_unique<TMainApp>(static_cast<int>(argv.size()), argv.data());
-    app->buildMainWindow();
-  }
-  TPassage* passage() const { return app->activePassage(); }
-  bool ready() const { return passage() && passage()->hasText(); }
-};
+using Started = test::StartedProgram;
 
 }  // namespace
 

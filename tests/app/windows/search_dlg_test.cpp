@@ -36,38 +36,7 @@ namespace {
 
 // Starts the program as "<dir>/vellum". The search dialog that the first Bible window opens
 // (the verses-found box is empty then) is cancelled once.
-struct Started {
-  std::string program;
-  std::vector<char*> argv;
-  std::unique_ptr<TMainApp> app;
-  std::unique_ptr<QTimer> canceller;
-  bool startupSearchSeen = false;
-
-  explicit Started(const std::string& dir) {
-    program = dir + "/vellum";
-    argv.push_back(program.data());
-    app = std::make_unique<TMainApp>(1, argv.data());
-    canceller = std::make_unique<QTimer>();
-    QObject::connect(canceller.get(), &QTimer::timeout, [this] {
-      for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* dialog = qobject_cast<QDialog*>(w);
-            dialog && dialog->isVisible() && dialog->objectName() == "3000") {
-          startupSearchSeen = true;
-          canceller->stop();
-          dialog->reject();
-        }
-    });
-    canceller->start(20);
-    app->buildMainWindow();
-  }
-  TMyMDIFrame* frame() const { return app->frame(); }
-  TPassage* passage() const { return app->activePassage(); }
-  BibleHandle* module() const { return passage()->module(); }
-  bool ready() const {
-    return startupSearchSeen && passage() && passage()->hasText() &&
-           frame()->versesFound()->count() > 0;
-  }
-};
+using Started = test::StartedProgram;
 
 // Answers message boxes with OK (or the given button) and records their texts and captions.
 struct MessageBoxWatcher {
@@ -553,7 +522,7 @@ class SearchDlgTest : public QObject {
     {
       Started s(data_->path());
       QVERIFY(test::waitFor(
-          [&] { return s.startupSearchSeen && s.passage() && s.passage()->hasText(); }));
+          [&] { return s.searchSeen && s.passage() && s.passage()->hasText(); }));
       QCOMPARE(s.frame()->client()->bookSetCommand(), 312);
       QCOMPARE(s.frame()->client()->bookFlags()[38], 0u);
       QCOMPARE(s.frame()->client()->bookFlags()[39], 1u);
