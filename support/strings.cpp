@@ -4,6 +4,8 @@
 #include <bitset>
 #include <cstring>
 
+#include "support/unicode.h"
+
 namespace vellum {
 
 namespace {
@@ -16,20 +18,17 @@ char sameCase(char c) { return c; }
 
 // The end of every backward comparison, once the walk has stopped at pa and pb (fold is the
 // identity or toUpper):
-// - the raw characters differ: the difference of their folded forms decides, which is 0 for
-//   one letter in two cases, so the case-blind orderings keep such words together;
+// - the folded characters differ: the difference of their folded forms decides;
 // - the first string ran out (or both did): minus the second's current character, so equal
 //   strings compare as minus their first character and a search never reports an exact hit;
 // - only the second ran out: the first's current character. A word thus sorts before every
 //   longer word that ends with it, whichever is compared first (the comparison stays
 //   antisymmetric where the strings differ);
 // - a counted walk that stopped early found no difference: 0.
-// The case-blind comparison is not a strict weak order ("Love" equals "glove" while "love"
-// does not), so whatever sorts with it must be well defined for any comparison.
 // The finishing values are taken unsigned so that their sign holds for bytes above 127 too.
 template <char (*fold)(char)>
 int finishBackward(const char* a, const char* b, const char* pa, const char* pb) {
-  if (*pa != *pb) return signedByte(fold(*pa)) - signedByte(fold(*pb));
+  if (fold(*pa) != fold(*pb)) return signedByte(fold(*pa)) - signedByte(fold(*pb));
   if (pa == a) return -static_cast<int>(static_cast<unsigned char>(fold(*pb)));
   if (pb == b) return static_cast<unsigned char>(fold(*pa));
   return 0;
@@ -47,7 +46,9 @@ int reverseCompare(const char* a, const char* b) {
 }
 
 // The count is signed so that "stopped with the count used up" (-1) is distinct from "exactly
-// n characters compared" (0), which alone gives 0 outright.
+// n characters compared" (0), which alone gives 0 outright. A walk that stops at a string's
+// first character with one character left to compare compares it: "love" and "*love" agree
+// on their last 4, so a pattern's literal tail finds the word that is exactly that tail.
 template <char (*fold)(char)>
 int reverseCompareCounted(const char* a, const char* b, unsigned int limit) {
   long long n = limit;
@@ -62,7 +63,7 @@ int reverseCompareCounted(const char* a, const char* b, unsigned int limit) {
     --pa;
     --pb;
   }
-  if (n == 0) return 0;
+  if (n == 0 || (n == 1 && fold(*pa) == fold(*pb))) return 0;
   return finishBackward<fold>(a, b, pa, pb);
 }
 
@@ -92,22 +93,39 @@ const char* _stristr(const char* text, const char* pattern) {
   }
 }
 
-int _strnicmp(const char* a, const char* b, unsigned int n) {
+namespace {
+
+// The comparison of _strnicmp over two texts of the same fold: the terminators take part.
+int compareCounted(const char* a, const char* b, unsigned int n, char (*fold)(char)) {
   // The count is tested after the terminators, so n characters that match completely give 0,
   // and a count of 0 always gives 0.
-  while (toUpper(*a) == toUpper(*b) && *a != '\0' && *b != '\0') {
+  while (fold(*a) == fold(*b) && *a != '\0' && *b != '\0') {
     if (n == 0) break;
     --n;
     ++a;
     ++b;
   }
   if (n == 0) return 0;
-  return signedByte(toUpper(*a)) - signedByte(toUpper(*b));
+  return signedByte(fold(*a)) - signedByte(fold(*b));
+}
+
+bool bothAscii(const char* a, const char* b) { return unicode::isAscii(a) && unicode::isAscii(b); }
+
+}  // namespace
+
+int _strnicmp(const char* a, const char* b, unsigned int n) {
+  // An ASCII text folds byte for byte to its upper case: no copies needed.
+  if (bothAscii(a, b)) return compareCounted(a, b, n, toUpper);
+  const std::string foldedA = unicode::folded(a);
+  const std::string foldedB = unicode::folded(b);
+  return compareCounted(foldedA.c_str(), foldedB.c_str(), n, sameCase);
 }
 
 int _stricmp(const char* a, const char* b) {
-  const std::size_t longer = std::max(std::strlen(a), std::strlen(b));
-  return _strnicmp(a, b, static_cast<unsigned int>(std::min<std::size_t>(longer, ~0u)));
+  if (bothAscii(a, b)) return compareCounted(a, b, ~0u, toUpper);
+  const std::string foldedA = unicode::folded(a);
+  const std::string foldedB = unicode::folded(b);
+  return compareCounted(foldedA.c_str(), foldedB.c_str(), ~0u, sameCase);
 }
 
 std::unique_ptr<char[]> _strdup(const char* s) {
@@ -125,14 +143,18 @@ char* reverse(char* s) {
 
 int reverseStrCmp(const char* a, const char* b) { return reverseCompare<sameCase>(a, b); }
 
-int reverseStriCmp(const char* a, const char* b) { return reverseCompare<toUpper>(a, b); }
+int reverseStriCmp(const char* a, const char* b) {
+  if (bothAscii(a, b)) return reverseCompare<toUpper>(a, b);
+  return reverseCompare<sameCase>(unicode::folded(a).c_str(), unicode::folded(b).c_str());
+}
 
 int reverseStrnCmp(const char* a, const char* b, unsigned int n) {
   return reverseCompareCounted<sameCase>(a, b, n);
 }
 
 int reverseStrniCmp(const char* a, const char* b, unsigned int n) {
-  return reverseCompareCounted<toUpper>(a, b, n);
+  if (bothAscii(a, b)) return reverseCompareCounted<toUpper>(a, b, n);
+  return reverseCompareCounted<sameCase>(unicode::folded(a).c_str(), unicode::folded(b).c_str(), n);
 }
 
 char* _strtok(char* s, const char* delimiters, unsigned int* position) {
@@ -172,45 +194,127 @@ char** strFind(char** array, int count, const char* key) {
   return found;
 }
 
+// Appends the search form of one character: a blank as one space, then the folded form
+// when case is ignored, else the character with its apostrophe unified.
+void PhraseFinder::appendKey(std::string& key, std::string_view text, unicode::Character c) const {
+  if (c.code < 0x80) {
+    const char ascii = static_cast<char>(c.code);
+    key.push_back(unicode::isBlank(c.code) ? ' ' : ignoreCase_ ? toUpper(ascii) : ascii);
+  } else if (unicode::isBlank(c.code)) {
+    key.push_back(' ');
+  } else if (ignoreCase_) {
+    unicode::appendFolded(key, c);
+  } else if (unicode::isApostrophe(c.code)) {
+    key.push_back('\'');
+  } else {
+    key.append(text);
+  }
+}
+
+PhraseFinder::PhraseFinder(std::string_view phrase, bool ignoreCase, bool ignorePunctuation)
+    : ignoreCase_(ignoreCase), ignorePunctuation_(ignorePunctuation) {
+  for (std::size_t at = 0; at < phrase.size();) {
+    const unicode::Character c = unicode::decode(phrase, at);
+    if (!skipped(c.code)) appendKey(needle_, phrase.substr(at, c.length), c);
+    at += c.length;
+  }
+}
+
+// Tries the phrase from every character of the text that is not skipped, reading the text's
+// characters in their search form as it goes; an occurrence takes whole characters only.
+template <class Found>
+bool PhraseFinder::forEachOccurrence(std::string_view text, Found&& found) {
+  if (needle_.empty()) return false;
+  for (std::size_t start = 0; start < text.size();) {
+    const unicode::Character first = unicode::decode(text, start);
+    if (!skipped(first.code)) {
+      std::size_t t = start;
+      std::size_t p = 0;
+      while (p < needle_.size() && t < text.size()) {
+        const unicode::Character c = unicode::decode(text, t);
+        t += c.length;
+        if (skipped(c.code)) continue;
+        if (c.code < 0x80) {  // one byte of the search form, compared in place
+          const char ascii = static_cast<char>(c.code);
+          if (needle_[p] != (unicode::isBlank(c.code) ? ' ' : ignoreCase_ ? toUpper(ascii) : ascii))
+            break;
+          ++p;
+          continue;
+        }
+        scratch_.clear();
+        appendKey(scratch_, text.substr(t - c.length, c.length), c);
+        if (needle_.compare(p, scratch_.size(), scratch_) != 0) break;
+        p += scratch_.size();
+      }
+      if (p == needle_.size() && found(start, t)) return true;
+    }
+    start += first.length;
+  }
+  return false;
+}
+
+bool PhraseFinder::first(std::string_view text, std::size_t* start, std::size_t* end) {
+  return forEachOccurrence(text, [&](std::size_t s, std::size_t e) {
+    *start = s;
+    *end = e;
+    return true;
+  });
+}
+
+bool PhraseFinder::holds(std::string_view text) {
+  auto separates = [](char32_t code) {
+    return unicode::isBlank(code) || unicode::isPunctuation(code);
+  };
+  return forEachOccurrence(text, [&](std::size_t start, std::size_t end) {
+    return (start == 0 || separates(unicode::decodeBefore(text, start).code)) &&
+           (end == text.size() || separates(unicode::decode(text, end).code));
+  });
+}
+
 namespace {
 
-template <bool kIgnoreCase>
-const char* findIgnoringPunctuation(unsigned int* length, const char* text, const char* phrase) {
-  auto same = [](char x, char y) { return kIgnoreCase ? toUpper(x) == toUpper(y) : x == y; };
-  const char* start = text;
-  const char* t = text;
-  const char* p = phrase;
-  for (;;) {
-    if (*p == '\0') {
-      // Matched characters are never punctuation, so the start stops at or before the cursor.
-      while (start < t && isPunctuation(*start)) ++start;
-      *length = static_cast<unsigned int>(t - start);
-      return start;
-    }
-    if (*t == '\0') return nullptr;
-    if (isPunctuation(*t)) {
-      ++t;
-    } else if (isPunctuation(*p)) {
-      ++p;
-    } else if (same(*t, *p)) {
-      ++t;
-      ++p;
-    } else {
-      p = phrase;
-      ++start;
-      t = start;
-    }
-  }
+const char* firstIgnoringPunctuation(unsigned int* length, const char* text, const char* phrase,
+                                     bool ignoreCase) {
+  PhraseFinder finder(phrase, ignoreCase, true);
+  std::size_t start = 0, end = 0;
+  if (!finder.first(text, &start, &end)) return nullptr;
+  *length = static_cast<unsigned int>(end - start);
+  return text + start;
 }
 
 }  // namespace
 
 const char* strnpstr(unsigned int* length, const char* text, const char* phrase) {
-  return findIgnoringPunctuation<false>(length, text, phrase);
+  return firstIgnoringPunctuation(length, text, phrase, false);
 }
 
 const char* strinpstr(unsigned int* length, const char* text, const char* phrase) {
-  return findIgnoringPunctuation<true>(length, text, phrase);
+  return firstIgnoringPunctuation(length, text, phrase, true);
+}
+
+bool holdsPhrase(std::string_view text, std::string_view phrase, bool ignoreCase,
+                 bool ignorePunctuation) {
+  return PhraseFinder(phrase, ignoreCase, ignorePunctuation).holds(text);
+}
+
+std::vector<std::string> splitWords(std::string_view text) {
+  std::vector<std::string> words;
+  std::string word;
+  auto finish = [&] {
+    trim(word);
+    if (!word.empty()) words.push_back(std::move(word));
+    word.clear();
+  };
+  for (std::size_t at = 0; at < text.size();) {
+    const unicode::Character c = unicode::decode(text, at);
+    if (unicode::isWordDelimiter(c.code))
+      finish();
+    else
+      word.append(text.substr(at, c.length));
+    at += c.length;
+  }
+  finish();
+  return words;
 }
 
 char* replStr(char* s, const char* from, const char* to, unsigned short limit) {
@@ -234,7 +338,7 @@ char* replStr(char* s, const char* from, const char* to, unsigned short limit) {
     rest.remove_prefix(before + fromLength);
   }
   result.append(rest);
-  if (result.size() > limit) result.resize(limit);
+  unicode::cut(result, limit);
   std::memcpy(s, result.c_str(), result.size() + 1);
   return s;
 }
@@ -257,16 +361,33 @@ void stripTrailing(std::string& s, char c) {
 }
 
 void stripLeadingPunctuation(std::string& s) {
-  const auto first = std::find_if_not(s.begin(), s.end(), isPunctuation);
-  s.erase(s.begin(), first);
+  std::size_t at = 0;
+  while (at < s.size()) {
+    const unicode::Character c = unicode::decode(s, at);
+    if (!unicode::isPunctuation(c.code)) break;
+    at += c.length;
+  }
+  s.erase(0, at);
 }
 
 void stripTrailingPunctuation(std::string& s) {
-  while (!s.empty() && isPunctuation(s.back())) s.pop_back();
+  while (!s.empty()) {
+    const unicode::Character c = unicode::decodeBefore(s, s.size());
+    if (!unicode::isPunctuation(c.code)) break;
+    s.resize(s.size() - c.length);
+  }
 }
 
 void removePunctuation(std::string& s) {
-  std::erase_if(s, [](char c) { return isPunctuation(c) && c != '-' && c != '\''; });
+  std::string kept;
+  kept.reserve(s.size());
+  for (std::size_t at = 0; at < s.size();) {
+    const unicode::Character c = unicode::decode(s, at);
+    if (!unicode::isPunctuation(c.code) || c.code == '-' || unicode::isApostrophe(c.code))
+      kept.append(s, at, c.length);
+    at += c.length;
+  }
+  s = std::move(kept);
 }
 
 void removeCharacters(std::string& s, std::string_view set) {

@@ -10,6 +10,7 @@
 
 #include "engine/bible/module_internal.h"
 #include "support/strings.h"
+#include "support/unicode.h"
 
 namespace vellum {
 namespace {
@@ -109,11 +110,13 @@ int getBookNum(const char* text, BibleHandle* module) {
   } else {
     copy.assign(text);
   }
-  if (copy.size() > kBookTextLimit) copy.resize(kBookTextLimit);
+  unicode::cut(copy, kBookTextLimit);
   normaliseSpaces(copy);
+  // A book is named by any prefix of its name, ignoring case and accents ("génesis", "Genesis"
+  // and "gen" all name "Génesis").
+  const std::string typed = unicode::folded(copy);
   for (std::size_t book = 0; book < module->bookNames.size(); ++book) {
-    if (_strnicmp(module->bookNames[book].c_str(), copy.c_str(),
-                  static_cast<unsigned int>(copy.size())) == 0)
+    if (unicode::folded(module->bookNames[book]).compare(0, typed.size(), typed) == 0)
       return static_cast<int>(book);
   }
   return -1;

@@ -15,6 +15,7 @@
 #include "engine/bible/codec.h"
 #include "engine/bible/module_internal.h"
 #include "support/strings.h"
+#include "support/unicode.h"
 
 namespace vellum {
 namespace {
@@ -75,7 +76,7 @@ char* getChapter(char* text, std::uint16_t* length, std::uint16_t size, std::uin
   *length = 0;
   if (size == 0) return text;
   const std::string_view chapter = loadChapter(offset, module);
-  const std::size_t n = std::min<std::size_t>(size - 1u, chapter.size());
+  const std::size_t n = unicode::prefixLength(chapter, size - 1u);
   std::memcpy(text, chapter.data(), n);
   text[n] = '\0';
   *length = static_cast<std::uint16_t>(n);
@@ -113,7 +114,7 @@ char* getVerse(char* text, std::uint16_t* length, std::uint16_t size, std::uint1
 
   const std::size_t capacity = size - 1u;
   const std::size_t prefixLength = std::min(prefixText.size(), capacity);
-  const std::size_t lineLength = std::min(line.size(), capacity - prefixLength);
+  const std::size_t lineLength = unicode::prefixLength(line, capacity - prefixLength);
   std::memcpy(text, prefixText.data(), prefixLength);
   // A chapter text without the verse's line (a damaged record reads as empty) leaves line
   // without data at all, and memcpy must not be handed that null pointer even for no bytes.

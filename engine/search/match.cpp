@@ -1,28 +1,35 @@
 // Wildcard matching and the sound-alike code.
 //
-// The matcher walks pattern and text together and recurses only at a star (matche and
-// matche_after_star call each other once per star), so the depth is bounded by the number of
-// stars. Every step that moves past a pattern character first makes sure it is not the
-// terminator: a malformed pattern ends in MATCH_PATTERN, never in a read past its end.
+// The matcher walks pattern and text together a character at a time (UTF-8, an invalid byte
+// being a character of its own) and recurses only at a star (matche and matche_after_star call
+// each other once per star), so the depth is bounded by the number of stars. Every step that
+// moves past a pattern character first makes sure it is not the terminator: a malformed
+// pattern ends in MATCH_PATTERN, never in a read past its end.
 #include "engine/search/match.h"
+
+#include <string>
+
+#include "support/unicode.h"
 
 namespace vellum {
 namespace {
-
-// Range ends and the text character compare as signed bytes whatever the platform's char is,
-// so a range that reaches into the bytes above 127 means the same everywhere.
-signed char signedByte(char c) { return static_cast<signed char>(c); }
 
 // Sound-alike digit of each letter A..Z.
 constexpr char kSoundexCodes[26] = {0, 1, 2, 3, 0, 1, 2, 0, 0, 2, 2, 4, 5,
                                     5, 0, 1, 2, 6, 2, 3, 0, 1, 0, 2, 0, 2};
 
-// The index of an ASCII letter in A..Z, or -1 for anything else (other bytes are not letters,
-// whatever the locale says).
+// The index of an ASCII letter in A..Z, or -1 for anything else.
 int letterIndex(char c) {
   if (c >= 'A' && c <= 'Z') return c - 'A';
   if (c >= 'a' && c <= 'z') return c - 'a';
   return -1;
+}
+
+// The character at p (not the terminator) and the position after it.
+char32_t take(const char*& p) {
+  const unicode::Character c = unicode::decode(p);
+  p += c.length;
+  return c.code;
 }
 
 }  // namespace
@@ -32,7 +39,7 @@ int match(const char* pattern, const char* text) {
 }
 
 int matche(const char* p, const char* t) {
-  for (; *p != '\0'; ++p, ++t) {
+  while (*p != '\0') {
     // Only stars can match the empty rest of the text ("a**" matches "a" as "a*" does).
     if (*t == '\0') {
       while (*p == '*') ++p;
@@ -40,6 +47,8 @@ int matche(const char* p, const char* t) {
     }
     switch (*p) {
       case '?':
+        ++p;
+        take(t);
         break;
 
       case '*':
@@ -54,14 +63,13 @@ int matche(const char* p, const char* t) {
         }
         if (*p == ']') return MATCH_PATTERN;
 
-        const signed char c = signedByte(*t);
+        const char32_t c = take(t);
         bool memberMatch = false;
         while (*p != ']') {
           if (*p == '\\') ++p;
           if (*p == '\0') return MATCH_PATTERN;
-          signed char rangeStart = signedByte(*p);
-          signed char rangeEnd = rangeStart;
-          ++p;
+          const char32_t rangeStart = take(p);
+          char32_t rangeEnd = rangeStart;
           if (*p == '-') {
             ++p;
             if (*p == '\0' || *p == ']') return MATCH_PATTERN;
@@ -69,8 +77,7 @@ int matche(const char* p, const char* t) {
               ++p;
               if (*p == '\0') return MATCH_PATTERN;
             }
-            rangeEnd = signedByte(*p);
-            ++p;
+            rangeEnd = take(p);
           }
           const bool accepted = rangeStart < rangeEnd ? (c >= rangeStart && c <= rangeEnd)
                                                       : (c >= rangeEnd && c <= rangeStart);
@@ -92,17 +99,18 @@ int matche(const char* p, const char* t) {
             ++p;
           }
         }
+        ++p;  // past the ']'
         break;
       }
 
       case '\\':
         ++p;
         if (*p == '\0') return MATCH_PATTERN;
-        if (*p != *t) return MATCH_LITERAL;
+        if (take(p) != take(t)) return MATCH_LITERAL;
         break;
 
       default:
-        if (*p != *t) return MATCH_LITERAL;
+        if (take(p) != take(t)) return MATCH_LITERAL;
         break;
     }
   }
@@ -113,26 +121,28 @@ int matche_after_star(const char* p, const char* t) {
   while (*p == '?' || *p == '*') {
     if (*p == '?') {
       if (*t == '\0') return MATCH_ABORT;
-      ++t;
+      take(t);
     }
     ++p;
   }
   if (*p == '\0') return MATCH_VALID;
 
-  char next = *p;
-  if (next == '\\') {
-    next = p[1];
-    if (next == '\0') return MATCH_PATTERN;
+  const char* literal = p;
+  if (*literal == '\\') {
+    ++literal;
+    if (*literal == '\0') return MATCH_PATTERN;
   }
+  const bool set = *p == '[';
+  const char32_t next = set ? 0 : unicode::decode(literal).code;
 
-  // Try the rest of the pattern at every text position where it could start, the text's
-  // terminator last. A try that ran out of text ends the search: a later start offers the
-  // same pattern a shorter text.
+  // Try the rest of the pattern at every character of the text where it could start, the
+  // text's terminator last. A try that ran out of text ends the search: a later start offers
+  // the same pattern a shorter text.
   int result = 0;
   for (;;) {
-    if (next == *t || next == '[') result = matche(p, t);
+    if (set || (*t != '\0' && next == unicode::decode(t).code)) result = matche(p, t);
     if (*t == '\0') return MATCH_ABORT;
-    ++t;
+    take(t);
     if (result == MATCH_VALID || result == MATCH_ABORT || result == MATCH_PATTERN) return result;
   }
 }
@@ -229,20 +239,32 @@ char* soundex(char* out, const char* word) {
   out[1] = out[2] = out[3] = '0';
   out[4] = '\0';
 
-  while (*word != '\0' && letterIndex(*word) < 0) ++word;
-  if (*word == '\0') return out;
-
-  int index = letterIndex(*word);
-  out[0] = static_cast<char>('A' + index);
-  int previous = kSoundexCodes[index];
+  // The code reads base letters: a character beyond ASCII counts by its folded form, which
+  // drops accents ("Éfeso" codes as "Efeso"); whatever is not a letter A-Z there is skipped.
+  int previous = -1;
   int digits = 0;
-  for (++word; *word != '\0' && digits < 3; ++word) {
-    index = letterIndex(*word);
-    if (index < 0) continue;
+  std::string folded;
+  auto take = [&](char c) {
+    const int index = letterIndex(c);
+    if (index < 0 || digits == 3) return;
     const int code = kSoundexCodes[index];
-    if (code == previous) continue;
+    if (previous < 0) {
+      out[0] = static_cast<char>('A' + index);
+    } else if (code != previous && code != 0) {
+      out[1 + digits++] = static_cast<char>('0' + code);
+    }
     previous = code;
-    if (code != 0) out[1 + digits++] = static_cast<char>('0' + code);
+  };
+  for (const char* p = word; *p != '\0' && digits < 3;) {
+    const unicode::Character c = unicode::decode(p);
+    if (c.code < 0x80) {
+      take(static_cast<char>(c.code));
+    } else {
+      folded.clear();
+      unicode::appendFolded(folded, c);
+      for (char f : folded) take(f);
+    }
+    p += c.length;
   }
   return out;
 }

@@ -1,10 +1,11 @@
 // Wildcard patterns and sound-alike codes: pure string functions.
 //
-// Pattern elements: '*' any run, '?' one character, '[set]' one member (negated with '!' or
-// '^' first; ranges a-z in either order, compared as signed bytes; '\' escapes inside a set),
-// '\' outside a set takes the next character literally; anything else matches itself,
-// case-sensitively (callers upper-case both sides to match ignoring case). A malformed pattern
-// matches nothing (MATCH_PATTERN) and is never read past its terminator.
+// Patterns and texts are UTF-8, matched a character at a time (support/unicode.h). Pattern
+// elements: '*' any run, '?' one character, '[set]' one member (negated with '!' or '^' first;
+// ranges a-z in either order, compared as code points; '\' escapes inside a set), '\' outside
+// a set takes the next character literally; anything else matches itself, case-sensitively
+// (callers fold both sides to match ignoring case). A malformed pattern matches nothing
+// (MATCH_PATTERN) and is never read past its terminator.
 #pragma once
 
 namespace vellum {
@@ -32,7 +33,8 @@ int is_valid_pattern(const char* pattern, int* error);
 int willMatchEverything(const char* pattern);
 
 // Writes the four-character code (a letter and three digits '0'-'6') and a NUL into out,
-// which holds at least 5 bytes; a word without letters gives "Z000". Returns out.
+// which holds at least 5 bytes, from the word's base letters A-Z (accents dropped, other
+// letters skipped); a word without them gives "Z000". Returns out.
 char* soundex(char* out, const char* word);
 
 }  // namespace vellum

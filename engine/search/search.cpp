@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -10,18 +11,16 @@
 #include "engine/bible/module_internal.h"
 #include "engine/search/match.h"
 #include "support/strings.h"
+#include "support/unicode.h"
 
 namespace vellum {
 namespace {
 
 constexpr std::uint16_t kNoWord = 0xFFFF;
-constexpr const char* kPhraseDelimiters = " ,.:;?![]-";
 
 // The characters that open a wildcard element. A pattern that begins with one is anchored on
 // its literal tail through a reversed ordering.
 bool isWildcard(char c) { return c == '*' || c == '?' || c == '['; }
-
-bool isPunctuationOrSpace(char c) { return c == ' ' || isPunctuation(c); }
 
 // A working verse list of the standard capacity; never read beyond its count and terminator,
 // so it needs no zero fill.
@@ -46,24 +45,33 @@ unsigned int literalPrefixLength(const std::string& pattern, int ordering) {
 
 // The scan shared by findAll (orderings 0 to 3) and findSoundsLike (ordering 4): seed a binary
 // search with the pattern, walk back to the start of the run of words equal to the pattern in
-// the ordering's prefix comparison, then scan the run forward.
+// the ordering's prefix comparison, then scan the run forward. The case-blind orderings hold
+// their words in folded order, so the pattern and each word are compared in their folded
+// forms; the others compare the exact forms (apostrophes unified).
+// accept, when given, decides on each word of the run (in its key form) in place of the
+// pattern's match.
+using WordTest = std::function<bool(const std::string&)>;
 void scanOrdering(std::vector<std::uint16_t>& found, std::uint16_t capacity, const char* pattern,
-                  int ordering, SearchReader& reader) {
+                  int ordering, SearchReader& reader, const WordTest& accept = nullptr) {
   const bool caseBlind = ordering == kCaseBlind || ordering == kReversedCaseBlind;
-  std::string matchCopy = pattern;
-  if (caseBlind) _strupr(matchCopy.data());
-  const unsigned int prefixLength = literalPrefixLength(pattern, ordering);
+  const std::string key = unicode::searchForm(pattern, !caseBlind);
+  const unsigned int prefixLength = literalPrefixLength(key, ordering);
   char patternCode[5] = {};
-  soundex(patternCode, pattern);
+  if (ordering == kSoundAlike) soundex(patternCode, pattern);
 
+  auto keyForm = [caseBlind](std::string word) {
+    if (caseBlind) unicode::fold(word);
+    return word;
+  };
   auto prefixEqual = [&](const std::string& word) {
     switch (ordering) {
-      case kByteOrder: return std::strncmp(word.c_str(), pattern, prefixLength) == 0;
-      case kCaseBlind: return _strnicmp(word.c_str(), pattern, prefixLength) == 0;
+      case kByteOrder:
+      case kCaseBlind:
+        return std::strncmp(word.c_str(), key.c_str(), prefixLength) == 0;
       // The backward comparisons need a non-empty word; only a damaged table gives an empty one.
-      case kReversed: return !word.empty() && reverseStrnCmp(word.c_str(), pattern, prefixLength) == 0;
+      case kReversed:
       case kReversedCaseBlind:
-        return !word.empty() && reverseStrniCmp(word.c_str(), pattern, prefixLength) == 0;
+        return !word.empty() && reverseStrnCmp(word.c_str(), key.c_str(), prefixLength) == 0;
       default: {
         char wordCode[5];
         return std::strncmp(soundex(wordCode, word.c_str()), patternCode, 4) == 0;
@@ -72,19 +80,28 @@ void scanOrdering(std::vector<std::uint16_t>& found, std::uint16_t capacity, con
   };
 
   const int words = reader.tableWords();
+  auto inRun = [&](int position) {
+    return position >= 0 && position < words &&
+           prefixEqual(keyForm(reader.wordAt(static_cast<std::uint16_t>(position), ordering)));
+  };
+  // The search's last probe lies next to where the pattern would sort: inside the run, just
+  // before it, or just after it when every word of the run sorts before the pattern
+  // ("Joseph's" before "Joseph*", since ' sorts before *).
   int exact = 0;
-  int position = reader.searchOrdering(&exact, pattern, ordering);
-  while (position >= 0 && prefixEqual(reader.wordAt(static_cast<std::uint16_t>(position), ordering)))
+  int position = reader.searchOrdering(&exact, key.c_str(), ordering);
+  bool member = inRun(position);
+  if (!member && inRun(position - 1)) {
     --position;
+    member = true;
+  }
+  while (member) member = inRun(--position);
   ++position;
   for (; position < words && found.size() < capacity; ++position) {
     const auto at = static_cast<std::uint16_t>(position);
-    std::string word = reader.wordAt(at, ordering);
+    const std::string word = keyForm(reader.wordAt(at, ordering));
     if (!prefixEqual(word)) break;
-    if (ordering != kSoundAlike) {
-      if (caseBlind) _strupr(word.data());
-      if (match(matchCopy.c_str(), word.c_str()) == 0) continue;
-    }
+    if (accept ? !accept(word) : ordering != kSoundAlike && match(key.c_str(), word.c_str()) == 0)
+      continue;
     const std::uint16_t wordNumber = reader.wordNumberAt(at, ordering);
     if (wordNumber != kNoWord) found.push_back(wordNumber);  // kNoWord only from a damaged table
   }
@@ -92,12 +109,12 @@ void scanOrdering(std::vector<std::uint16_t>& found, std::uint16_t capacity, con
 
 // The word numbers findAll finds, at most capacity of them.
 void findWords(std::vector<std::uint16_t>& found, std::uint16_t capacity, const char* pattern,
-               int caseSensitive, SearchReader& reader) {
+               int caseSensitive, SearchReader& reader, const WordTest& accept = nullptr) {
   // An empty pattern matches only an empty word, and a table holds none.
   if (pattern == nullptr || *pattern == '\0') return;
   int ordering = isWildcard(pattern[0]) ? kReversed : kByteOrder;
   if (caseSensitive == 0) ordering += 2;
-  scanOrdering(found, capacity, pattern, ordering, reader);
+  scanOrdering(found, capacity, pattern, ordering, reader, accept);
 }
 
 // Adds the verses the word search for the word finds to the set, uncut. Cutting the set's
@@ -114,6 +131,54 @@ void addWordVerses(VerseSet& verses, const char* word, int caseSensitive, Search
   findWords(wordNumbers, wordCount, trimmed.c_str(), caseSensitive, reader);
   for (std::uint16_t wordNumber : wordNumbers)
     reader.addPostingList(verses, wordNumber, kVerseListCapacity - 1);
+}
+
+// Adds the verses of the table's words that hold the word joined to punctuation inside them, as
+// the word index keeps "son’s" as one word: the words that begin with the word and punctuation
+// (atEnd) or end with punctuation and the word. A phrase that ends in "my son" stands whole in
+// "my son’s", so such words make candidates as the word itself does.
+void addJoinedWordVerses(VerseSet& verses, const std::string& word, bool atEnd, int caseSensitive,
+                         SearchReader& reader) {
+  if (is_pattern(word.c_str()) || reader.module() == nullptr) return;
+  const std::string form = unicode::searchForm(word, caseSensitive != 0);
+  const std::string pattern = atEnd ? word + "*" : "*" + word;
+  // The scan hands each word of the run in the same form as form.
+  auto joined = [&form, atEnd](const std::string& found) {
+    if (found.size() <= form.size()) return false;
+    return atEnd ? found.starts_with(form) &&
+                       unicode::isPunctuation(unicode::decode(found, form.size()).code)
+                 : found.ends_with(form) &&
+                       unicode::isPunctuation(
+                           unicode::decodeBefore(found, found.size() - form.size()).code);
+  };
+  std::vector<std::uint16_t> numbers;
+  findWords(numbers, static_cast<std::uint16_t>(reader.module()->header.wordCount), pattern.c_str(),
+            caseSensitive, reader, joined);
+  for (std::uint16_t number : numbers)
+    reader.addPostingList(verses, number, kVerseListCapacity - 1);
+}
+
+// The verses that may hold the phrase: those holding each of its words, the first and last of
+// them also where they are joined to punctuation inside a word of the index.
+void phraseCandidates(std::uint16_t* out, std::uint16_t* count,
+                      const std::vector<std::string>& words, int caseSensitive,
+                      SearchReader& reader) {
+  auto next = workingList();
+  auto scratch = workingList();
+  std::uint16_t nextCount = 0;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    VerseSet verses;
+    addWordVerses(verses, words[i].c_str(), caseSensitive, reader);
+    if (i == 0) addJoinedWordVerses(verses, words[i], false, caseSensitive, reader);
+    if (i + 1 == words.size()) addJoinedWordVerses(verses, words[i], true, caseSensitive, reader);
+    if (i == 0) {
+      verses.toList(out, count, kVerseListCapacity);
+      continue;
+    }
+    verses.toList(next.get(), &nextCount, kVerseListCapacity);
+    andOp(scratch.get(), count, kVerseListCapacity, out, next.get());
+    std::copy_n(scratch.get(), *count + 1, out);
+  }
 }
 
 // Keeps the module's Strong's display flag off for the life of the guard, then restores it.
@@ -137,35 +202,23 @@ std::uint16_t* phraseSearchWith(std::uint16_t* out, std::uint16_t* count, std::u
   if (capacity > 0) out[0] = kVerseListEnd;
   if (module == nullptr || phrase == nullptr || capacity == 0) return out;
 
-  std::string split = phrase;
-  std::vector<std::string> words;
-  unsigned int position = 0;
-  while (const char* word = _strtok(split.data(), kPhraseDelimiters, &position))
-    words.emplace_back(word);
+  const std::vector<std::string> words = splitWords(phrase);
   if (words.empty()) return out;
 
   SearchReader reader(module);
   auto candidates = workingList();
   std::uint16_t candidateCount = 0;
-  wordListSearch(candidates.get(), &candidateCount, kVerseListCapacity, words.data(),
-                 static_cast<std::uint16_t>(std::min<std::size_t>(words.size(), UINT16_MAX)),
-                 andOp, caseSensitive, reader);
+  phraseCandidates(candidates.get(), &candidateCount, words, caseSensitive, reader);
 
   StrongsOff strongsOff(module);
+  PhraseFinder finder(phrase, caseSensitive == 0, true);
   std::vector<char> text(kChapterBufferSize);
   const std::uint16_t limit = capacity - 1;  // the terminator stays inside the buffer
   std::uint16_t n = 0;
   for (std::uint16_t i = 0; i < candidateCount && n < limit; ++i) {
     std::uint16_t length = 0;
     getVerse(text.data(), &length, kMaxChapterText, candidates[i], module);
-    unsigned int span = 0;
-    const char* at = caseSensitive ? strnpstr(&span, text.data(), phrase)
-                                   : strinpstr(&span, text.data(), phrase);
-    // Only the first place the phrase occurs decides.
-    if (at == nullptr) continue;
-    const bool startsClean = at == text.data() || isPunctuationOrSpace(at[-1]);
-    const bool endsClean = at[span] == '\0' || isPunctuationOrSpace(at[span]);
-    if (startsClean && endsClean) out[n++] = candidates[i];
+    if (finder.holds(std::string_view(text.data()))) out[n++] = candidates[i];
   }
   out[n] = kVerseListEnd;
   *count = n;

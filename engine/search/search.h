@@ -5,8 +5,9 @@
 // string table) last; each function returns its output list and reports the number of
 // entries through the count. Nothing found is a count of 0, never an error. A search given
 // capacity c writes at most c slots, the terminator included (verselist.h); the engine passes
-// kVerseListCapacity. Words are compared under plain ASCII rules (support/strings.h). The
-// "cs" twins are case-sensitive; the others ignore case.
+// kVerseListCapacity. Words are compared under the word rules of support/unicode.h. The "cs"
+// twins are case-sensitive (accents included); the others ignore case and accents. Either way
+// ' and ’ are the same character.
 //
 // A damaged module yields empty words and empty posting lists, so it finds nothing rather
 // than anything read outside the file.
@@ -30,8 +31,9 @@ std::uint16_t* csWordSearch(std::uint16_t* out, std::uint16_t* count, std::uint1
                             const char* word, BibleHandle* module);
 
 // Verses containing the phrase. Candidates are the verses holding every word of the phrase
-// (split at " ,.:;?![]-"); a candidate is a hit when the first place its text holds the
-// phrase, punctuation ignored, stands between punctuation, spaces or the ends of the text.
+// (split as the word index is, support/strings.h splitWords); a candidate is a hit when any
+// place its text holds the phrase, punctuation ignored, stands between punctuation, blanks or
+// the ends of the text.
 // The module's Strong's display flag is off during the search and restored after it.
 std::uint16_t* phraseSearch(std::uint16_t* out, std::uint16_t* count, std::uint16_t capacity,
                             const char* phrase, BibleHandle* module);
@@ -47,7 +49,8 @@ std::uint16_t* wordListSearch(std::uint16_t* out, std::uint16_t* count, std::uin
 
 // Word numbers (no terminator; at most capacity of them) of the words matching a wildcard
 // pattern, in the order of the string table's ordering scanned: byte order, or reversed order
-// when the pattern begins with a wildcard character, each case-blind unless caseSensitive.
+// when the pattern begins with a wildcard character, each case- and accent-blind unless
+// caseSensitive.
 // Only the run of words sharing the pattern's literal prefix (or tail) is scanned.
 std::uint16_t* findAll(std::uint16_t* out, std::uint16_t* count, std::uint16_t capacity,
                        const char* pattern, int caseSensitive, StrngTbl* table);

@@ -14,6 +14,7 @@
 #include "support/endian.h"
 #include "support/files.h"
 #include "support/strings.h"
+#include "support/unicode.h"
 
 // Order of the writes of each change. The store must survive a kill after any single write:
 //
@@ -499,10 +500,11 @@ char* fuzzy_find_string_item(char* buffer, std::uint16_t* outLength, std::uint16
                              std::string& name, DictHandle* handle) {
   if (outLength != nullptr) *outLength = 0;
   if (!acceptable(name.c_str())) return nullptr;
-  std::string trimmed = name;
+  // ’ is read as ', so "Abraham’s" is the possessive of "Abraham" as "Abraham's" is.
+  std::string trimmed = unicode::exact(name);
   trim(trimmed);
   const std::size_t length = trimmed.size();
-  std::string withoutPunctuation = name;
+  std::string withoutPunctuation = unicode::exact(name);
   removePunctuation(withoutPunctuation);
 
   std::vector<std::string> forms{trimmed};

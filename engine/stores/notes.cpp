@@ -24,6 +24,7 @@
 #include "engine/stores/store_io.h"
 #include "support/files.h"
 #include "support/strings.h"
+#include "support/unicode.h"
 
 namespace vellum {
 namespace {
@@ -166,7 +167,7 @@ std::optional<std::string> readNote(const NotesHandle& notes, std::uint32_t vers
 }
 
 char* deliver(char* out, std::uint16_t* length, std::uint16_t size, std::string_view text) {
-  const std::size_t n = std::min<std::size_t>(text.size(), size - 1u);
+  const std::size_t n = unicode::prefixLength(text, size - 1u);
   std::memcpy(out, text.data(), n);
   out[n] = '\0';
   *length = static_cast<std::uint16_t>(n);
@@ -196,22 +197,6 @@ std::optional<std::uint16_t> verseOf(const char* text, BibleHandle* module) {
   return verseOf(reference, module);
 }
 
-bool isBoundary(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || isPunctuation(c);
-}
-
-// Whether the first occurrence of phrase in note stands as whole words (see VNPhraseSearch).
-// Only the first occurrence decides, as in the Bible text's phrase search, so a note whose
-// phrase first appears inside a longer word is not a hit. The note is read as a C string: a
-// NUL from a damaged record ends it.
-bool holdsPhrase(const std::string& note, const char* phrase, bool ignoreCase) {
-  const char* text = note.c_str();
-  const char* hit = ignoreCase ? _stristr(text, phrase) : _strstr(text, phrase);
-  if (hit == nullptr) return false;
-  const char after = hit[std::strlen(phrase)];
-  return (hit == text || isBoundary(hit[-1])) && (after == '\0' || isBoundary(after));
-}
-
 std::uint16_t* phraseSearch(std::uint16_t* list, std::uint16_t* count, std::uint16_t maximum,
                             const char* phrase, NotesHandle* notes, bool ignoreCase) {
   if (count != nullptr) *count = 0;
@@ -219,10 +204,12 @@ std::uint16_t* phraseSearch(std::uint16_t* list, std::uint16_t* count, std::uint
   list[0] = kVerseListEnd;
   if (notes == nullptr || phrase == nullptr || *phrase == '\0' || !readHeader(*notes))
     return nullptr;
+  PhraseFinder finder(phrase, ignoreCase, false);
   for (std::uint32_t verse = 0; verse < notes->header.verseCount; ++verse) {
     if (!notes->header.hasNote(verse)) continue;
     const std::optional<std::string> note = readNote(*notes, verse, kNoteTextLimit);
-    if (!note || !holdsPhrase(*note, phrase, ignoreCase)) continue;
+    // The note is read as a C string: a NUL from a damaged record ends it.
+    if (!note || !finder.holds(std::string_view(note->c_str()))) continue;
     if (*count >= maximum) break;
     list[(*count)++] = static_cast<std::uint16_t>(verse);
   }

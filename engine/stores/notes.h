@@ -67,10 +67,10 @@ bool VNDelNoteByVerse(std::uint16_t verse, NotesHandle* notes);
 bool VNDelNoteByRef(Reference reference, NotesHandle* notes);
 bool VNDelNote(const char* reference, NotesHandle* notes);
 
-// Verses whose note holds the phrase as a whole word or words. Only the first occurrence in a
-// note is tested: it counts when it starts the note or follows punctuation or white space, and is followed by punctuation,
-// white space or the end of the note. Notes are read up to kNoteTextLimit bytes.
-// VNPhraseSearch ignores letter case; VNCSPhraseSearch (the case-sensitive twin) does not.
+// Verses whose note holds the phrase as a whole word or words: some occurrence starts the note
+// or follows punctuation or a blank, and is followed by punctuation, a blank or the end of the
+// note (support/strings.h holdsPhrase). Notes are read up to kNoteTextLimit bytes.
+// VNPhraseSearch ignores case and accents; VNCSPhraseSearch (the case-sensitive twin) does not.
 // Capacity: list must hold maximum + 1 entries. At most maximum verse numbers are stored, in
 // ascending order, followed by kVerseListEnd. An empty phrase finds nothing. Returns the list
 // when anything was found, else null (the count is then 0 and the list holds the terminator).

@@ -39,6 +39,13 @@ TEST(StringsTest, CaseBlindComparisons) {
   EXPECT_EQ(_stricmp("", ""), 0);
   EXPECT_GT(_stricmp("[", "a"), 0);     // compared upper-cased: '[' (91) follows 'A' (65)
   EXPECT_LT(_stricmp("\xC3", "a"), 0);  // signed bytes: above 127 sorts first
+  // Beyond ASCII: case and accents fold, ' and ’ are one character.
+  EXPECT_EQ(_stricmp("AMÓ", "amo"), 0);
+  EXPECT_EQ(_stricmp("Éfeso", "efeso"), 0);
+  EXPECT_EQ(_stricmp("Joseph’s", "JOSEPH'S"), 0);
+  EXPECT_LT(_stricmp("corazón", "corazones"), 0);
+  EXPECT_EQ(_strnicmp("Génesis", "GEN", 3), 0);
+  EXPECT_NE(_stricmp("\xFF", "\xFE"), 0);  // bytes that are not UTF-8 match only themselves
 }
 
 TEST(StringsTest, SearchesPointIntoTheText) {
@@ -81,43 +88,42 @@ TEST(StringsTest, ReverseComparisonsAreAntisymmetricWhereTheWordsDiffer) {
       if (std::strcmp(a, b) == 0) continue;
       EXPECT_EQ(sign(reverseStrCmp(a, b)), -sign(reverseStrCmp(b, a))) << a << " " << b;
       EXPECT_EQ(sign(reverseStrnCmp(a, b, 3)), -sign(reverseStrnCmp(b, a, 3))) << a << " " << b;
-      if (_stricmp(a, b) == 0) continue;  // one word in two cases: see below
+      if (_stricmp(a, b) == 0) continue;  // one word in two cases: equal folded forms
       EXPECT_EQ(sign(reverseStriCmp(a, b)), -sign(reverseStriCmp(b, a))) << a << " " << b;
       EXPECT_EQ(sign(reverseStrniCmp(a, b, 3)), -sign(reverseStrniCmp(b, a, 3))) << a << " " << b;
     }
   }
 }
 
-TEST(StringsTest, ReverseStriCmpKeepsItsCaseQuirks) {
-  // Where the walk stops on one letter in two cases, the comparison is 0 whatever ran out.
-  EXPECT_EQ(reverseStriCmp("Love", "love"), 0);
-  EXPECT_EQ(reverseStriCmp("LOVE", "glove"), 0);
-  EXPECT_EQ(reverseStriCmp("glove", "LOVE"), 0);
-  // Where it stops on the same character, the shorter word comes first.
-  EXPECT_LT(reverseStriCmp("love", "glove"), 0);
-  EXPECT_GT(reverseStriCmp("GLOVE", "LOVE"), 0);
-  EXPECT_EQ(reverseStriCmp("love", "love"), -'L');
-  EXPECT_EQ(reverseStriCmp("love", "lovE"), -'L');
+TEST(StringsTest, ReverseCaseBlindComparisonsCompareFoldedForms) {
+  // Spellings of one word fold alike and compare as one string with itself.
+  EXPECT_EQ(reverseStriCmp("Love", "love"), -'L');
+  EXPECT_EQ(reverseStriCmp("amó", "AMO"), -'A');
+  // A word sorts before every longer word that ends with it, whatever the case of either.
+  EXPECT_LT(reverseStriCmp("LOVE", "glove"), 0);
+  EXPECT_GT(reverseStriCmp("glove", "LOVE"), 0);
   EXPECT_LT(reverseStriCmp("seeth", "TEETH"), 0);
+  EXPECT_LT(reverseStriCmp("corazón", "CORAZONES"), 0);
 }
 
 TEST(StringsTest, ReverseCountedComparisonsDecideOnTheLastCharacters) {
   EXPECT_EQ(reverseStrnCmp("*eth", "seeth", 3), 0);
-  EXPECT_NE(reverseStrnCmp("*eth", "eth", 3), 0);
-  EXPECT_NE(reverseStrnCmp("love", "*love", 4), 0);
+  EXPECT_EQ(reverseStrnCmp("*eth", "eth", 3), 0);  // a word that is exactly the tail
+  EXPECT_EQ(reverseStrnCmp("love", "*love", 4), 0);
+  EXPECT_NE(reverseStrnCmp("love", "*love", 5), 0);  // ran out within the count
+  EXPECT_NE(reverseStrnCmp("ove", "*love", 4), 0);
   EXPECT_EQ(reverseStrnCmp("xeth", "yeth", 2), 0);
   EXPECT_EQ(reverseStrnCmp("xeth", "yeth", 3), 0);
   EXPECT_LT(reverseStrnCmp("xeth", "yeth", 4), 0);
   EXPECT_EQ(reverseStrnCmp("seth", "sath", 3), 'e' - 'a');
 
   EXPECT_EQ(reverseStrniCmp("*ETH", "seeth", 3), 0);
-  // The word's first letter in another case than the pattern's hides that the word ran out.
   EXPECT_EQ(reverseStrniCmp("*ETH", "eth", 3), 0);
   EXPECT_EQ(reverseStrniCmp("LOVE", "*love", 4), 0);
-  EXPECT_NE(reverseStrniCmp("love", "*love", 4), 0);
   EXPECT_EQ(reverseStrniCmp("Seth", "bETH", 3), 0);
-  EXPECT_EQ(reverseStrniCmp("Seth", "sETH", 9), 0);
+  EXPECT_NE(reverseStrniCmp("Seth", "sETH", 9), 0);  // equal folded words, as equal words
   EXPECT_NE(reverseStrniCmp("Seth", "bETH", 4), 0);
+  EXPECT_EQ(reverseStrniCmp("*AMÓ", "llamo", 3), 0);
 }
 
 TEST(StringsTest, StrtokIsReentrant) {
@@ -150,6 +156,39 @@ TEST(StringsTest, SortAndFindIgnoreCase) {
   EXPECT_EQ(strFind(books, 4, "acts"), &books[0]);
   EXPECT_EQ(strFind(books, 4, "Jude"), nullptr);
   EXPECT_EQ(strFind(books, 0, "acts"), nullptr);
+}
+
+TEST(StringsTest, WholePhrasesAtAnyOccurrence) {
+  struct Row {
+    const char* text;
+    const char* phrase;
+    bool ignorePunctuation;
+    bool held;
+  };
+  // clang-format off
+  const Row rows[] = {
+      {"Roland the brave, and the king", "and the", true, true},  // a later occurrence counts
+      {"Roland the brave, and the king", "and the", false, true},
+      {"bandthe and theirs", "and the", true, false},
+      {"God said, “Let there be light,” and", "let there be light", true, true},
+      {"God said, “Let there be light,” and", "light and", true, true},
+      {"God said, “Let there be light,” and", "light and", false, false},
+      {"straße", "STRASSE", true, true},
+      {"straße", "stras", true, false},  // never half a character
+      {"a, b", ",", true, false},         // nothing left to find
+  };
+  // clang-format on
+  for (const Row& row : rows)
+    EXPECT_EQ(holdsPhrase(row.text, row.phrase, true, row.ignorePunctuation), row.held)
+        << row.phrase << " in " << row.text;
+  EXPECT_FALSE(holdsPhrase("amó Dios", "amo Dios", false, true));
+  EXPECT_TRUE(holdsPhrase("Joseph’s house", "Joseph's house", false, false));
+}
+
+TEST(StringsTest, SplittingWordsCutsAtUnicodePunctuationButKeepsApostrophes) {
+  EXPECT_EQ(splitWords("“‘Let there be—light…’” ¿Quién? Joseph’s «amor»"),
+            (std::vector<std::string>{"Let", "there", "be", "light", "Quién", "Joseph’s", "amor"}));
+  EXPECT_EQ(splitWords(" ,.— "), std::vector<std::string>{});
 }
 
 TEST(StringsTest, PhraseFindingIgnoresPunctuation) {
@@ -216,6 +255,9 @@ TEST(StringsTest, TrimmingHelpers) {
   s = "don't-stop, now! \xC3\xA9";
   removePunctuation(s);
   EXPECT_EQ(s, "don't-stop now \xC3\xA9");
+  s = "“Joseph’s—house…” ¿sí?";
+  removePunctuation(s);
+  EXPECT_EQ(s, "Joseph’shouse sí");
 
   s = "a1b2c3";
   removeCharacters(s, "123");
@@ -235,6 +277,13 @@ TEST(StringsTest, TrimRunsItsStepsInOrder) {
   s = "\r\nword";
   trim(s);
   EXPECT_EQ(s, "\nword");
+
+  s = "“‘“Behold,”’”";
+  trim(s);
+  EXPECT_EQ(s, "Behold");
+  s = "¡\xFF!";  // a byte that is not UTF-8 is a letter
+  trim(s);
+  EXPECT_EQ(s, "\xFF");
 }
 
 }  // namespace

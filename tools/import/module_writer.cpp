@@ -20,13 +20,10 @@
 #include "support/endian.h"
 #include "support/files.h"
 #include "support/strings.h"
+#include "support/unicode.h"
 
 namespace vellum::import {
 namespace {
-
-// The phrase search splits typed phrases at exactly these characters.
-constexpr std::string_view kPhraseDelimiters = " ,.:;?![]-";
-constexpr std::string_view kWhitespace = " \t\r\n\v\f";
 
 // Limits of the format. Verse lists hold 31200 slots and a terminator, and a phrase search's
 // candidates must stay below 31200, so a module holds at most 31199 verses. Word counts are
@@ -64,8 +61,6 @@ std::string at(const VerseLine& v, const std::string& what) {
 std::string place(const VerseLine& v) {
   return v.book + " " + std::to_string(v.chapter) + ":" + std::to_string(v.verse);
 }
-
-bool isSpace(char c) { return kWhitespace.find(c) != std::string_view::npos; }
 
 // A name the reference parser can reach: it normalises typed text to single spaces and
 // "1John" to "1 John" before comparing, so a stored name must already have that form.
@@ -355,31 +350,36 @@ struct StrngTblCloser {
 }  // namespace
 
 std::vector<std::string> indexWords(const std::string& text) {
+  // Each blank-separated token gives its trimmed self and, when the word delimiters cut it
+  // ("Beth-el", "said—and"), its pieces too, so that a phrase split the same way finds every
+  // one of its words. Words are kept in their exact search form: apostrophes as '.
   std::vector<std::string> words;
+  auto add = [&words](std::string word) {
+    if (!word.empty()) words.push_back(unicode::exact(word));
+  };
   std::size_t i = 0;
   while (i < text.size()) {
-    if (isSpace(text[i])) {
-      ++i;
+    unicode::Character c = unicode::decode(text, i);
+    if (unicode::isBlank(c.code)) {
+      i += c.length;
       continue;
     }
     std::size_t end = i;
-    while (end < text.size() && !isSpace(text[end])) ++end;
+    bool delimited = false;
+    while (end < text.size()) {
+      c = unicode::decode(text, end);
+      if (unicode::isBlank(c.code)) break;
+      delimited = delimited || unicode::isWordDelimiter(c.code);
+      end += c.length;
+    }
     const std::string_view token(text.data() + i, end - i);
     i = end;
 
     std::string word(token);
     trim(word);
-    if (!word.empty()) words.push_back(std::move(word));
-    if (token.find_first_of(kPhraseDelimiters) == std::string_view::npos) continue;
-    std::size_t start = 0;
-    while (start <= token.size()) {
-      std::size_t stop = token.find_first_of(kPhraseDelimiters, start);
-      if (stop == std::string_view::npos) stop = token.size();
-      std::string piece(token.substr(start, stop - start));
-      trim(piece);
-      if (!piece.empty()) words.push_back(std::move(piece));
-      start = stop + 1;
-    }
+    add(std::move(word));
+    if (delimited)
+      for (std::string& piece : splitWords(token)) add(std::move(piece));
   }
   return words;
 }

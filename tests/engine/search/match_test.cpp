@@ -103,15 +103,22 @@ TEST(Matche, Sets) {
   EXPECT_EQ(matcheExact("[ab\\", "a"), MATCH_PATTERN);
 }
 
-// Range ends and text compare as signed bytes on every platform: bytes above 127 sort below
-// the ASCII characters, so a range from one of them to 'z' holds both kinds.
-TEST(Matche, RangesCompareSignedBytes) {
-  EXPECT_EQ(match("[\xC3-z]", "a"), 1);
-  EXPECT_EQ(match("[\xC3-z]", "\xC4"), 1);
-  EXPECT_EQ(match("[\xC3-z]", "\xC2"), 0);
-  EXPECT_EQ(match("[\xC3-z]", "\xE9"), 1);
-  EXPECT_EQ(match("[a-\xC3]", "\xFF"), 1);
-  EXPECT_EQ(match("[a-\xC3]", "b"), 0);
+// Patterns and texts are matched a character at a time: ranges compare code points, '?' takes
+// one character of any length, and a byte that is not UTF-8 is a character of its own.
+TEST(Matche, CharactersNotBytes) {
+  EXPECT_EQ(match("[a-é]", "b"), 1);
+  EXPECT_EQ(match("[a-é]", "é"), 1);
+  EXPECT_EQ(match("[ü-à]", "é"), 1);
+  EXPECT_EQ(match("[à-ü]", "a"), 0);
+  EXPECT_EQ(match("[!à-ü]x", "éx"), 0);
+  EXPECT_EQ(match("?feso", "Éfeso"), 1);
+  EXPECT_EQ(match("??feso", "Éfeso"), 0);
+  EXPECT_EQ(match("*so", "Éfeso"), 1);
+  EXPECT_EQ(match("\\—", "—"), 1);  // an escaped character is the whole character
+  EXPECT_EQ(match("ca?t", "ca\xFFt"), 1);
+  EXPECT_EQ(match("ca\xFFt", "ca\xFEt"), 0);
+  EXPECT_EQ(match("[\xFE-\xFF]", "\xFF"), 1);
+  EXPECT_EQ(match("[\xFE-\xFF]", "é"), 0);
 }
 
 TEST(Matche, EscapeOutsideASetIsLiteral) {

@@ -299,10 +299,11 @@ TEST_F(NotesSearchTest, PhraseInsideALongerWordDoesNotCount) {
   EXPECT_EQ(search("shepherd", false), (std::vector<std::uint16_t>{2, 3}));
 }
 
-TEST_F(NotesSearchTest, OnlyTheFirstOccurrenceDecides) {
+TEST_F(NotesSearchTest, AnyWholeOccurrenceCounts) {
   ASSERT_TRUE(VNSetNoteByVerse(5, "shepherds and the shepherd.", notes.get()));
   ASSERT_TRUE(VNSetNoteByVerse(6, "the shepherd and the shepherds", notes.get()));
-  EXPECT_EQ(search("shepherd", false), (std::vector<std::uint16_t>{6}));
+  ASSERT_TRUE(VNSetNoteByVerse(7, "shepherds and ashepherd", notes.get()));
+  EXPECT_EQ(search("shepherd", false), (std::vector<std::uint16_t>{5, 6}));
 }
 
 TEST_F(NotesSearchTest, WordsAtTheStartOfALineCount) {
