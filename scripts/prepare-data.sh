@@ -14,7 +14,7 @@ build=${VELLUM_BUILD_DIR:-build}
 import="$build/tools/vellum-import"
 data=data
 shared=../shared/data
-packages=(sword-text-kjv sword-text-web sword-comm-mhcc sword-dict-naves
+packages=(sword-text-kjv sword-text-web sword-text-sparv sword-comm-mhcc sword-dict-naves
           sword-dict-strongs-hebrew sword-dict-strongs-greek)
 
 if [[ ! -x $import ]]; then
@@ -22,7 +22,7 @@ if [[ ! -x $import ]]; then
   exit 1
 fi
 
-files=(kjv.bib web.bib mhc.dic topics.dic lexicon.lex)
+files=(kjv.bib web.bib sparv.bib mhc.dic topics.dic lexicon.lex)
 [[ -f $shared/eastons.json ]] && files+=(eastons.dic)
 [[ -f $shared/hitchcock.csv ]] && files+=(hitchck.dic)
 
@@ -53,6 +53,10 @@ rm -f "$data/.stamp"
 # The WEB's deuterocanonical books exceed the module format's verse limit. The engine shows
 # Strong's numbers only for the King James Version, so the WEB is built without them.
 "$import" bible --sword WEB --books 66 --name "World English Bible" --no-strongs "$data/web.bib"
+# The Reina-Valera 1909 keeps its Spanish book names ("Génesis", "Juan") from SWORD's locale.
+"$import" bible --sword spaRV1909eb --books 66 --name "Reina-Valera 1909" --locale es \
+  --no-strongs "$data/sparv.bib"
+"$import" check --sword spaRV1909eb --books 66 --locale es "$data/sparv.bib"
 "$import" commentary --sword MHCC "$data/mhc.dic"
 # Topic names cut to 39 characters or joined with another are listed on standard error.
 "$import" topics --sword Nave "$data/topics.dic"

@@ -1,11 +1,13 @@
 // Covers the data set built from the real sources (scripts/prepare-data.sh): the KJV's shape,
-// text and Strong's numbers, its words against the SWORD module's own, the lexicon, topics and
+// text and Strong's numbers, its words against the SWORD module's own, searches on the typeset
+// WEB and the Spanish Reina-Valera counted against their plain text, the lexicon, topics and
 // commentary, and the importer's refusals on real modules. Skipped when data/ is absent.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +17,9 @@
 #include <vector>
 
 #include "engine/bible/bible.h"
+#include "engine/search/search.h"
+#include "engine/search/verselist.h"
+#include "engine/search/wordlists.h"
 #include "engine/stores/dict.h"
 #include "engine/stores/lexicon.h"
 #include "support/files.h"
@@ -69,11 +74,64 @@ class RealDataTest : public ::testing::Test {
     set_dpath(kData.c_str());
   }
 
-  test::Module openKjv() {
+  test::Module openKjv() { return openData("kjv.bib"); }
+  test::Module openData(const char* file) {
     std::string why;
-    test::Module module = test::openModule(kData, "kjv.bib", &why);
+    test::Module module = test::openModule(kData, file, &why);
     EXPECT_TRUE(module) << why;
     return module;
+  }
+
+  using Searcher = std::uint16_t* (*)(std::uint16_t*, std::uint16_t*, std::uint16_t, const char*,
+                                      BibleHandle*);
+  static std::vector<std::uint16_t> search(Searcher searcher, const char* query, BibleHandle* m) {
+    std::vector<std::uint16_t> out(kVerseListCapacity);
+    std::uint16_t count = 0;
+    searcher(out.data(), &count, kVerseListCapacity, query, m);
+    out.resize(count);
+    return out;
+  }
+
+  // How many verses' plain text (as the check compares it with SWORD's own rendering, without
+  // Strong's numbers) holds a match, told by a test of the text alone.
+  template <class Holds>
+  static std::size_t countVerses(BibleHandle* m, Holds&& holds) {
+    unsigned long books = 0, chapters = 0, verses = 0, words = 0;
+    char s1 = 0, s2 = 0;
+    long sl = 0;
+    getBibleStats(&s1, &s2, &sl, &books, &chapters, &verses, &words, m);
+    setStrongs(m, 0);
+    std::vector<char> text(kChapterBufferSize);
+    std::size_t count = 0;
+    for (unsigned long verse = 0; verse < verses; ++verse) {
+      std::uint16_t length = 0;
+      getVerse(text.data(), &length, static_cast<std::uint16_t>(text.size()),
+               static_cast<std::uint16_t>(verse), m);
+      std::string line(text.data(), length);
+      line.erase(0, line.find(' ', line.find(':')) + 1);  // "Book C:V " goes
+      for (char& c : line) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (holds(line)) ++count;
+    }
+    return count;
+  }
+  static bool isWordByte(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+  // The word as a whole word of ASCII letters, apostrophes (' or ’) inside it.
+  static bool holdsWord(const std::string& line, const std::string& word) {
+    std::string token;
+    for (std::size_t i = 0; i <= line.size(); ++i) {
+      const bool apostrophe =
+          line.compare(i, 3, "\u2019") == 0 || (i < line.size() && line[i] == '\'');
+      if (i < line.size() && (std::isalpha(static_cast<unsigned char>(line[i])) || apostrophe)) {
+        token += apostrophe ? '\'' : line[i];
+        if (apostrophe && line[i] != '\'') i += 2;
+        continue;
+      }
+      while (!token.empty() && token.back() == '\'') token.pop_back();
+      while (!token.empty() && token.front() == '\'') token.erase(0, 1);
+      if (token == word) return true;
+      token.clear();
+    }
+    return false;
   }
 
   std::string firstLineOfGenesis1(BibleHandle* module) {
@@ -145,6 +203,92 @@ TEST_F(RealDataTest, EveryKjvVerseHasTheSourceModulesWords) {
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.out.find("all 31102 verses have the words of engKJV2006eb"), std::string::npos)
       << result.out;
+}
+
+// Typeset text: the word counts of SWORD's plain text, and phrases with quotes around them.
+TEST_F(RealDataTest, WebSearchesSeeWordsThroughTypographicPunctuation) {
+  if (!fs::exists(kData / "web.bib")) GTEST_SKIP() << "web.bib is absent";
+  auto web = openData("web.bib");
+  ASSERT_TRUE(web);
+  for (const char* word : {"behold", "let", "lord"}) {
+    const std::size_t plain =
+        countVerses(web.get(), [&](const std::string& line) { return holdsWord(line, word); });
+    EXPECT_EQ(search(wordSearch, word, web.get()).size(), plain) << word;
+  }
+  Reference genesis1v3{0, 1, 3};
+  EXPECT_EQ(search(phraseSearch, "let there be light", web.get()),
+            std::vector<std::uint16_t>{referenceToVerse(genesis1v3, web.get())});
+  EXPECT_EQ(search(wordSearch, "Joseph's", web.get()), search(csWordSearch, "Joseph’s", web.get()));
+  EXPECT_FALSE(search(csWordSearch, "Joseph's", web.get()).empty());
+  std::string words[16];
+  std::uint16_t count = 0;
+  getWildCardWordList(words, &count, 16, "“*", 0, web.get());
+  EXPECT_EQ(count, 0);
+}
+
+// Every occurrence of a phrase counts: "and the" after "band the" in the same verse too.
+TEST_F(RealDataTest, KjvPhraseFindsEveryVerseHoldingIt) {
+  auto kjv = openKjv();
+  ASSERT_TRUE(kjv);
+  const std::size_t plain = countVerses(kjv.get(), [](const std::string& line) {
+    for (std::size_t at = line.find("and"); at != std::string::npos;
+         at = line.find("and", at + 1)) {
+      if (at > 0 && isWordByte(line[at - 1])) continue;
+      std::size_t i = at + 3;
+      while (i < line.size() && !isWordByte(line[i]) && line[i] != ' ') ++i;
+      if (i == line.size() || line[i] != ' ') continue;
+      ++i;
+      while (i < line.size() && !isWordByte(line[i]) && line[i] != ' ') ++i;
+      if (line.compare(i, 3, "the") == 0 && (i + 3 == line.size() || !isWordByte(line[i + 3])))
+        return true;
+    }
+    return false;
+  });
+  EXPECT_GT(plain, 4900u);
+  EXPECT_EQ(search(phraseSearch, "and the", kjv.get()).size(), plain);
+}
+
+// The Spanish translation: its own book names, with or without accents, and searches that
+// ignore accents and case beyond ASCII.
+TEST_F(RealDataTest, SpanishNamesAndAccentBlindSearches) {
+  if (!fs::exists(kData / "sparv.bib")) GTEST_SKIP() << "sparv.bib is absent";
+  auto rv = openData("sparv.bib");
+  ASSERT_TRUE(rv);
+  const std::pair<const char*, const char*> references[] = {{"Juan 3:16", "Juan 3:16"},
+                                                            {"génesis 1:1", "Génesis 1:1"},
+                                                            {"Genesis 1:1", "Génesis 1:1"},
+                                                            {"1 cor 13:4", "1 Corintios 13:4"},
+                                                            {"apoc 22:21", "Apocalipsis 22:21"}};
+  for (const auto& [typed, shown] : references) {
+    Reference reference;
+    ASSERT_EQ(parseReference(&reference, typed, rv.get()), 1) << typed;
+    char text[64];
+    EXPECT_STREQ(unparseReference(text, reference, rv.get()), shown);
+  }
+  std::vector<char> text(kChapterBufferSize);
+  std::uint16_t length = 0;
+  Reference john3v16;
+  parseReference(&john3v16, "Juan 3:16", rv.get());
+  getVerse(text.data(), &length, static_cast<std::uint16_t>(text.size()),
+           referenceToVerse(john3v16, rv.get()), rv.get());
+  EXPECT_EQ(
+      std::string(text.data(), length).rfind("Juan 3:16 Porque de tal manera amó Dios al mundo", 0),
+      0u);
+
+  const auto exact = search(csWordSearch, "amó", rv.get());
+  EXPECT_GE(exact.size(), 30u);
+  const auto folded = search(wordSearch, "AMÓ", rv.get());
+  EXPECT_EQ(search(wordSearch, "amo", rv.get()), folded);
+  EXPECT_TRUE(std::includes(folded.begin(), folded.end(), exact.begin(), exact.end()));
+  EXPECT_TRUE(search(csWordSearch, "AMÓ", rv.get()).empty());
+  EXPECT_GT(search(wordSearch, "Él", rv.get()).size(), 1000u);
+  EXPECT_EQ(search(wordSearch, "Él", rv.get()), search(wordSearch, "el", rv.get()));
+  EXPECT_FALSE(search(wordSearch, "corazon", rv.get()).empty());
+  EXPECT_EQ(search(wordSearch, "corazon", rv.get()), search(wordSearch, "CORAZÓN", rv.get()));
+  std::string words[16];
+  std::uint16_t count = 0;
+  getWildCardWordList(words, &count, 16, "¿*", 0, rv.get());
+  EXPECT_EQ(count, 0);
 }
 
 TEST_F(RealDataTest, LexiconTablesDiffer) {

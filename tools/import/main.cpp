@@ -2,11 +2,10 @@
 //
 //   vellum-import bible --vpl FILE --name "DISPLAY NAME" OUT.bib
 //   vellum-import bible --osis FILE.xml --name "DISPLAY NAME" [--books 66] [--no-strongs] OUT.bib
-//   vellum-import bible --sword MODULE [--name NAME] [--books 66] [--no-strongs] OUT.bib
-//   vellum-import check --sword MODULE [--books 66] FILE.bib
-//   vellum-import commentary --sword MODULE OUT.dic
-//   vellum-import topics --sword MODULE OUT.dic
-//   vellum-import dict (--json FILE --key FIELD --value FIELD | --csv FILE) --title TITLE
+//   vellum-import bible --sword MODULE [--name NAME] [--books 66] [--locale LANG] [--no-strongs]
+//   OUT.bib vellum-import check --sword MODULE [--books 66] [--locale LANG] FILE.bib vellum-import
+//   commentary --sword MODULE OUT.dic vellum-import topics --sword MODULE OUT.dic vellum-import
+//   dict (--json FILE --key FIELD --value FIELD | --csv FILE) --title TITLE
 //                      [--table-size N] [--compress] OUT.dic
 //   vellum-import lexicon --hebrew SRC --greek SRC OUT.lex
 //   vellum-import lexicon --sword-hebrew MODULE --sword-greek MODULE OUT.lex
@@ -40,8 +39,9 @@ constexpr const char* kUsage =
     "usage: vellum-import bible --vpl FILE --name \"DISPLAY NAME\" OUT.bib\n"
     "       vellum-import bible --osis FILE.xml --name \"DISPLAY NAME\" [--books 66]\n"
     "                           [--no-strongs] OUT.bib\n"
-    "       vellum-import bible --sword MODULE [--name NAME] [--books 66] [--no-strongs] OUT.bib\n"
-    "       vellum-import check --sword MODULE [--books 66] FILE.bib\n"
+    "       vellum-import bible --sword MODULE [--name NAME] [--books 66] [--locale LANG]\n"
+    "                           [--no-strongs] OUT.bib\n"
+    "       vellum-import check --sword MODULE [--books 66] [--locale LANG] FILE.bib\n"
     "       vellum-import commentary --sword MODULE OUT.dic\n"
     "       vellum-import topics --sword MODULE OUT.dic\n"
     "       vellum-import dict (--json FILE --key FIELD --value FIELD | --csv FILE)\n"
@@ -53,7 +53,8 @@ constexpr const char* kUsage =
     "  bible    build a Bible module from verse-per-line text (one verse a line,\n"
     "           BOOK<TAB>CHAPTER<TAB>VERSE<TAB>TEXT, UTF-8, in canonical order), an OSIS\n"
     "           XML file or an installed SWORD module; --books 66 leaves out the books\n"
-    "           beyond the Protestant canon, --no-strongs the Strong's numbers\n"
+    "           beyond the Protestant canon, --no-strongs the Strong's numbers,\n"
+    "           --locale the language of the book names (SWORD's locales: es, de, ...)\n"
     "  check    compare every verse of a module with the SWORD module it was built from\n"
     "  commentary  build the chapter commentary store from a SWORD commentary\n"
     "  topics   build the topic store from a SWORD topical index\n"
