@@ -1,7 +1,9 @@
 // Typed text: references, wildcard patterns, sound-alike codes, boolean expressions, the
-// phrase finders, replStr and notes import files. The first byte of the input picks the
-// routine; the rest is its text, cut at line feeds where a routine takes several. The module
-// searched is the sample text (Ruth, John, 1 John with Strong's numbers), built at start-up.
+// phrase finders, the word rules, replStr and notes import files. The first byte of the input
+// picks the routine; the rest is its text, cut at line feeds where a routine takes several.
+// Two modules are searched, built at start-up: the sample text (Ruth, John, 1 John with
+// Strong's numbers), and the typeset sample (curly quotes, dashes, accented Spanish with its
+// own book names) with a verse of bytes that are not UTF-8; the input's bit 3 picks one.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,12 +21,14 @@
 #include "engine/stores/notes.h"
 #include "fuzz/fuzz_common.h"
 #include "support/strings.h"
+#include "support/unicode.h"
 
 using namespace vellum;
 
 namespace {
 
 BibleHandle* module = nullptr;
+BibleHandle* modules[2] = {};
 
 // The part of text up to the first line feed; text keeps what follows it.
 std::string takeLine(std::string& text) {
@@ -128,6 +132,34 @@ void imports(const std::string& text) {
   VNClose(notes);
 }
 
+// The word rules hold their promises for any bytes: trimming and splitting leave no
+// punctuation at a word's ends and never an empty word, folding is stable, a cut never splits
+// a character, and a text holds itself as a phrase wherever it has a word.
+void wordRules(const std::string& text) {
+  std::string trimmed = text;
+  trim(trimmed);
+  std::string again = trimmed;
+  trim(again);
+  if (again != trimmed) std::abort();
+  for (const std::string& word : splitWords(text)) {
+    if (word.empty()) std::abort();
+    std::string copy = word;
+    stripLeadingPunctuation(copy);
+    stripTrailingPunctuation(copy);
+    if (copy != word) std::abort();
+  }
+  const std::string folded = unicode::folded(text);
+  if (unicode::folded(folded) != folded) std::abort();
+  if (_stricmp(text.c_str(), folded.c_str()) != 0) std::abort();
+  for (std::size_t limit : {std::size_t{1}, text.size() / 2, text.size()}) {
+    const std::size_t cut = unicode::prefixLength(text, limit);
+    if (cut > limit || cut > text.size()) std::abort();
+    if (cut < text.size() && cut + unicode::decode(text, cut).length <= limit) std::abort();
+  }
+  if (!text.empty() && !holdsPhrase(text, text, true, true) && !splitWords(text).empty())
+    std::abort();
+}
+
 void strongsText(const std::string& text) {
   std::string copy = text;
   killStrongs(copy.data());
@@ -146,10 +178,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   initBibleModule();
   fuzz::buildScratchModule("text.bib", "King James Version",
                            fuzz::readSourceFile("samples/kjv-sample.vpl"));
-  bibleName name;
-  std::snprintf(name.path, sizeof name.path, "text.bib");
-  module = openBible(&name);
-  if (module == nullptr) std::abort();
+  fuzz::buildScratchModule("typeset.bib", "Typeset Sample",
+                           fuzz::readSourceFile("samples/typeset-sample.vpl") +
+                               "Juan\t3\t19\tla ca\xFFt\xC3 \xE2\x80 \xF0\x9F\x93 fin\n");
+  const char* files[2] = {"text.bib", "typeset.bib"};
+  for (int i = 0; i < 2; ++i) {
+    bibleName name;
+    std::snprintf(name.path, sizeof name.path, "%s", files[i]);
+    modules[i] = openBible(&name);
+    if (modules[i] == nullptr) std::abort();
+  }
   return 0;
 }
 
@@ -158,6 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Texts are NUL-terminated everywhere in the engine: a NUL ends the text.
   std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   text = text.c_str();
+  module = modules[(data[0] >> 3) & 1];
   switch (data[0] % 8) {
     case 0: references(text); break;
     case 1: patterns(text); break;
@@ -166,7 +205,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 4: phrases(text); break;
     case 5: replacements(text, data[0]); break;
     case 6: imports(std::string(reinterpret_cast<const char*>(data + 1), size - 1)); break;
-    default: strongsText(text); break;
+    default:
+      strongsText(text);
+      wordRules(text);
+      break;
   }
   return 0;
 }

@@ -54,7 +54,7 @@ std::string lines(const std::string& text, std::size_t first, std::size_t count)
 
 std::string scratch(const std::string& name) { return fuzz::scratchDir() + "/" + name; }
 
-void moduleSeeds(const std::string& sample) {
+void moduleSeeds(const std::string& sample, const std::string& typeset) {
   struct Part { const char* seedName; const char* display; std::size_t first, count; };
   // Ruth is lines 0..84, John 85..963, 1 John the rest.
   const Part parts[] = {
@@ -70,6 +70,9 @@ void moduleSeeds(const std::string& sample) {
     fuzz::buildScratchModule(part.seedName, part.display, vpl);
     seed("module", part.seedName, readFile(scratch(part.seedName)));
   }
+  // Typeset text: a string table of words with accents and typographic apostrophes.
+  fuzz::buildScratchModule("typeset.bib", "Typeset Sample", typeset);
+  seed("module", "typeset.bib", readFile(scratch("typeset.bib")));
 }
 
 void codecSeeds(const std::string& sample) {
@@ -239,12 +242,24 @@ void lexiconSeeds(const std::string& sample) {
 void textSeeds(const std::string& sample) {
   // The first byte picks the routine (the text target's table); the rest is its text.
   const std::vector<std::pair<char, std::string>> texts = {
-      {0, "John 3:16"}, {0, "1 john 1.9"}, {0, "1jo 5:7"}, {0, "Ruth 4"}, {0, "jn 21:25"},
+      {0, "John 3:16"},
+      {0, "1 john 1.9"},
+      {0, "1jo 5:7"},
+      {0, "Ruth 4"},
+      {0, "jn 21:25"},
       {0, "Ruth 1:22-23"},
-      {1, "l?ve*\nloved"}, {1, "[a-z]*th\nsaith"}, {1, "[!^\\]]x\n]x"}, {1, "*\\*\n*"},
+      {1, "l?ve*\nloved"},
+      {1, "[a-z]*th\nsaith"},
+      {1, "[!^\\]]x\n]x"},
+      {1, "*\\*\n*"},
       {1, "[z-a]o*d\nGod"},
-      {2, "Robert"}, {2, "Tymczak"}, {2, "Pfister"}, {2, "O'Hara"},
-      {3, "love AND god"}, {3, "(light OR darkness) NOT world"}, {3, "((a|b)&c)!d"},
+      {2, "Robert"},
+      {2, "Tymczak"},
+      {2, "Pfister"},
+      {2, "O'Hara"},
+      {3, "love AND god"},
+      {3, "(light OR darkness) NOT world"},
+      {3, "((a|b)&c)!d"},
       {3, "word OR (the AND NOT was)"},
       {4, "the word\nIn the beginning was the Word, and the Word was with God."},
       {4, "begotten son\nFor God so loved the world, that he gave his only begotten Son"},
@@ -253,6 +268,16 @@ void textSeeds(const std::string& sample) {
       {6, "John 3:16\nA note on the verse.\n\nRuth 1:1\nfirst line\r\nsecond line\n"},
       {6, "no such book 9:9\ntext\n\n1 John 1:1\nthat which was from the beginning\n"},
       {7, "In 1722 the 3588 beginning <1234> (5678)"},
+      // Bit 3 picks the typeset module: accents, curly quotes, dashes, bytes that are not UTF-8.
+      {8 + 0, "Juan 3:16"},
+      {8 + 0, "génesis 1:1"},
+      {8 + 1, "?feso\nÉfeso"},
+      {8 + 1, "coraz[o-ó]n\ncorazón"},
+      {8 + 1, "“*\n“Let"},
+      {8 + 2, "Éfeso"},
+      {8 + 3, "amo and not (él or ca\xFFt)"},
+      {8 + 4, "let there be light\nGod said, “Let there be light,” and there was light."},
+      {8 + 7, "“‘Behold’” ¿Quién? — Joseph’s ca\xFFt\xC3 \xE2\x80"},
   };
   int i = 0;
   for (const auto& [routine, text] : texts) seed("text", "text-" + std::to_string(i++),
@@ -275,7 +300,9 @@ int main(int argc, char** argv) {
   initBibleModule();
   const std::string sample = readFile(fs::path(root) / "samples" / "kjv-sample.vpl");
   if (sample.empty()) fail("cannot read samples/kjv-sample.vpl");
-  moduleSeeds(sample);
+  const std::string typeset = readFile(fs::path(root) / "samples" / "typeset-sample.vpl");
+  if (typeset.empty()) fail("cannot read samples/typeset-sample.vpl");
+  moduleSeeds(sample, typeset);
   codecSeeds(sample);
   dictSeeds(root, sample);
   notesSeeds(sample);
