@@ -269,7 +269,7 @@ void textSeeds(const std::string& sample) {
       {6, "no such book 9:9\ntext\n\n1 John 1:1\nthat which was from the beginning\n"},
       {7, "In 1722 the 3588 beginning <1234> (5678)"},
       // Bit 3 picks the typeset module: accents, curly quotes, dashes, bytes that are not UTF-8.
-      {8 + 0, "Juan 3:16"},
+      {8 + 0, "Juan 1:3"},
       {8 + 0, "génesis 1:1"},
       {8 + 1, "?feso\nÉfeso"},
       {8 + 1, "coraz[o-ó]n\ncorazón"},

@@ -246,7 +246,19 @@ bool PhraseFinder::forEachOccurrence(std::string_view text, Found&& found) {
         if (needle_.compare(p, scratch_.size(), scratch_) != 0) break;
         p += scratch_.size();
       }
-      if (p == needle_.size() && found(start, t)) return true;
+      if (p == needle_.size()) {
+        // Characters the search form drops (the marks of a decomposed "amó") belong to the
+        // last character matched.
+        while (t < text.size()) {
+          const unicode::Character c = unicode::decode(text, t);
+          if (c.code < 0x80 || skipped(c.code)) break;
+          scratch_.clear();
+          appendKey(scratch_, text.substr(t, c.length), c);
+          if (!scratch_.empty()) break;
+          t += c.length;
+        }
+        if (found(start, t)) return true;
+      }
     }
     start += first.length;
   }

@@ -26,6 +26,10 @@ bool isQuotationMark(char32_t code) {
 
 Character invalid(unsigned char byte) { return {kInvalidByte + byte, 1}; }
 
+// Where the folded form puts a byte that is not UTF-8: the last 256 code points of the last
+// private-use plane, which no text of a translation uses.
+constexpr char32_t kFoldedInvalidByte = 0x10FF00;
+
 // Appends the UTF-8 bytes of a code point; folded output holds only valid code points.
 void appendCode(std::string& out, char32_t code) {
   std::array<utf8proc_uint8_t, 4> bytes{};
@@ -116,7 +120,9 @@ void appendFolded(std::string& out, Character c) {
     return;
   }
   if (c.code >= kInvalidByte) {
-    out.push_back(static_cast<char>(c.code - kInvalidByte));
+    // A stray byte written as itself could join the bytes around it into a character on the
+    // next reading; as a private-use character of its own it folds to itself for good.
+    appendCode(out, kFoldedInvalidByte + (c.code - kInvalidByte));
     return;
   }
   if (isApostrophe(c.code)) {

@@ -78,7 +78,9 @@ inline bool isAscii(std::string_view text) {
 }
 
 // The case- and accent-blind form of one character or of a text, and the exact form (only the
-// apostrophes unified). Both write an invalid byte as itself.
+// apostrophes unified). The exact form writes a byte that is not UTF-8 as itself, the folded
+// form as a private-use character of its own (U+10FF00 + the byte), so that folding a folded
+// text changes nothing.
 void appendFolded(std::string& out, Character c);
 std::string folded(std::string_view text);
 void fold(std::string& text);  // in place

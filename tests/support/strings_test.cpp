@@ -175,6 +175,7 @@ TEST(StringsTest, WholePhrasesAtAnyOccurrence) {
       {"God said, “Let there be light,” and", "light and", false, false},
       {"straße", "STRASSE", true, true},
       {"straße", "stras", true, false},  // never half a character
+      {"amo\xCC\x81 a Dios", "amo", true, true},  // the mark of a decomposed ó goes with its o
       {"a, b", ",", true, false},         // nothing left to find
   };
   // clang-format on
