@@ -99,6 +99,8 @@ class TPassage : public TTextWindowMDIChild, public CommandHandler {
   std::unique_ptr<NotesHandle, NotesCloser> notes_;
   std::unique_ptr<THilight> hilight_;
   Reference paintReference_{};
+  // How much of the text is the chapter; the notes follow it.
+  std::size_t chapterLength_ = 0;
 };
 
 }  // namespace vellum::ui

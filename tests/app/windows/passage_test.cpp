@@ -174,6 +174,7 @@ class PassageTest : public QObject {
   void thePopupMenu();
   void theCommandTable();
   void theScreenFont();
+  void digitsInNotesAreNotStrongsNumbers();
   void whatIsOnScreenMatchesAFreshWindowAfterEveryStep();
 };
 
@@ -621,6 +622,30 @@ void PassageTest::theScreenFont() {
   const QRect first = passage.wordRect(passage.selectionFirst());
   QVERIFY(first.top() >= passage.position());
   QVERIFY(first.bottom() < passage.position() + passage.pageHeight());
+}
+
+void PassageTest::digitsInNotesAreNotStrongsNumbers() {
+  TestPassage& passage = open();
+  const Reference genesis11 = parse("Genesis 1:1", passage.module());
+  QVERIFY(VNSetNoteByRef(genesis11, "read 1 John 3 16 and 40 days", passage.notes()));
+  setStrongs(passage.module(), 1);
+  passage.showPassage(genesis11);
+  const std::string& text = passage.text();
+  const std::size_t notes = text.find("Notes:");
+  QVERIFY(notes != std::string::npos);
+  int checked = 0;
+  for (int i = 0; i < passage.wordCount(); ++i) {
+    const std::string word = passage.wordText(i);
+    if (word.empty() || !std::isdigit(static_cast<unsigned char>(word[0]))) continue;
+    const std::size_t start = passage.word(i).start;
+    if (start == 0 || text[start - 1] == '\n') continue;  // a verse's or a note's number
+    const bool inNotes = start > notes;
+    // "7225" after "beginning" in the verse is a Strong's number; "1", "3", "16", "40" in the
+    // note are the note's own words.
+    QCOMPARE(passage.wordColors(i).text == kRed, !inNotes);
+    if (inNotes) ++checked;
+  }
+  QCOMPARE(checked, 4);
 }
 
 // Random steps of everything that moves, lays out or redraws the text; after each, what the
