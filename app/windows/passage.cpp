@@ -367,9 +367,24 @@ void TPassage::onHoverWord(const std::string& word) {
 
 // ---- Setup and commands ----
 
+TPassage::Place TPassage::place() const {
+  const int top = firstVisibleWord();
+  return Place{currentReference(), selectionAnchor(), selectionEnd(), top < wordCount() ? top : -1};
+}
+
 void TPassage::setupWindow() {
   TTextWindowMDIChild::setupWindow();
   buildPopupMenu();
+  if (start_) {
+    const Place place = *start_;
+    start_.reset();
+    showPassage(place.reference);
+    const auto inText = [this](int index) { return index >= 0 && index < wordCount(); };
+    if (inText(place.selectionAnchor) && inText(place.selectionEnd))
+      selectWords(place.selectionAnchor, place.selectionEnd);
+    if (inText(place.topWord)) scrollTo(word(place.topWord).top);
+    return;
+  }
   QString boxText;
   if (TMainApp* app = TMainApp::instance(); app && app->frame() && app->frame()->versesFound())
     boxText = app->frame()->versesFound()->currentText();
