@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing Vellum needs, from Debian's packages: the tool chains (clang
 # and its libFuzzer runtime build the fuzz targets), the libraries (SWORD, which only the
-# importer links, pugixml, Qt 6 for the program (with Qt SVG, which draws its icon), with the
-# metric-compatible fonts it asks for,
-# and poppler's pdftotext, with which the tests read printed pages back)
+# importer links, pugixml, Qt 6 for the program, with Qt SVG, which draws its icon, and the
+# metric-compatible fonts it asks for, and poppler's pdftotext, with which the tests read
+# printed pages back)
 # and the SWORD modules the data set is built from (scripts/prepare-data.sh).
 set -euo pipefail
 
