@@ -35,8 +35,9 @@ namespace {
 // Starts the application as "<dir>/vellum [args]", so the data directory is the program's;
 // the search dialog a first Bible window opens is cancelled every time it shows.
 struct Started : test::StartedProgram {
-  explicit Started(const std::string& dir, std::vector<std::string> arguments = {})
-      : StartedProgram(dir, std::move(arguments), true) {}
+  explicit Started(const std::string& dir, std::vector<std::string> arguments = {},
+                   bool keepSession = false)
+      : StartedProgram(dir, std::move(arguments), true, keepSession) {}
 };
 
 // Answers the next message box with OK and remembers its text and caption.
@@ -427,7 +428,7 @@ class FrameTest : public QObject {
       s.frame()->close();
     }
     {
-      Started s(data.path());
+      Started s(data.path(), {}, true);
       QVERIFY(test::waitFor([&] { return s.frame()->client()->passages().size() == 2; }));
       QVERIFY(shownBy(s.frame()->client()) == before);
       QCOMPARE(s.caption(), QString("John 3:2 - King James Version"));
@@ -440,7 +441,7 @@ class FrameTest : public QObject {
     // A translation that is gone is left out; the others come back.
     fs::remove(data.dir().file("web.bib"));
     {
-      Started s(data.path());
+      Started s(data.path(), {}, true);
       QVERIFY(test::waitFor([&] { return s.passage() != nullptr; }));
       QCOMPARE(s.frame()->client()->passages().size(), 1);
       QCOMPARE(s.caption(), QString("John 3:2 - King James Version"));
@@ -451,14 +452,14 @@ class FrameTest : public QObject {
          {"42,3,2,-1,-1,0,0,0,0,400,300", "42,3,2,-1,-1,0,0,0,0,400,300,0,../kjv.bib",
           "42,99,2,-1,-1,0,0,0,0,400,300,0,kjv.bib", "x,3,2,-1,-1,0,0,0,0,400,300,0,kjv.bib"}) {
       QVERIFY(writePrivateProfileString("SESSION", "WINDOW1", record, kIniFile));
-      Started s(data.path());
+      Started s(data.path(), {}, true);
       QVERIFY2(test::waitFor([&] { return s.ready(); }), record);
       QCOMPARE(s.caption(), QString("Genesis 1:1 - King James Version"));
       QCOMPARE(s.frame()->client()->passages().size(), 1);
     }
     // Closed with no window open, nothing is remembered.
     {
-      Started s(data.path());
+      Started s(data.path(), {}, true);
       QVERIFY(test::waitFor([&] { return s.ready(); }));
       s.frame()->client()->closeAllSubWindows();
       s.frame()->close();
