@@ -358,9 +358,7 @@ class ReferenceDlgTest : public QObject {
 
   void selectTranslationOkWritesDefaultOnlyWhenChecked() {
     test::TempDir dir;
-    test::buildModule(dir.path(), "first.bib", "First Translation", kGenesis);
-    test::buildModule(dir.path(), "second.bib", "Second Translation", kGenesis);
-    set_dpath(dir.path().c_str());
+    useTwoTranslations(dir);
     bibleName before;
     readDefaultBible(&before);
     {
@@ -412,9 +410,7 @@ class ReferenceDlgTest : public QObject {
 
   void selectTranslationWorksFromTheKeyboard() {
     test::TempDir dir;
-    test::buildModule(dir.path(), "first.bib", "First Translation", kGenesis);
-    test::buildModule(dir.path(), "second.bib", "Second Translation", kGenesis);
-    set_dpath(dir.path().c_str());
+    useTwoTranslations(dir);
     QByteArray firstListed;
     QTimer::singleShot(0, [&firstListed] {
       QVERIFY(test::waitFor([] { return findShownDialog<TOpenVersionDlg>(1000) != nullptr; }));
@@ -451,6 +447,12 @@ class ReferenceDlgTest : public QObject {
 
  private:
   static constexpr const char* kGenesis = "Genesis\t1\t1\tIn the beginning\n";
+  // "first.bib" and "second.bib" in dir, which becomes the data path.
+  static void useTwoTranslations(const test::TempDir& dir) {
+    test::buildModule(dir.path(), "first.bib", "First Translation", kGenesis);
+    test::buildModule(dir.path(), "second.bib", "Second Translation", kGenesis);
+    set_dpath(dir.path().c_str());
+  }
   std::unique_ptr<test::AppData> data_;
   test::Module kjv_;
 };
