@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPainter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "app/config.h"
 #include "app/main_app.h"
 #include "app/reference_dlg.h"
+#include "app/session.h"
 #include "app/window_utils.h"
 #include "app/windows/passage.h"
 #include "app/windows/window_commands.h"
@@ -29,8 +31,9 @@ constexpr int kVersesFoundId = 10015;
 
 // Commands the verses-found box passes to the active Bible window, and to the client.
 bool forwardedToPassage(int id) {
-  static constexpr int ids[] = {CmFilePrint, CmPrinterFont, CmWindowFont, CmEditCopy, CmAppend,
-                                CmSearch, CmGoto, CmWildCard, CmPhonetic, CmStrongsLookup};
+  static constexpr int ids[] = {CmFilePrint, CmPrinterFont,  CmWindowFont, CmEditCopy,
+                                CmAppend,    CmSearch,       CmGoto,       CmWildCard,
+                                CmPhonetic,  CmStrongsLookup};
   return std::find(std::begin(ids), std::end(ids), id) != std::end(ids) ||
          (id >= CmAddTopic && id <= CmDeleteVerse) || (id >= CmDictionary && id <= CmDeleteWord) ||
          (id >= CmAddNote && id <= CmDeleteNote) || (id >= CmHilightRed && id <= CmUnhilight);
@@ -45,8 +48,34 @@ bool postedToClient(int id) {
   return id == CmCascade || id == CmTile || id == CmArrangeIcons || id == CmCloseAll;
 }
 
-// A reference text of the box, at most 40 characters, as the design reads it.
+// A reference text of the box, at most 40 characters, as the box's readers take it.
 QByteArray referenceText(const QString& text) { return text.toUtf8().left(40); }
+
+// The tool bar's message field: it takes the width the tool bar has left, so it never moves
+// into the overflow menu, and shows as much of its text as fits, cut with "..."; the whole
+// text is its tool tip.
+class MessageField : public QLabel {
+ public:
+  explicit MessageField(QWidget* parent) : QLabel(parent) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setTextFormat(Qt::PlainText);
+  }
+  // Small, so the tool bar keeps it at any width it has room for the buttons and the box.
+  QSize sizeHint() const override { return minimumSizeHint(); }
+  QSize minimumSizeHint() const override {
+    return QSize(fontMetrics().averageCharWidth() * 12, QLabel::minimumSizeHint().height());
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* /*event*/) override {
+    QPainter painter(this);
+    const QRect area = contentsRect();
+    painter.setPen(palette().color(foregroundRole()));
+    painter.drawText(area, static_cast<int>(alignment()),
+                     fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+  }
+};
 
 }  // namespace
 
@@ -152,21 +181,72 @@ TPassage* TMyMDIClient::openBibleWindow(const bibleName& bible) {
                 "Open Translation", MB_OK | MB_ICONEXCLAMATION);
     return nullptr;
   }
+  return showBibleWindow(passage);
+}
+
+TPassage* TMyMDIClient::showBibleWindow(TPassage* passage, const QRect* geometry,
+                                        Qt::WindowStates states) {
   TPassage* active = activePassage();
-  const bool maximised = active && active->parentWidget() && active->parentWidget()->isMaximized();
+  QWidget* below = active ? active->parentWidget() : nullptr;
+  const bool maximised = states.testFlag(Qt::WindowMaximized) ||
+                         (geometry == nullptr && below != nullptr && below->isMaximized());
   QMdiSubWindow* sub = addSubWindow(passage);
   sub->setAttribute(Qt::WA_DeleteOnClose);
-  if (maximised) {
-    sub->showMaximized();
+  sub->setWindowIcon(frame_->windowIcon());
+  QRect place;
+  if (geometry != nullptr) {
+    place = insideClient(*geometry);
   } else {
-    // A new window takes most of the client area, so a chapter reads without scrolling sideways.
-    const QSize area = viewport()->size();
-    sub->resize(std::max(420, area.width() * 2 / 3), std::max(320, area.height() * 4 / 5));
-    sub->show();
+    // A chapter reads without scrolling sideways, and the window is all there to be seen.
+    place = QRect(QPoint(0, 0), documentSize());
+    if (below != nullptr && below->isVisible() && !below->isMinimized() && !below->isMaximized())
+      place.moveTopLeft(below->pos() + QPoint(cascadeStep(), cascadeStep()));
+    if (!viewport()->rect().contains(place)) place.moveTopLeft(QPoint(0, 0));
   }
+  sub->setGeometry(place);
+  if (maximised)
+    sub->showMaximized();
+  else if (states.testFlag(Qt::WindowMinimized))
+    sub->showMinimized();
+  else
+    sub->show();
   setActiveSubWindow(sub);
   passage->setFocus();
   return passage;
+}
+
+QSize TMyMDIClient::documentSize() const {
+  const QSize area = viewport()->size();
+  const QSize least = area.boundedTo(QSize(300, 200));
+  return (area * 2 / 3).expandedTo(least);
+}
+
+int TMyMDIClient::cascadeStep() const {
+  return std::max(16, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 4);
+}
+
+QRect TMyMDIClient::insideClient(QRect wanted) const {
+  const QRect area = viewport()->rect();
+  const QSize least = area.size().boundedTo(QSize(200, 150));
+  wanted.setSize(wanted.size().expandedTo(least).boundedTo(area.size()));
+  wanted.moveLeft(std::clamp(wanted.left(), 0, area.width() - wanted.width()));
+  wanted.moveTop(std::clamp(wanted.top(), 0, area.height() - wanted.height()));
+  return wanted;
+}
+
+void TMyMDIClient::cascade() {
+  QList<QMdiSubWindow*> windows;
+  for (QMdiSubWindow* sub : subWindowList(QMdiArea::StackingOrder))
+    if (sub->isVisible() && !sub->isMinimized()) windows.append(sub);
+  const QSize size = documentSize();
+  const QSize room = viewport()->size() - size;
+  const int step = cascadeStep();
+  const int places = std::max(1, std::min(room.width(), room.height()) / step + 1);
+  for (int i = 0; i < windows.size(); ++i) {
+    if (windows[i]->isMaximized()) windows[i]->showNormal();
+    const int offset = (i % places) * step;
+    windows[i]->setGeometry(QRect(QPoint(offset, offset), size));
+  }
 }
 
 void TMyMDIClient::setBookSet(int command, const std::array<std::uint32_t, 2000>& flags) {
@@ -211,7 +291,7 @@ bool TMyMDIClient::handleCommand(int id) {
       return true;
     }
     case CmCascade:
-      cascadeSubWindows();
+      cascade();
       return true;
     case CmTile:
       tileSubWindows();
@@ -241,7 +321,8 @@ bool TMyMDIClient::commandState(int id, CommandState& state) {
     case CmToggleStrongs:
       state.enabled = passage && hasStrongs(passage->module());
       if (passage && hasStrongs(passage->module()))
-        state.text = getStrongs(passage->module()) ? "Hide Strongs Numbers" : "Display Strongs Numbers";
+        state.text =
+            getStrongs(passage->module()) ? "Hide Strongs Numbers" : "Display Strongs Numbers";
       return true;
     case CmHelpContents:
       state.enabled = true;
@@ -257,7 +338,8 @@ bool TMyMDIClient::commandState(int id, CommandState& state) {
       return true;
     }
     case CmNextFound:
-      state.enabled = hasWindows && frame_->versesFound()->currentIndex() < frame_->versesFound()->count() - 1;
+      state.enabled =
+          hasWindows && frame_->versesFound()->currentIndex() < frame_->versesFound()->count() - 1;
       return true;
     case CmPrevFound:
       state.enabled = hasWindows && frame_->versesFound()->currentIndex() > 0;
@@ -280,6 +362,7 @@ bool TMyMDIClient::commandState(int id, CommandState& state) {
 TMyMDIFrame::TMyMDIFrame() {
   setObjectName("TMyMDIFrame");
   setWindowTitle("Vellum For Windows");
+  setWindowIcon(programIcon());
   setAttribute(Qt::WA_DeleteOnClose, false);
   client_ = new TMyMDIClient(this);
   setCentralWidget(client_);
@@ -352,8 +435,8 @@ void TMyMDIFrame::buildMenus() {
   QMenuBar* bar = menuBar();
   QMenu* file = bar->addMenu("&File");
   file->setObjectName("FileMenu");
-  addItems(file, {CmOpenTranslation, CmFilePrint, 0, CmWindowFont, CmPrinterFont, 0, CmToggleStrongs,
-                  0, CmExit});
+  addItems(file, {CmOpenTranslation, CmFilePrint, 0, CmWindowFont, CmPrinterFont, 0,
+                  CmToggleStrongs, 0, CmExit});
 
   QMenu* edit = bar->addMenu("&Edit");
   addItems(edit, {CmEditCopy, CmAppend});
@@ -414,11 +497,8 @@ void TMyMDIFrame::buildToolBar() {
   toolBar_->addWidget(versesFound_);
   toolBar_->addAction(action(CmNextFound));
   toolBar_->addSeparator();
-  messageField_ = new QLabel(this);
+  messageField_ = new MessageField(this);
   messageField_->setObjectName(QString::number(kMessageFieldId));
-  messageField_->setMinimumWidth(messageField_->fontMetrics().averageCharWidth() * 70);
-  messageField_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  messageField_->setTextFormat(Qt::PlainText);
   toolBar_->addWidget(messageField_);
   // The tool bar's buttons are named after their commands so they can be found.
   for (int id : {CmSearch, CmGoto, CmPrevChapter, CmNextChapter, CmPrevFound, CmNextFound})
@@ -509,6 +589,7 @@ void TMyMDIFrame::showVersesFound(const std::uint16_t* verses, std::uint16_t cou
                   "button on the \"Search\" dialog box from \"Verses Found\" to \"All Books\"")
                   .arg(search);
   messageField_->setText(message);
+  messageField_->setToolTip(message);
   if (found == 0) _MessageBox(passage, message, "No verses found", MB_OK);
   postCommand(versesFound_, CmRefresh);
   if (passage) passage->setFocus();
@@ -544,9 +625,9 @@ bool TMyMDIFrame::commandState(int id, CommandState& state) {
 void TMyMDIFrame::closeEvent(QCloseEvent* event) {
   // A minimised window keeps the placement saved before.
   if (!isMinimized()) save_window_pos(this, kIniFile);
+  saveSession(*client_);
   client_->closeAllSubWindows();
   event->accept();
 }
-
 
 }  // namespace vellum::ui

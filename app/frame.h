@@ -46,9 +46,18 @@ class TMyMDIClient : public QMdiArea, public CommandHandler {
 
   TPassage* activePassage() const;
   QList<TPassage*> passages() const;
-  // Creates a Bible window on the module; maximised when the active one is maximised. Null
-  // (after a message box) when the module fails to open.
+  // Creates a Bible window on the module and shows it (showBibleWindow). Null (after a message
+  // box) when the module fails to open.
   TPassage* openBibleWindow(const bibleName& bible);
+  // Puts the window into the client, shows it and makes it the active one. Without a geometry
+  // it is two thirds of the client each way, a title bar's height down and right of the active
+  // window (at the corner when that would leave the client), maximised when the active window
+  // is; a geometry (in the client) is brought wholly inside the client first.
+  TPassage* showBibleWindow(TPassage* passage, const QRect* geometry = nullptr,
+                            Qt::WindowStates states = {});
+  // Normal windows, in stacking order, two thirds of the client each way, each a title bar's
+  // height down and right of the one below it, all wholly inside the client.
+  void cascade();
 
   // The book set: the current book-set command (309 to 320) and one flag per book index.
   int bookSetCommand() const { return bookSetCommand_; }
@@ -59,6 +68,10 @@ class TMyMDIClient : public QMdiArea, public CommandHandler {
   bool commandState(int id, CommandState& state) override;
 
  private:
+  QSize documentSize() const;
+  int cascadeStep() const;
+  QRect insideClient(QRect wanted) const;
+
   TMyMDIFrame* frame_;
   int bookSetCommand_ = 309;
   std::array<std::uint32_t, 2000> bookFlags_{};
@@ -106,7 +119,7 @@ class TMyMDIFrame : public QMainWindow, public CommandHandler {
   QLabel* messageField_ = nullptr;
   QToolBar* toolBar_ = nullptr;
   std::map<int, QAction*> actions_;
-  QList<QMenu*> bibleMenus_;  // shown only while a Bible window is active
+  QList<QMenu*> bibleMenus_;                 // shown only while a Bible window is active
   QList<QPair<int, QAction*>> twinActions_;  // second menu entries of a command
 };
 

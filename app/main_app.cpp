@@ -1,14 +1,16 @@
 #include "app/main_app.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCursor>
 #include <cstdio>
 #include <filesystem>
-#include <unistd.h>
 
 #include "app/config.h"
 #include "app/frame.h"
 #include "app/reference_dlg.h"
+#include "app/session.h"
 #include "app/window_utils.h"
 #include "app/windows/passage.h"
 #include "engine/stores/dict.h"
@@ -83,6 +85,10 @@ TMainApp::TMainApp(int argc, char** argv) {
   options_ = open_dict("options.dic");
   if (!options_) options_ = new_dict("options.dic", "Vellum Options", 241, 0);
   setApplicationHandler(this);
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+    QApplication::setWindowIcon(programIcon());
+    keepFocusAcrossModalDialogs();
+  }
 }
 
 TMainApp::~TMainApp() {
@@ -103,7 +109,9 @@ TMainApp* TMainApp::instance() { return theApp; }
 
 TMyMDIClient* TMainApp::client() const { return frame_ ? frame_->client() : nullptr; }
 
-TPassage* TMainApp::activePassage() const { return frame_ ? frame_->client()->activePassage() : nullptr; }
+TPassage* TMainApp::activePassage() const {
+  return frame_ ? frame_->client()->activePassage() : nullptr;
+}
 
 void TMainApp::buildMainWindow() {
   if (frame_) return;
@@ -124,12 +132,23 @@ TPassage* TMainApp::openBibleWindow(const bibleName& bible) {
 
 bool TMainApp::handleCommand(int id) {
   switch (id) {
-    case CmOpenDefaultBible: openDefaultBible(); return true;
-    case CmOpenTranslation: openTranslation(); return true;
-    case CmNewWindow: newWindow(); return true;
-    case CmShowFirstVerse: showFirstVerse(); return true;
-    case CmMemoryReport: memoryReport(); return true;
-    default: return false;
+    case CmOpenDefaultBible:
+      openDefaultBible();
+      return true;
+    case CmOpenTranslation:
+      openTranslation();
+      return true;
+    case CmNewWindow:
+      newWindow();
+      return true;
+    case CmShowFirstVerse:
+      showFirstVerse();
+      return true;
+    case CmMemoryReport:
+      memoryReport();
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -148,6 +167,18 @@ bool TMainApp::commandState(int id, CommandState& state) {
 }
 
 void TMainApp::openDefaultBible() {
+  // The windows of the last session, when there are any to open, instead of the default
+  // translation; the verses-found box then holds the active window's reference, as it holds
+  // the first verse after a start on the default translation.
+  if (frame_ && restoreSession(*frame_->client())) {
+    if (TPassage* active = activePassage()) {
+      char text[64] = {};
+      unparseReference(text, active->currentReference(), active->module());
+      frame_->versesFound()->addItem(QString::fromUtf8(text));
+      frame_->versesFound()->setCurrentIndex(0);
+    }
+    return;
+  }
   bibleName bible;
   readDefaultBible(&bible);
   // The default translation is looked for in the current (the program's) directory only.

@@ -401,6 +401,11 @@ TOpenVersionDlg::TOpenVersionDlg(QWidget* owner, int resourceId, const char* tit
   layout->addWidget(makeDefault_);
   addButtonRow(layout);
 
+  // The keyboard starts in the list: Down picks the next translation, Return opens it.
+  setTabOrder(list_, makeDefault_);
+  setTabOrder(makeDefault_, okButton());
+  if (count_ > 0) list_->setFocus(Qt::OtherFocusReason);
+
   checked(connect(list_, &QListWidget::itemDoubleClicked, this, [this] { CmOk(); }));
   checked(connect(list_, &QListWidget::currentRowChanged, this, [this] { updateOkButton(); }));
   updateOkButton();

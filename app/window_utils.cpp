@@ -9,19 +9,24 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintDevice>
+#include <QPainter>
 #include <QPalette>
 #include <QPointer>
 #include <QScreen>
+#include <QSvgRenderer>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -107,18 +112,32 @@ void writeUnsigned(const char* key, int value, const char* iniFile) {
 
 void move_window(QWidget* window, const char* iniFile) {
   if (!window) return;
-  auto read = [iniFile](const char* key, int fallback) {
+  // A placement is saved when all four numbers are there; otherwise (a first start, or keys
+  // lost or garbled) the window takes four fifths of the screen's free area, centred on it.
+  bool saved = true;
+  auto read = [iniFile, &saved](const char* key) {
+    char text[16] = {};
+    getPrivateProfileString("WindowPos", key, "", text, sizeof text, iniFile);
+    const char* digits = text[0] == '-' || text[0] == '+' ? text + 1 : text;
+    saved = saved && std::isdigit(static_cast<unsigned char>(*digits));
     // The file holds the unsigned form of the 32-bit value; the cast gives a negative
     // coordinate back its sign.
-    return static_cast<int>(getPrivateProfileInt("WindowPos", key, fallback, iniFile));
+    return static_cast<int>(getPrivateProfileInt("WindowPos", key, 0, iniFile));
   };
   auto coordinate = [](int value) {
     return std::clamp(value, -kFarthestCoordinate, kFarthestCoordinate);
   };
   auto extent = [](int value) { return std::clamp(value, 0, kFarthestCoordinate); };
-  QRect saved(coordinate(read("Xmin", 0)), coordinate(read("Ymin", 0)), extent(read("Xext", 640)),
-              extent(read("Yext", 480)));
-  QRect placed = reachablePlacement(saved);
+  QRect wanted(coordinate(read("Xmin")), coordinate(read("Ymin")), extent(read("Xext")),
+               extent(read("Yext")));
+  if (!saved) {
+    QScreen* screen = screenFor(window);
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    wanted = QRect(QPoint(0, 0), area.size() * 4 / 5);
+    wanted.moveCenter(area.center());
+  }
+  QRect placed = reachablePlacement(wanted);
   moveTo(window, placed.topLeft());
   window->resize(placed.size());
 }
@@ -419,6 +438,64 @@ QString helpDirectory() {
 #endif
   return QDir(QCoreApplication::applicationDirPath())
       .absoluteFilePath(QStringLiteral("../share/vellum/help"));
+}
+
+namespace {
+
+class FocusKeeper : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Show && event->type() != QEvent::Hide) return false;
+    auto* dialog = qobject_cast<QDialog*>(watched);
+    if (dialog == nullptr || !dialog->isWindow() || !dialog->isModal()) return false;
+    if (event->type() == QEvent::Show) {
+      // Shown before the dialog is activated: the focus is still where the user was.
+      if (!before_.contains(dialog)) before_.insert(dialog, QApplication::focusWidget());
+      return false;
+    }
+    const QPointer<QWidget> back = before_.take(dialog);
+    // After the code that ran the dialog has placed the focus, and after a window manager has
+    // had its chance to activate the dialog's parent.
+    QTimer::singleShot(0, this, [back] {
+      if (!back || !back->isVisible() || QApplication::activeModalWidget() != nullptr) return;
+      QWidget* active = QApplication::activeWindow();
+      if (active != nullptr && active->isVisible()) return;
+      QWidget* window = back->window();
+      if (window->focusWidget() == nullptr) back->setFocus(Qt::ActiveWindowFocusReason);
+      window->activateWindow();
+    });
+    return false;
+  }
+
+ private:
+  QHash<QObject*, QPointer<QWidget>> before_;
+};
+
+}  // namespace
+
+void keepFocusAcrossModalDialogs() {
+  static QPointer<FocusKeeper> keeper;
+  if (keeper || QApplication::instance() == nullptr) return;
+  keeper = new FocusKeeper(QApplication::instance());
+  QApplication::instance()->installEventFilter(keeper);
+}
+
+QIcon programIcon() {
+  QIcon icon;
+  QSvgRenderer renderer(QStringLiteral(":/icons/vellum.svg"));
+  if (!renderer.isValid()) return icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    renderer.render(&painter);
+    painter.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
 }
 
 void TEditWithDoubleClick::mouseDoubleClickEvent(QMouseEvent* event) {

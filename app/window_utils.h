@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QColor>
+#include <QIcon>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPoint>
@@ -16,7 +17,8 @@ class QWidget;
 
 namespace vellum {
 
-// Moves and sizes the window to the "WindowPos" keys (defaults 0, 0, 640, 480).
+// Moves and sizes the window to the "WindowPos" keys; without them (or with one that holds no
+// number) it takes four fifths of its screen's available area, centred.
 void move_window(QWidget* window, const char* iniFile);
 // Writes the window's frame rectangle as "Xmin", "Ymin", "Xext", "Yext" with "%u".
 void save_window_pos(QWidget* window, const char* iniFile);
@@ -30,9 +32,15 @@ QRect _GetClientRect(QRect* out, const QWidget* window);
 // 14 highlight text, 15 button face; other indices give the window colour.
 QColor _GetSysColor(int index);
 // Message box styles and results, numbered as the classic calls number them.
-enum MessageBoxStyle : unsigned { MB_OK = 0, MB_OKCANCEL = 1, MB_YESNO = 4,
-                                  MB_ICONSTOP = 0x10, MB_ICONQUESTION = 0x20,
-                                  MB_ICONEXCLAMATION = 0x30, MB_ICONINFORMATION = 0x40 };
+enum MessageBoxStyle : unsigned {
+  MB_OK = 0,
+  MB_OKCANCEL = 1,
+  MB_YESNO = 4,
+  MB_ICONSTOP = 0x10,
+  MB_ICONQUESTION = 0x20,
+  MB_ICONEXCLAMATION = 0x30,
+  MB_ICONINFORMATION = 0x40
+};
 enum MessageBoxResult : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 // Shows a message box with exactly this text and caption; returns the button pressed. The box's
 // objectName is "MessageBox" so tests can find and answer it.
@@ -52,6 +60,14 @@ int currentHelpContext();
 // The directory the help pages are read from: $VELLUM_HELP_DIR, else "help" beside the program's
 // directory's parent (the source tree when run from the build), else <prefix>/share/vellum/help.
 QString helpDirectory();
+
+// Once per program: when a modal dialog closes and no window has become active (no window
+// manager hands the activation back), the window that had the focus before the dialog is
+// activated again and its focus widget gets the keys back.
+void keepFocusAcrossModalDialogs();
+
+// The program's icon (an open book), drawn from app/icons/vellum.svg at the usual sizes.
+QIcon programIcon();
 
 // A multi-line read-only text whose double click, after the control has selected the word,
 // posts command 515 to its parent dialog.

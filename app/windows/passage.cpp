@@ -131,6 +131,7 @@ void TPassage::showPassage(Reference reference) {
   std::uint16_t length = 0;
   getChapter(buffer.data(), &length, kChapterBufferSize, offset, module);
   std::string text(buffer.data(), length);
+  chapterLength_ = text.size();
 
   char referenceText[kReferenceBufferSize] = {};
   unparseReference(referenceText, reference, module);
@@ -255,6 +256,9 @@ TPassage::WordColors TPassage::colorsFor(int index, Reference chapter) const {
   const Word& w = word(index);
   const bool selected = isSelected(index);
   const bool startsWithDigit = w.length > 0 && isDigit(shown[w.start]);
+  // The notes below the chapter are the reader's own words: their digits are no Strong's
+  // numbers.
+  const bool inChapter = w.start < chapterLength_;
   // Verse numbers start the text or follow a line end; any other digit word is a number.
   bool afterLineEnd = index == 0;
   if (index > 0) {
@@ -267,7 +271,7 @@ TPassage::WordColors TPassage::colorsFor(int index, Reference chapter) const {
   bool highlightedBlue = false;
   if (module_ && getStrongs(module_.get()) != 0) {
     // Highlight positions count the words with the numbers hidden: none are drawn now.
-    if (startsWithDigit && !afterLineEnd) colors.text = kStrongsText;
+    if (startsWithDigit && !afterLineEnd && inChapter) colors.text = kStrongsText;
   } else if (canHilightNow()) {
     const int code = hilight_->getHilight(chapter, index);
     const bool highlighted = code >= 0 && code < static_cast<int>(kHilightColors.size());
@@ -363,9 +367,24 @@ void TPassage::onHoverWord(const std::string& word) {
 
 // ---- Setup and commands ----
 
+TPassage::Place TPassage::place() const {
+  const int top = firstVisibleWord();
+  return Place{currentReference(), selectionAnchor(), selectionEnd(), top < wordCount() ? top : -1};
+}
+
 void TPassage::setupWindow() {
   TTextWindowMDIChild::setupWindow();
   buildPopupMenu();
+  if (start_) {
+    const Place place = *start_;
+    start_.reset();
+    showPassage(place.reference);
+    const auto inText = [this](int index) { return index >= 0 && index < wordCount(); };
+    if (inText(place.selectionAnchor) && inText(place.selectionEnd))
+      selectWords(place.selectionAnchor, place.selectionEnd);
+    if (inText(place.topWord)) scrollTo(word(place.topWord).top);
+    return;
+  }
   QString boxText;
   if (TMainApp* app = TMainApp::instance(); app && app->frame() && app->frame()->versesFound())
     boxText = app->frame()->versesFound()->currentText();
@@ -437,7 +456,8 @@ bool TPassage::handleCommand(int id) {
         TMainApp::instance()->frame()->runGotoDialog(this);
       break;
     default:
-      runSearchCommand(*this, id) || runReferenceCommand(*this, id) || runCopyPrintCommand(*this, id);
+      runSearchCommand(*this, id) || runReferenceCommand(*this, id) ||
+          runCopyPrintCommand(*this, id);
       break;
   }
   return true;

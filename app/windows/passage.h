@@ -10,6 +10,7 @@
 
 #include <QColor>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/commands.h"
@@ -58,6 +59,19 @@ class TPassage : public TTextWindowMDIChild, public CommandHandler {
   };
   WordColors wordColors(int index) const;
 
+  // Where the window starts when it is set up, instead of at the verses-found box's
+  // reference: a window of the last session. The selection (word indices, -1 for none) and the
+  // word at the top of the window are taken when they lie in the chapter as shown.
+  struct Place {
+    Reference reference{0, 1, 1};
+    int selectionAnchor = -1;
+    int selectionEnd = -1;
+    int topWord = -1;
+  };
+  void startAt(const Place& place) { start_ = place; }
+  // The window's place now, as startAt takes it.
+  Place place() const;
+
   // Forgets the last hovered word (process-wide, shared by every Bible window), so the next
   // hover looks its word up even when it is the same text.
   static void forgetLastHover();
@@ -99,6 +113,9 @@ class TPassage : public TTextWindowMDIChild, public CommandHandler {
   std::unique_ptr<NotesHandle, NotesCloser> notes_;
   std::unique_ptr<THilight> hilight_;
   Reference paintReference_{};
+  std::optional<Place> start_;
+  // How much of the text is the chapter; the notes follow it.
+  std::size_t chapterLength_ = 0;
 };
 
 }  // namespace vellum::ui

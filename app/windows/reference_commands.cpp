@@ -175,7 +175,9 @@ bool runClientReferenceCommand(TMyMDIClient& client, int id) {
     TMHCDlg dialog(passage, commentary(), passage->module(), passage->currentReference());
     dialog.exec();
   }
-  client.setFocus();
+  // Back to the Bible window the look-up came from: the client itself passes the focus to
+  // none of its windows, and the keys and the window's commands would go nowhere.
+  passage->setFocus();
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -64,7 +65,11 @@ void TTextWindowMDIChild::setText(std::string text) {
   // An index into the old table means nothing in the new one.
   hover_ = -1;
   stopDragging();
-  layout();
+  {
+    const QScopedValueRollback relaying(relayingOut_, true);
+    layout();
+    setPosition(0);
+  }
   viewport()->update();
 }
 
@@ -76,12 +81,16 @@ void TTextWindowMDIChild::setTextFont(const QFont& font) {
 // Laying out starts again at the top of the text. The selection, or else the word that was at
 // the top of the window, is brought back into view so the reader keeps their place.
 void TTextWindowMDIChild::relayoutKeepingPlace() {
-  const int topWord = firstVisibleWord();
-  layout();
-  if (hasSelection())
-    scrollIntoView(selectionFirst(), selectionLast());
-  else if (topWord < wordCount())
-    scrollTo(word(topWord).top);
+  {
+    const QScopedValueRollback relaying(relayingOut_, true);
+    const int topWord = firstVisibleWord();
+    layout();
+    setPosition(clampPosition(position()));  // whole lines of the new layout
+    if (hasSelection())
+      scrollIntoView(selectionFirst(), selectionLast());
+    else if (topWord < wordCount())
+      scrollTo(word(topWord).top);
+  }
   viewport()->update();
 }
 
@@ -155,13 +164,15 @@ void TTextWindowMDIChild::addWord(std::size_t start, std::size_t length, int& x,
   x += width;
 }
 
+// The bar's signals stay connected: the scroll area keeps its own record of the offset, from
+// which it tells scrollContentsBy how far the pixels on screen have to move. A value changed
+// behind its back (the range shrinking under the position, say) would make the next scroll
+// move them by the wrong distance.
 void TTextWindowMDIChild::updateScrollRange() {
   QScrollBar* bar = verticalScrollBar();
-  const QSignalBlocker blocker(bar);
   bar->setRange(0, maxPosition());
   bar->setPageStep(std::max(1, pageHeight_));
   bar->setSingleStep(lineHeight_);
-  bar->setValue(0);
 }
 
 // ---- Scrolling ----
@@ -207,8 +218,11 @@ void TTextWindowMDIChild::scrollTo(int target) {
 }
 
 void TTextWindowMDIChild::scrollContentsBy(int /*dx*/, int dy) {
-  // Line steps move the pixels already drawn; anything larger is drawn afresh.
-  if (dy != 0 && std::abs(dy) < viewport()->height())
+  // Line steps move the pixels already drawn; anything larger is drawn afresh. So is every
+  // move while the words are laid out again (the pixels on screen belong to the old layout),
+  // and every move while some words wait to be drawn again (their stale pixels would be
+  // moved to where no repaint reaches them).
+  if (dy != 0 && std::abs(dy) < viewport()->height() && !relayingOut_ && !wordsPending_)
     viewport()->scroll(0, dy);
   else
     viewport()->update();
@@ -350,6 +364,7 @@ void TTextWindowMDIChild::repaintWords(int first, int last) {
 
 void TTextWindowMDIChild::updateWord(int index) {
   const Word& w = word(index);
+  wordsPending_ = true;
   viewport()->update(QRect(w.left, w.top - position(), w.right - w.left, w.bottom - w.top));
 }
 
@@ -442,7 +457,10 @@ void TTextWindowMDIChild::paintRange(QPainter& painter, int first, int last,
 }
 
 void TTextWindowMDIChild::paintEvent(QPaintEvent* event) {
-  if (layoutIsStale()) layout();
+  wordsPending_ = false;
+  // A size change is laid out when it happens (resizeEvent); should one reach the paint
+  // first, the layout follows it here, keeping the place, and the whole window is drawn again.
+  if (layoutIsStale()) relayoutKeepingPlace();
   QPainter painter(viewport());
   paintRange(painter, 0, wordCount() - 1, event->region());
 }

@@ -117,6 +117,9 @@ class TTextWindowMDIChild : public QAbstractScrollArea {
   void autoScroll(QPoint cursor);
   bool isDragging() const { return dragging_; }
 
+  // The first word whose line is in view (wordCount() when none is).
+  int firstVisibleWord() const;
+
   // Repaints the words of the range that lie in view.
   void repaintWords(int first, int last);
 
@@ -153,7 +156,6 @@ class TTextWindowMDIChild : public QAbstractScrollArea {
   void onScrollAction(int action);
   void paintRange(QPainter& painter, int first, int last, const QRegion& region);
   void updateWord(int index);
-  int firstVisibleWord() const;
   void scrollIntoView(int first, int last);
   void relayoutKeepingPlace();
   void stopDragging();
@@ -172,6 +174,10 @@ class TTextWindowMDIChild : public QAbstractScrollArea {
   int hover_ = -1;
   bool dragging_ = false;
   bool setUp_ = false;
+  // The words are being laid out again; the window is drawn afresh when that is done.
+  bool relayingOut_ = false;
+  // Some words were asked to be drawn again and have not been yet.
+  bool wordsPending_ = false;
   QPoint dragPoint_;
   QTimer dragTimer_;
   QPointer<QMenu> popupMenu_;

@@ -16,8 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "app/config.h"
 #include "app/frame.h"
 #include "app/main_app.h"
+#include "app/profile.h"
 #include "app/windows/passage.h"
 #include "engine/stores/dict.h"
 #include "support/files.h"
@@ -150,14 +152,16 @@ bool waitFor(const std::function<bool()>& done, int milliseconds) {
 }
 
 StartedProgram::StartedProgram(const std::string& dir, std::vector<std::string> arguments,
-                               bool cancelEverySearch) {
+                               bool cancelEverySearch, bool keepSession) {
+  if (!keepSession) writePrivateProfileString("SESSION", nullptr, nullptr, kIniFile);
   arguments_.push_back(dir + "/vellum");
   for (std::string& argument : arguments) arguments_.push_back(std::move(argument));
   for (std::string& argument : arguments_) argv_.push_back(argument.data());
   QObject::connect(&searchCanceller_, &QTimer::timeout, [this, cancelEverySearch] {
     for (QWidget* w : QApplication::topLevelWidgets()) {
       auto* dialog = qobject_cast<QDialog*>(w);
-      if (!dialog || !dialog->isVisible() || dialog->objectName() != QLatin1String("3000")) continue;
+      if (!dialog || !dialog->isVisible() || dialog->objectName() != QLatin1String("3000"))
+        continue;
       searchSeen = true;
       if (!cancelEverySearch) searchCanceller_.stop();
       dialog->reject();
@@ -177,13 +181,10 @@ ui::TMyMDIFrame* StartedProgram::frame() const { return app->frame(); }
 ui::TPassage* StartedProgram::passage() const { return app->activePassage(); }
 BibleHandle* StartedProgram::module() const { return passage()->module(); }
 
-QString StartedProgram::caption() const {
-  return passage() ? passage()->windowTitle() : QString();
-}
+QString StartedProgram::caption() const { return passage() ? passage()->windowTitle() : QString(); }
 
 bool StartedProgram::ready() const {
-  return searchSeen && passage() && passage()->hasText() &&
-         frame()->versesFound()->count() > 0;
+  return searchSeen && passage() && passage()->hasText() && frame()->versesFound()->count() > 0;
 }
 
 }  // namespace vellum::test

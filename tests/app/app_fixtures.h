@@ -18,7 +18,7 @@ namespace vellum::ui {
 class TMainApp;
 class TMyMDIFrame;
 class TPassage;
-}
+}  // namespace vellum::ui
 
 namespace vellum::test {
 
@@ -74,10 +74,12 @@ class ImmutableFile {
 // main window built. A Bible window set up while the verses-found box is empty opens the search
 // dialog by itself; it is cancelled when it shows (the first time, or every time with
 // cancelEverySearch), so tests of other windows do not block on it, and searchSeen records it.
+// The session an earlier start remembered is forgotten first, unless keepSession is set, so
+// every start is a first start on the default translation.
 class StartedProgram {
  public:
   explicit StartedProgram(const std::string& dir, std::vector<std::string> arguments = {},
-                          bool cancelEverySearch = false);
+                          bool cancelEverySearch = false, bool keepSession = false);
   ~StartedProgram();
   StartedProgram(const StartedProgram&) = delete;
   StartedProgram& operator=(const StartedProgram&) = delete;

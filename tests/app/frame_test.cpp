@@ -1,6 +1,8 @@
 // The main window and the application object, started as the program starts on a data
 // directory: start-up, command routing, the verses-found box, chapter and found-verse stepping,
 // the Strong's toggle, window placement and the bad inputs start-up must survive.
+#include "app/frame.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -8,16 +10,18 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "app/config.h"
-#include "app/frame.h"
 #include "app/main_app.h"
 #include "app/profile.h"
+#include "app/window_utils.h"
 #include "app/windows/hilight.h"
 #include "app/windows/passage.h"
 #include "tests/app/app_fixtures.h"
@@ -31,8 +35,9 @@ namespace {
 // Starts the application as "<dir>/vellum [args]", so the data directory is the program's;
 // the search dialog a first Bible window opens is cancelled every time it shows.
 struct Started : test::StartedProgram {
-  explicit Started(const std::string& dir, std::vector<std::string> arguments = {})
-      : StartedProgram(dir, std::move(arguments), true) {}
+  explicit Started(const std::string& dir, std::vector<std::string> arguments = {},
+                   bool keepSession = false)
+      : StartedProgram(dir, std::move(arguments), true, keepSession) {}
 };
 
 // Answers the next message box with OK and remembers its text and caption.
@@ -60,7 +65,8 @@ struct MessageBoxWatcher {
 void cancelDialogSoon(const QString& name, bool* seen) {
   QTimer::singleShot(50, [name, seen] {
     for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible() && dialog->objectName() == name) {
+      if (auto* dialog = qobject_cast<QDialog*>(w);
+          dialog && dialog->isVisible() && dialog->objectName() == name) {
         *seen = true;
         dialog->reject();
         return;
@@ -83,7 +89,8 @@ std::vector<std::uint16_t> verseList(std::initializer_list<const char*> refs, Bi
 
 QStringList boxEntries(TMyMDIFrame* frame) {
   QStringList entries;
-  for (int i = 0; i < frame->versesFound()->count(); ++i) entries << frame->versesFound()->itemText(i);
+  for (int i = 0; i < frame->versesFound()->count(); ++i)
+    entries << frame->versesFound()->itemText(i);
   return entries;
 }
 
@@ -106,8 +113,16 @@ class FrameTest : public QObject {
     QCOMPARE(s.frame()->windowTitle(), QString("Vellum For Windows"));
     QCOMPARE(boxEntries(s.frame()), QStringList{"Genesis 1:1"});
     QCOMPARE(s.frame()->messageField()->text(), QString("1 verse found containing \"\""));
-    // First start: the placement's defaults.
-    QCOMPARE(s.frame()->geometry().size(), QSize(640, 480));
+    // First start: four fifths of the screen's free area, centred on it.
+    const QRect area = s.frame()->screen()->availableGeometry();
+    QCOMPARE(s.frame()->size(), area.size() * 4 / 5);
+    const QPoint off = s.frame()->frameGeometry().center() - area.center();
+    QVERIFY(off.manhattanLength() <= s.frame()->frameGeometry().width() - s.frame()->width());
+    // The program's icon on the main window and on the Bible window.
+    const QImage icon = programIcon().pixmap(16).toImage();
+    QVERIFY(!icon.isNull() && icon.pixelColor(8, 8).alpha() == 255);
+    QCOMPARE(s.frame()->windowIcon().pixmap(16).toImage(), icon);
+    QCOMPARE(s.passage()->parentWidget()->windowIcon().pixmap(16).toImage(), icon);
     // The options store was created beside the program, with its title.
     QVERIFY(fs::exists(data.dir().file("options.dic")));
     QVERIFY(s.app->options());
@@ -122,7 +137,10 @@ class FrameTest : public QObject {
     QVERIFY(test::waitFor([&] { return s.passage() && s.passage()->hasText(); }));
     TPassage* passage = s.passage();
     passage->setFocus();
-    QVERIFY(test::waitFor([&] { return QApplication::focusWidget() == passage || passage->isAncestorOf(QApplication::focusWidget()); }));
+    QVERIFY(test::waitFor([&] {
+      return QApplication::focusWidget() == passage ||
+             passage->isAncestorOf(QApplication::focusWidget());
+    }));
     passage->selectWords(2, 3);
     // From the Bible window: the highlight command reaches the window.
     QVERIFY(queryCommand(CmHilightRed).enabled);
@@ -162,7 +180,8 @@ class FrameTest : public QObject {
     Started s(data.path());
     QVERIFY(test::waitFor([&] { return s.passage() && s.passage()->hasText(); }));
     BibleHandle* module = s.passage()->module();
-    auto list = verseList({"Genesis 1:3", "Exodus 2:2", "Matthew 1:1", "John 3:16", "Revelation 22:21"}, module);
+    auto list = verseList(
+        {"Genesis 1:3", "Exodus 2:2", "Matthew 1:1", "John 3:16", "Revelation 22:21"}, module);
 
     // Book set: the New Testament only (books 39 and on).
     std::array<std::uint32_t, 2000> flags{};
@@ -196,7 +215,8 @@ class FrameTest : public QObject {
     s.frame()->showVersesFound(nt.data(), 1, false, "loved", module);
     QCOMPARE(watcher.seen, 1);
     QCOMPARE(watcher.caption, QString("No verses found"));
-    QVERIFY(watcher.text.startsWith("I'm sorry but no verses were found containing \"loved\". Try"));
+    QVERIFY(
+        watcher.text.startsWith("I'm sorry but no verses were found containing \"loved\". Try"));
     QCOMPARE(s.frame()->messageField()->text(), watcher.text);
     QCOMPARE(s.frame()->versesFound()->count(), 0);
   }
@@ -301,6 +321,150 @@ class FrameTest : public QObject {
       s.frame()->close();
       QCOMPARE(getPrivateProfileInt("WindowPos", "Xext", 0, kIniFile), 700u);
     }
+  }
+
+  void theMessageFieldKeepsItsPlaceOnTheToolBar() {
+    test::AppData data;
+    Started s(data.path());
+    QVERIFY(test::waitFor([&] { return s.ready(); }));
+    QLabel* field = s.frame()->messageField();
+    const QString message = "31102 verses found containing \"" + QString(60, 'x') + "\"";
+    field->setText(message);
+    for (int width : {800, 1000, 1400}) {
+      s.frame()->resize(width, 600);
+      QVERIFY(test::waitFor([&] { return s.frame()->width() == width; }));
+      QCoreApplication::processEvents();
+      // On the bar, not in its overflow menu, taking the width the bar has left.
+      QVERIFY2(field->isVisible(), qPrintable(QString::number(width)));
+      QVERIFY(field->width() >= 100);
+      QWidget* bar = field->parentWidget();
+      QVERIFY(field->geometry().right() <= bar->width());
+      QCOMPARE(field->text(), message);
+    }
+  }
+
+  void newAndCascadedWindowsStayReadableInsideTheClient() {
+    test::AppData data;
+    Started s(data.path());
+    QVERIFY(test::waitFor([&] { return s.ready(); }));
+    for (QSize frameSize : {QSize(1400, 900), QSize(800, 600)}) {
+      s.frame()->resize(frameSize);
+      QVERIFY(test::waitFor([&] { return s.frame()->size() == frameSize; }));
+      QWidget* client = s.frame()->client()->viewport();
+      const auto readableInside = [&](QMdiSubWindow* sub) {
+        const QSize twoThirds = client->size() * 2 / 3;
+        return client->rect().contains(sub->geometry()) &&
+               std::abs(sub->width() - twoThirds.width()) <= 1 &&
+               std::abs(sub->height() - twoThirds.height()) <= 1;
+      };
+      for (int i = 0; i < 4; ++i) {
+        QVERIFY(dispatchCommand(CmNewWindow));
+        QVERIFY(readableInside(s.frame()->client()->activeSubWindow()));
+      }
+      QVERIFY(dispatchCommand(CmCascade));
+      for (QMdiSubWindow* sub : s.frame()->client()->subWindowList()) QVERIFY(readableInside(sub));
+      // Cascaded: each a step down and right of the one below it.
+      const QList<QMdiSubWindow*> stack =
+          s.frame()->client()->subWindowList(QMdiArea::StackingOrder);
+      QVERIFY(stack.at(1)->pos().x() > stack.at(0)->pos().x());
+      QVERIFY(stack.at(1)->pos().y() > stack.at(0)->pos().y());
+    }
+  }
+
+  void closingTheCommentaryGivesTheKeysBackToTheBibleWindow() {
+    test::AppData data;
+    test::buildReferenceWorks(data.dir().path());
+    Started s(data.path());
+    QVERIFY(test::waitFor([&] { return s.ready(); }));
+    TPassage* passage = s.passage();
+    passage->setFocus();
+    QVERIFY(test::waitFor([&] { return QApplication::focusWidget() == passage; }));
+    bool seen = false;
+    test::onDialog(
+        "8003", [](QDialog*) {}, &seen);
+    QVERIFY(dispatchCommand(CmCommentary));
+    QVERIFY(seen);
+    QVERIFY(test::waitFor([&] { return QApplication::focusWidget() == passage; }));
+    QVERIFY(queryCommand(CmGoto).enabled);
+  }
+
+  // The session: the Bible windows at exit come back at the next start, with their passage,
+  // selection, Strong's numbers, place and size, and the one that was active.
+  void theSessionIsRememberedAndOpenedAgain() {
+    test::AppData data;
+    struct Shown {
+      QString caption;
+      int anchor, end;
+      bool strongs;
+      QRect geometry;
+      bool operator==(const Shown&) const = default;
+    };
+    const auto shownBy = [](TMyMDIClient* client) {
+      std::vector<Shown> shown;
+      for (TPassage* passage : client->passages())
+        shown.push_back({passage->windowTitle(), passage->selectionAnchor(),
+                         passage->selectionEnd(), getStrongs(passage->module()) != 0,
+                         passage->parentWidget()->geometry()});
+      std::sort(shown.begin(), shown.end(),
+                [](const Shown& a, const Shown& b) { return a.caption < b.caption; });
+      return shown;
+    };
+    std::vector<Shown> before;
+    {
+      Started s(data.path());
+      QVERIFY(test::waitFor([&] { return s.ready(); }));
+      TPassage* kjv = s.passage();
+      QVERIFY(dispatchCommand(CmToggleStrongs));
+      kjv->showPassage(Reference{42, 3, 2});
+      kjv->selectWords(3, 5);
+      bibleName web{};
+      std::strcpy(web.path, "web.bib");
+      TPassage* second = s.app->openBibleWindow(web);
+      QVERIFY(second);
+      second->showPassage(Reference{42, 1, 1});
+      second->parentWidget()->setGeometry(30, 20, 400, 300);
+      s.frame()->client()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(kjv->parentWidget()));
+      before = shownBy(s.frame()->client());
+      s.frame()->close();
+    }
+    {
+      Started s(data.path(), {}, true);
+      QVERIFY(test::waitFor([&] { return s.frame()->client()->passages().size() == 2; }));
+      QVERIFY(shownBy(s.frame()->client()) == before);
+      QCOMPARE(s.caption(), QString("John 3:2 - King James Version"));
+      QCOMPARE(s.frame()->versesFound()->currentText(), QString("John 3:2"));
+      // A restored start opens no search dialog.
+      test::waitFor([] { return false; }, 300);
+      QVERIFY(!s.searchSeen);
+      s.frame()->close();
+    }
+    // A translation that is gone is left out; the others come back.
+    fs::remove(data.dir().file("web.bib"));
+    {
+      Started s(data.path(), {}, true);
+      QVERIFY(test::waitFor([&] { return s.passage() != nullptr; }));
+      QCOMPARE(s.frame()->client()->passages().size(), 1);
+      QCOMPARE(s.caption(), QString("John 3:2 - King James Version"));
+      s.frame()->close();
+    }
+    // Damaged records: the start is that of a first start, at the default translation.
+    for (const char* record :
+         {"42,3,2,-1,-1,0,0,0,0,400,300", "42,3,2,-1,-1,0,0,0,0,400,300,0,../kjv.bib",
+          "42,99,2,-1,-1,0,0,0,0,400,300,0,kjv.bib", "x,3,2,-1,-1,0,0,0,0,400,300,0,kjv.bib"}) {
+      QVERIFY(writePrivateProfileString("SESSION", "WINDOW1", record, kIniFile));
+      Started s(data.path(), {}, true);
+      QVERIFY2(test::waitFor([&] { return s.ready(); }), record);
+      QCOMPARE(s.caption(), QString("Genesis 1:1 - King James Version"));
+      QCOMPARE(s.frame()->client()->passages().size(), 1);
+    }
+    // Closed with no window open, nothing is remembered.
+    {
+      Started s(data.path(), {}, true);
+      QVERIFY(test::waitFor([&] { return s.ready(); }));
+      s.frame()->client()->closeAllSubWindows();
+      s.frame()->close();
+    }
+    QCOMPARE(getPrivateProfileInt("SESSION", "WINDOWS", 0, kIniFile), 0u);
   }
 
   void badInputsStillStartAndLoseNothing() {

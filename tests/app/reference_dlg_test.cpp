@@ -358,9 +358,7 @@ class ReferenceDlgTest : public QObject {
 
   void selectTranslationOkWritesDefaultOnlyWhenChecked() {
     test::TempDir dir;
-    test::buildModule(dir.path(), "first.bib", "First Translation", kGenesis);
-    test::buildModule(dir.path(), "second.bib", "Second Translation", kGenesis);
-    set_dpath(dir.path().c_str());
+    useTwoTranslations(dir);
     bibleName before;
     readDefaultBible(&before);
     {
@@ -410,6 +408,23 @@ class ReferenceDlgTest : public QObject {
     QCOMPARE(dialog.selectedIndex(), -1);
   }
 
+  void selectTranslationWorksFromTheKeyboard() {
+    test::TempDir dir;
+    useTwoTranslations(dir);
+    QByteArray firstListed;
+    QTimer::singleShot(0, [&firstListed] {
+      QVERIFY(test::waitFor([] { return findShownDialog<TOpenVersionDlg>(1000) != nullptr; }));
+      TOpenVersionDlg* dialog = findShownDialog<TOpenVersionDlg>(1000);
+      QVERIFY(test::waitFor([dialog] { return QApplication::focusWidget() == dialog->list(); }));
+      firstListed = dialog->list()->item(0)->text().toUtf8();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    std::optional<bibleName> chosen = runOpenVersionDlg(nullptr, "File Open", dir.path().c_str());
+    QVERIFY(chosen.has_value());
+    QVERIFY(QByteArray(chosen->name) != firstListed);
+  }
+
   void runOpenVersionDlgGivesTheRecordOrNothing() {
     test::TempDir dir;
     test::buildModule(dir.path(), "only.bib", "Only Translation", kGenesis);
@@ -432,6 +447,12 @@ class ReferenceDlgTest : public QObject {
 
  private:
   static constexpr const char* kGenesis = "Genesis\t1\t1\tIn the beginning\n";
+  // "first.bib" and "second.bib" in dir, which becomes the data path.
+  static void useTwoTranslations(const test::TempDir& dir) {
+    test::buildModule(dir.path(), "first.bib", "First Translation", kGenesis);
+    test::buildModule(dir.path(), "second.bib", "Second Translation", kGenesis);
+    set_dpath(dir.path().c_str());
+  }
   std::unique_ptr<test::AppData> data_;
   test::Module kjv_;
 };

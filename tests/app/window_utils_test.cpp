@@ -126,11 +126,16 @@ class WindowUtilsTest : public QObject {
 
   // Placement.
 
-  void placementDefaultsToTheTopLeftAt640By480() {
+  void placementWithoutSavedNumbersTakesFourFifthsOfTheScreenCentred() {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect centred(area.topLeft() + QPoint(area.width() / 10, area.height() / 10),
+                        area.size() * 4 / 5);
     QWidget window;
     move_window(&window, kIniFile);
-    QCOMPARE(window.pos(), QPoint(0, 0));
-    QCOMPARE(window.size(), QSize(640, 480));
+    QCOMPARE(QRect(window.pos(), window.size()), centred);
+    writePlacement("garbage", "", "abc", "-");  // no digits: not a placement
+    move_window(&window, kIniFile);
+    QCOMPARE(QRect(window.pos(), window.size()), centred);
   }
 
   void placementRoundTrips() {
@@ -194,11 +199,6 @@ class WindowUtilsTest : public QObject {
     writePlacement("2147483647", "2147483648", "2147483647", "4294967295");
     move_window(&window, kIniFile);
     QVERIFY(screen.contains(QRect(window.pos(), window.size())));
-
-    writePlacement("garbage", "", "abc", "-");  // no digits: the defaults
-    move_window(&window, kIniFile);
-    QCOMPARE(window.pos(), QPoint(0, 0));
-    QCOMPARE(window.size(), QSize(640, 480));
   }
 
   // Centring, extents, client rectangle, colours.

@@ -7,9 +7,13 @@
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QtTest>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -94,6 +98,19 @@ int countPixels(TPassage& view, int index, Match match) {
   return count;
 }
 
+// What the window shows on screen: the viewport's pixels in its window's backing store, where
+// scrolled pixels stay as they were moved (QWidget::grab would paint the window afresh).
+QImage onScreen(TPassage& view) {
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents();
+  const QPoint corner = view.viewport()->mapTo(view.window(), QPoint(0, 0));
+  const QSize size = view.viewport()->size();
+  return view.screen()
+      ->grabWindow(view.window()->winId(), corner.x(), corner.y(), size.width(), size.height())
+      .toImage()
+      .convertToFormat(QImage::Format_RGB32);
+}
+
 bool near(const QColor& c, const QColor& target) {
   return std::abs(c.red() - target.red()) < 40 && std::abs(c.green() - target.green()) < 40 &&
          std::abs(c.blue() - target.blue()) < 40;
@@ -157,6 +174,8 @@ class PassageTest : public QObject {
   void thePopupMenu();
   void theCommandTable();
   void theScreenFont();
+  void digitsInNotesAreNotStrongsNumbers();
+  void whatIsOnScreenMatchesAFreshWindowAfterEveryStep();
 };
 
 void PassageTest::aModuleThatDoesNotOpenLeavesAnEmptyWindow() {
@@ -603,6 +622,136 @@ void PassageTest::theScreenFont() {
   const QRect first = passage.wordRect(passage.selectionFirst());
   QVERIFY(first.top() >= passage.position());
   QVERIFY(first.bottom() < passage.position() + passage.pageHeight());
+}
+
+void PassageTest::digitsInNotesAreNotStrongsNumbers() {
+  TestPassage& passage = open();
+  const Reference genesis11 = parse("Genesis 1:1", passage.module());
+  QVERIFY(VNSetNoteByRef(genesis11, "read 1 John 3 16 and 40 days", passage.notes()));
+  setStrongs(passage.module(), 1);
+  passage.showPassage(genesis11);
+  const std::string& text = passage.text();
+  const std::size_t notes = text.find("Notes:");
+  QVERIFY(notes != std::string::npos);
+  int checked = 0;
+  for (int i = 0; i < passage.wordCount(); ++i) {
+    const std::string word = passage.wordText(i);
+    if (word.empty() || !std::isdigit(static_cast<unsigned char>(word[0]))) continue;
+    const std::size_t start = passage.word(i).start;
+    if (start == 0 || text[start - 1] == '\n') continue;  // a verse's or a note's number
+    const bool inNotes = start > notes;
+    // "7225" after "beginning" in the verse is a Strong's number; "1", "3", "16", "40" in the
+    // note are the note's own words.
+    QCOMPARE(passage.wordColors(i).text == kRed, !inNotes);
+    if (inNotes) ++checked;
+  }
+  QCOMPARE(checked, 4);
+}
+
+// Random steps of everything that moves, lays out or redraws the text; after each, what the
+// window shows equals what a window made afresh, in the same state, shows.
+void PassageTest::whatIsOnScreenMatchesAFreshWindowAfterEveryStep() {
+  TestPassage& passage = open();
+  QVERIFY(show(passage, QSize(360, 240)));
+  const std::vector<Reference> chapters = {
+      parse("Genesis 18:1", passage.module()),   parse("Genesis 1:1", passage.module()),
+      parse("Genesis 24:60", passage.module()),  parse("John 3:16", passage.module()),
+      parse("Psalms 119:100", passage.module()), parse("Obadiah 1:1", passage.module())};
+  passage.showPassage(chapters[0]);
+  std::mt19937 random(16);
+  const auto pick = [&random](int count) {
+    return std::uniform_int_distribution<int>(0, count - 1)(random);
+  };
+  const auto font = [](int pixels) {
+    QFont f("Liberation Serif");
+    f.setPixelSize(pixels);
+    return f;
+  };
+  const auto mouse = [&passage](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, at, passage.viewport()->mapToGlobal(at), Qt::LeftButton, buttons,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(passage.viewport(), &event);
+  };
+  QScrollBar* bar = passage.verticalScrollBar();
+  const std::vector<int> keys = {Qt::Key_Down,   Qt::Key_Up,   Qt::Key_PageDown,
+                                 Qt::Key_PageUp, Qt::Key_Home, Qt::Key_End};
+  const std::vector<QAbstractSlider::SliderAction> barActions = {
+      QAbstractSlider::SliderSingleStepAdd, QAbstractSlider::SliderSingleStepSub,
+      QAbstractSlider::SliderPageStepAdd, QAbstractSlider::SliderPageStepSub};
+  QString steps;
+  for (int step = 0; step < 300; ++step) {
+    const int kind = pick(9);
+    steps += QString::number(kind);
+    switch (kind) {
+      case 0:
+        QTest::keyClick(&passage, static_cast<Qt::Key>(keys[static_cast<std::size_t>(pick(6))]),
+                        pick(2) ? Qt::ControlModifier : Qt::NoModifier);
+        break;
+      case 1: {
+        const QPoint at(50, 50);
+        QWheelEvent wheel(at, passage.viewport()->mapToGlobal(at), QPoint(),
+                          QPoint(0, pick(2) ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(passage.viewport(), &wheel);
+        break;
+      }
+      case 2:
+        if (pick(2)) {
+          bar->triggerAction(barActions[static_cast<std::size_t>(pick(4))]);
+        } else {  // the thumb dragged and let go
+          bar->setSliderDown(true);
+          bar->setSliderPosition(pick(bar->maximum() + 1));
+          bar->setSliderDown(false);
+        }
+        break;
+      case 3: {  // a drag past an edge, with a few passes of auto-scrolling
+        const QPoint start(60, passage.viewport()->height() / 2);
+        mouse(QEvent::MouseButtonPress, start, Qt::LeftButton);
+        const QPoint away(60, pick(2) ? -pick(80) - 1 : passage.viewport()->height() + pick(80));
+        mouse(QEvent::MouseMove, away, Qt::LeftButton);
+        for (int pass = pick(4); pass > 0; --pass) passage.autoScroll(away);
+        mouse(QEvent::MouseButtonRelease, away, Qt::NoButton);
+        break;
+      }
+      case 4:
+        passage.resize(220 + pick(400), 120 + pick(300));
+        break;
+      case 5:
+        passage.setTextFont(font(12 + pick(12)));
+        break;
+      case 6:
+        setStrongs(passage.module(), getStrongs(passage.module()) ? 0 : 1);
+        passage.showPassage(passage.currentReference());
+        break;
+      case 7:
+        passage.showPassage(chapters[static_cast<std::size_t>(pick(6))]);
+        break;
+      default: {  // a click on a word
+        const QPoint at(30 + pick(200), pick(passage.viewport()->height()));
+        mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+        break;
+      }
+    }
+    const QImage shown = onScreen(passage);
+
+    TestPassage fresh(nameOf("King James Version", "kjv.bib"));
+    setStrongs(fresh.module(), getStrongs(passage.module()));
+    fresh.setTextFont(passage.textFont());
+    fresh.show();
+    fresh.resize(passage.size());
+    QVERIFY(QTest::qWaitForWindowExposed(&fresh));
+    fresh.showPassage(passage.currentReference());
+    fresh.selectWords(passage.selectionAnchor(), passage.selectionEnd());
+    fresh.scrollTo(passage.position());
+    QCOMPARE(fresh.position(), passage.position());
+    if (onScreen(fresh) != shown) {
+      shown.save("shown.png");
+      onScreen(fresh).save("fresh.png");
+      QFAIL(qPrintable(
+          QString("step %1 (kinds %2) differs; see shown.png and fresh.png").arg(step).arg(steps)));
+    }
+  }
 }
 
 QTEST_MAIN(PassageTest)
