@@ -496,6 +496,9 @@ void PassageTest::hoverLooksUpEachNewWordOnce() {
   passage.onHoverWord("");
   passage.onHoverWord("");
   QCOMPARE(passage.statuses.size(), std::size_t{4});
+  // Typeset text: the quotes go and ’s reads as the possessive 's.
+  passage.onHoverWord("“Son’s");
+  QCOMPARE(passage.statuses.back(), QString("Son:a child"));
 }
 
 void PassageTest::hoverLooksUpStrongsNumbersInTheLexicon() {
