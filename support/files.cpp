@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -34,6 +35,8 @@ struct OpenFileSlot {
   std::string name;  // as the caller passed it, not the resolved path
   std::string mode;
   int users = 0;
+  dev_t device = 0;  // the file's identity, for the locks (see fileIdentity)
+  ino_t inode = 0;
 };
 
 std::array<OpenFileSlot, kOpenFileSlots>& openFiles() {
@@ -227,7 +230,10 @@ std::FILE* _fopen(const char* name, const char* mode) {
   std::string modeCopy(mode);
   std::FILE* stream = openOnDataPath(name, mode);
   if (stream == nullptr) return nullptr;
-  *freeSlot = OpenFileSlot{stream, std::move(nameCopy), std::move(modeCopy), 1};
+  struct stat info {};
+  fstat(fileno(stream), &info);
+  *freeSlot =
+      OpenFileSlot{stream, std::move(nameCopy), std::move(modeCopy), 1, info.st_dev, info.st_ino};
   return stream;
 }
 
@@ -303,9 +309,20 @@ std::vector<HeldLock>& heldLocks() {
   return locks;
 }
 
-HeldLock* findHeld(int descriptor) {
+// The entry of the stream's file. A shared stream's identity was noted when it was opened,
+// which spares the store operations a system call on every lock.
+HeldLock* findHeld(std::FILE* stream) {
   struct stat info {};
-  if (fstat(descriptor, &info) != 0) return nullptr;
+  const auto& slots = openFiles();
+  const auto slot = std::find_if(slots.begin(), slots.end(), [&](const OpenFileSlot& s) {
+    return s.users > 0 && s.stream == stream;
+  });
+  if (slot != slots.end()) {
+    info.st_dev = slot->device;
+    info.st_ino = slot->inode;
+  } else if (fstat(fileno(stream), &info) != 0) {
+    return nullptr;
+  }
   auto& locks = heldLocks();
   for (HeldLock& held : locks)
     if (held.device == info.st_dev && held.inode == info.st_ino) return &held;
@@ -330,12 +347,12 @@ int setFirstByteLock(int descriptor, short type) {
 
 // Tries the lock until it is had or the wait is over. The pauses grow from about 1 ms to about
 // 16 ms and are jittered, so that programs waiting together do not keep colliding.
-LockOutcome waitForLock(int descriptor, short type) {
+LockOutcome waitForLock(int descriptor, short type, std::chrono::milliseconds wait) {
   using namespace std::chrono;
   static std::minstd_rand jitter(
       static_cast<unsigned>(getpid()) ^
       static_cast<unsigned>(steady_clock::now().time_since_epoch().count()));
-  const auto deadline = steady_clock::now() + configuredLockWait();
+  const auto deadline = steady_clock::now() + wait;
   microseconds pause{1000};
   for (;;) {
     if (setFirstByteLock(descriptor, type) == 0) return LockOutcome::held;
@@ -372,13 +389,17 @@ void setLockWait(std::chrono::milliseconds wait) {
 std::chrono::milliseconds lockWait() { return configuredLockWait(); }
 
 LockOutcome lockStream(std::FILE* stream, LockKind kind) {
+  return lockStream(stream, kind, configuredLockWait());
+}
+
+LockOutcome lockStream(std::FILE* stream, LockKind kind, std::chrono::milliseconds wait) {
   const int descriptor = stream != nullptr ? fileno(stream) : -1;
-  HeldLock* held = descriptor >= 0 ? findHeld(descriptor) : nullptr;
+  HeldLock* held = descriptor >= 0 ? findHeld(stream) : nullptr;
   if (held == nullptr) return LockOutcome::failed;
   HeldLock wanted = *held;
   (kind == LockKind::exclusive ? wanted.exclusive : wanted.shared)++;
   if (wanted.type() != held->type()) {
-    const LockOutcome outcome = waitForLock(descriptor, wanted.type());
+    const LockOutcome outcome = waitForLock(descriptor, wanted.type(), wait);
     if (outcome != LockOutcome::held) {
       forgetIfFree(held);
       return outcome;
@@ -390,7 +411,7 @@ LockOutcome lockStream(std::FILE* stream, LockKind kind) {
 
 void unlockStream(std::FILE* stream, LockKind kind) {
   const int descriptor = stream != nullptr ? fileno(stream) : -1;
-  HeldLock* held = descriptor >= 0 ? findHeld(descriptor) : nullptr;
+  HeldLock* held = descriptor >= 0 ? findHeld(stream) : nullptr;
   if (held == nullptr) return;
   const short before = held->type();
   int& count = kind == LockKind::exclusive ? held->exclusive : held->shared;
@@ -402,6 +423,9 @@ void unlockStream(std::FILE* stream, LockKind kind) {
 
 StreamLock::StreamLock(std::FILE* stream, LockKind kind)
     : stream_(stream), kind_(kind), outcome_(lockStream(stream, kind)) {}
+
+StreamLock::StreamLock(std::FILE* stream, LockKind kind, std::chrono::milliseconds wait)
+    : stream_(stream), kind_(kind), outcome_(lockStream(stream, kind, wait)) {}
 
 StreamLock::~StreamLock() {
   if (outcome_ == LockOutcome::held) unlockStream(stream_, kind_);

@@ -79,7 +79,9 @@ enum class LockOutcome {
 void setLockWait(std::chrono::milliseconds wait);
 std::chrono::milliseconds lockWait();
 
+// Takes the lock, waiting up to lockWait() (or the wait given) for other programs.
 LockOutcome lockStream(std::FILE* stream, LockKind kind);
+LockOutcome lockStream(std::FILE* stream, LockKind kind, std::chrono::milliseconds wait);
 // Releases a lock that lockStream reported held.
 void unlockStream(std::FILE* stream, LockKind kind);
 
@@ -88,6 +90,7 @@ class StreamLock {
  public:
   StreamLock() = default;
   StreamLock(std::FILE* stream, LockKind kind);
+  StreamLock(std::FILE* stream, LockKind kind, std::chrono::milliseconds wait);
   ~StreamLock();
   StreamLock(StreamLock&& other) noexcept;
   StreamLock& operator=(StreamLock&& other) noexcept;

@@ -374,9 +374,10 @@ void deinit_dict(DictHandle* handle) {
   std::unique_ptr<DictHandle> h(handle);
   if (!h) return;
   // The list text is only a shortcut for the next open: when another program holds the file,
-  // it is left stale.
+  // it is left stale rather than waited for.
   std::optional<StreamLock> lock;
-  if (!h->readOnly) lock = lockForChange(*h);
+  if (!h->readOnly) lock.emplace(h->stream, LockKind::exclusive, std::chrono::milliseconds(0));
+  if (lock && (!lock->allowsChange() || !readHeader(*h))) lock.reset();
   if (lock && !h->header.listIsCurrent()) {
     buildList(*h);
     if (listTextCanHold(h->names) && h->names.size() <= dict::kMaxItems) {
