@@ -48,34 +48,32 @@ std::uint64_t fileSize(std::FILE* stream) {
 
 // Reads and writes go straight to the descriptor at their offset, never through the stream's
 // buffer: another program may have changed the file since this one last read it, and a
-// buffered copy of an earlier read would hide that change.
-bool readAt(std::FILE* stream, std::uint64_t offset, std::span<std::uint8_t> out) {
+// buffered copy of an earlier read would hide that change. transfer(done, at) moves the bytes
+// from done on at file offset at (pread or pwrite), as many times as the whole span takes.
+template <typename Transfer>
+bool transferAll(std::FILE* stream, std::uint64_t offset, std::size_t size, Transfer transfer) {
   if (stream == nullptr || offset > static_cast<std::uint64_t>(LONG_MAX)) return false;
-  const int descriptor = fileno(stream);
   std::size_t done = 0;
-  while (done < out.size()) {
-    const ssize_t got = ::pread(descriptor, out.data() + done, out.size() - done,
-                                static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    done += static_cast<std::size_t>(got);
+  while (done < size) {
+    const ssize_t moved = transfer(done, static_cast<off_t>(offset + done));
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved <= 0) return false;
+    done += static_cast<std::size_t>(moved);
   }
   return true;
 }
 
+bool readAt(std::FILE* stream, std::uint64_t offset, std::span<std::uint8_t> out) {
+  return transferAll(stream, offset, out.size(), [&](std::size_t done, off_t at) {
+    return ::pread(fileno(stream), out.data() + done, out.size() - done, at);
+  });
+}
+
 bool writeAt(std::FILE* stream, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-  if (stream == nullptr || offset > static_cast<std::uint64_t>(LONG_MAX)) return false;
-  if (!mayWrite()) return false;
-  const int descriptor = fileno(stream);
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t put = ::pwrite(descriptor, bytes.data() + done, bytes.size() - done,
-                                 static_cast<off_t>(offset + done));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    done += static_cast<std::size_t>(put);
-  }
-  return true;
+  if (stream == nullptr || !mayWrite()) return false;
+  return transferAll(stream, offset, bytes.size(), [&](std::size_t done, off_t at) {
+    return ::pwrite(fileno(stream), bytes.data() + done, bytes.size() - done, at);
+  });
 }
 
 bool commit(std::FILE* stream) {
