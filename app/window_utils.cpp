@@ -32,6 +32,7 @@
 
 #include "app/commands.h"
 #include "app/profile.h"
+#include "support/files.h"
 
 namespace vellum {
 namespace {
@@ -208,6 +209,11 @@ QColor _GetSysColor(int index) {
     default:
       return palette.color(QPalette::Active, QPalette::Base);
   }
+}
+
+void showChangeRefused(QWidget* owner, const std::string& fileName, const QString& caption) {
+  _MessageBox(owner, QString::fromStdString(changeRefusedMessage(fileName)), caption,
+              MB_OK | MB_ICONEXCLAMATION);
 }
 
 int _MessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned style) {

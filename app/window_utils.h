@@ -11,6 +11,7 @@
 #include <QRect>
 #include <QString>
 #include <memory>
+#include <string>
 
 class QPaintDevice;
 class QWidget;
@@ -45,6 +46,9 @@ enum MessageBoxResult : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 // Shows a message box with exactly this text and caption; returns the button pressed. The box's
 // objectName is "MessageBox" so tests can find and answer it.
 int _MessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned style);
+// Tells the user that a change was refused because another program was changing the file:
+// "<fileName> is being changed by another program; try again.", under the caption.
+void showChangeRefused(QWidget* owner, const std::string& fileName, const QString& caption);
 // A copy of the clipboard's plain text, or none when it holds no text.
 std::unique_ptr<char[]> _GetClipboardData(QWidget* owner);
 // Replaces the clipboard's contents with the text (UTF-8).

@@ -1,8 +1,12 @@
-// Dictionary stores: lookups per second on the whole Easton's dictionary, hits and misses.
+// Dictionary stores: lookups per second on the whole Easton's dictionary, hits and misses, and
+// the cost of a change.
 //
 // The store (3961 articles, table size 1987) is built once in a scratch directory by the
 // importer from the shared eastons.json. Hits cycle through every headword; misses look up
-// names absent from the store, each walking its bucket's whole chain.
+// names absent from the store, each walking its bucket's whole chain. Changes replace one
+// option-sized item (284 bytes) of a small store of the options' shape, committed to disk
+// each time (/1) or with the commits deferred (/0), which leaves the work of the change itself;
+// BM_ChangeLock times the lock every change takes.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -60,8 +64,8 @@ void BM_FindHit(benchmark::State& state) {
   std::uint16_t length = 0;
   std::size_t next = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(vellum::find_string_item(buffer.data(), &length, 65535,
-                                                      s.names[next].c_str(), s.handle));
+    benchmark::DoNotOptimize(
+        vellum::find_string_item(buffer.data(), &length, 65535, s.names[next].c_str(), s.handle));
     next = (next + 1) % s.names.size();
   }
   state.SetItemsProcessed(state.iterations());
@@ -77,8 +81,8 @@ void BM_FindMiss(benchmark::State& state) {
   std::uint16_t length = 0;
   std::size_t next = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(vellum::find_string_item(buffer.data(), &length, 65535,
-                                                      absent[next].c_str(), s.handle));
+    benchmark::DoNotOptimize(
+        vellum::find_string_item(buffer.data(), &length, 65535, absent[next].c_str(), s.handle));
     next = (next + 1) % absent.size();
   }
   state.SetItemsProcessed(state.iterations());
@@ -97,6 +101,37 @@ void BM_FuzzyFindPossessive(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_FuzzyFindPossessive);
+
+void BM_ReplaceItem(benchmark::State& state) {
+  Store& s = store();
+  const bool commit = state.range(0) != 0;
+  vellum::DictHandle* options = vellum::new_dict("bench-options.dic", "Bench Options", 241, 0);
+  vellum::deferDictCommits(options, !commit);
+  std::vector<std::uint8_t> record(284, 7);
+  for (auto _ : state) {
+    record[0]++;
+    benchmark::DoNotOptimize(vellum::add_binary_item(options, "SRCHDLG", record.data(),
+                                                     static_cast<std::uint16_t>(record.size())));
+  }
+  vellum::deinit_dict(options);
+  std::error_code ignored;
+  fs::remove(s.directory / "bench-options.dic", ignored);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ReplaceItem)->Arg(0)->Arg(1);
+
+// The lock alone, as a change takes and releases it when no other program holds the file.
+void BM_ChangeLock(benchmark::State& state) {
+  store();
+  std::FILE* stream = vellum::_fopen("eastons.dic", "r+b");  // the store's own stream
+  for (auto _ : state) {
+    const vellum::StreamLock lock(stream, vellum::LockKind::exclusive);
+    benchmark::DoNotOptimize(lock.outcome());
+  }
+  vellum::_fclose(stream);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ChangeLock);
 
 }  // namespace
 

@@ -5,12 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <thread>
 
 #include "support/strings.h"
@@ -33,6 +35,8 @@ struct OpenFileSlot {
   std::string name;  // as the caller passed it, not the resolved path
   std::string mode;
   int users = 0;
+  dev_t device = 0;  // the file's identity, for the locks (see fileIdentity)
+  ino_t inode = 0;
 };
 
 std::array<OpenFileSlot, kOpenFileSlots>& openFiles() {
@@ -226,7 +230,10 @@ std::FILE* _fopen(const char* name, const char* mode) {
   std::string modeCopy(mode);
   std::FILE* stream = openOnDataPath(name, mode);
   if (stream == nullptr) return nullptr;
-  *freeSlot = OpenFileSlot{stream, std::move(nameCopy), std::move(modeCopy), 1};
+  struct stat info {};
+  fstat(fileno(stream), &info);
+  *freeSlot =
+      OpenFileSlot{stream, std::move(nameCopy), std::move(modeCopy), 1, info.st_dev, info.st_ino};
   return stream;
 }
 
@@ -276,14 +283,96 @@ int openSharedFile(const char* path) {
   return ::open(resolveLetterCase(path).c_str(), O_RDWR | O_CLOEXEC);
 }
 
-int lockFile(int handle) {
+namespace {
+
+std::chrono::milliseconds& configuredLockWait() {
+  static std::chrono::milliseconds wait{5000};
+  return wait;
+}
+
+// The locks this process holds, per file: fcntl locks belong to the process and do not nest, so
+// the counts decide when the file's lock really changes.
+struct HeldLock {
+  dev_t device = 0;
+  ino_t inode = 0;
+  int shared = 0;
+  int exclusive = 0;
+  short type() const {
+    return exclusive > 0 ? static_cast<short>(F_WRLCK)
+           : shared > 0  ? static_cast<short>(F_RDLCK)
+                         : static_cast<short>(F_UNLCK);
+  }
+};
+
+std::vector<HeldLock>& heldLocks() {
+  static std::vector<HeldLock> locks;
+  return locks;
+}
+
+// The entry of the stream's file. A shared stream's identity was noted when it was opened,
+// which spares the store operations a system call on every lock.
+HeldLock* findHeld(std::FILE* stream) {
+  struct stat info {};
+  const auto& slots = openFiles();
+  const auto slot = std::find_if(slots.begin(), slots.end(), [&](const OpenFileSlot& s) {
+    return s.users > 0 && s.stream == stream;
+  });
+  if (slot != slots.end()) {
+    info.st_dev = slot->device;
+    info.st_ino = slot->inode;
+  } else if (fstat(fileno(stream), &info) != 0) {
+    return nullptr;
+  }
+  auto& locks = heldLocks();
+  for (HeldLock& held : locks)
+    if (held.device == info.st_dev && held.inode == info.st_ino) return &held;
+  locks.push_back(HeldLock{info.st_dev, info.st_ino});
+  return &locks.back();
+}
+
+void forgetIfFree(HeldLock* held) {
+  if (held->type() != F_UNLCK) return;
+  auto& locks = heldLocks();
+  locks.erase(locks.begin() + (held - locks.data()));
+}
+
+int setFirstByteLock(int descriptor, short type) {
   struct flock firstByte {};
-  firstByte.l_type = F_WRLCK;
+  firstByte.l_type = type;
   firstByte.l_whence = SEEK_SET;
   firstByte.l_start = 0;
   firstByte.l_len = 1;
+  return fcntl(descriptor, F_SETLK, &firstByte);
+}
+
+// Tries the lock until it is had or the wait is over. The pauses grow from about 1 ms to about
+// 16 ms and are jittered, so that programs waiting together do not keep colliding.
+LockOutcome waitForLock(int descriptor, short type, std::chrono::milliseconds wait) {
+  using namespace std::chrono;
+  static std::minstd_rand jitter(
+      static_cast<unsigned>(getpid()) ^
+      static_cast<unsigned>(steady_clock::now().time_since_epoch().count()));
+  const auto deadline = steady_clock::now() + wait;
+  microseconds pause{1000};
+  for (;;) {
+    if (setFirstByteLock(descriptor, type) == 0) return LockOutcome::held;
+    if (errno == EINTR) continue;
+    if (errno == ENOLCK || errno == EINVAL || errno == EOPNOTSUPP) return LockOutcome::unsupported;
+    if (errno != EACCES && errno != EAGAIN) return LockOutcome::failed;
+    const auto now = steady_clock::now();
+    if (now >= deadline) return LockOutcome::busy;
+    const microseconds jittered{pause.count() / 2 +
+                                static_cast<long>(jitter() % static_cast<unsigned>(pause.count()))};
+    std::this_thread::sleep_for(std::min<steady_clock::duration>(jittered, deadline - now));
+    pause = std::min(pause * 2, microseconds{16000});
+  }
+}
+
+}  // namespace
+
+int lockFile(int handle) {
   for (int attempt = 0; attempt < 5; ++attempt) {
-    if (fcntl(handle, F_SETLK, &firstByte) == 0) return 1;
+    if (setFirstByteLock(handle, F_WRLCK) == 0) return 1;
     // Only a lock held elsewhere can go away by waiting; a bad handle never will.
     if (errno != EACCES && errno != EAGAIN) return 0;
     delaySeconds(1);
@@ -291,13 +380,89 @@ int lockFile(int handle) {
   return 0;
 }
 
-int unlockFile(int handle) {
-  struct flock firstByte {};
-  firstByte.l_type = F_UNLCK;
-  firstByte.l_whence = SEEK_SET;
-  firstByte.l_start = 0;
-  firstByte.l_len = 1;
-  return fcntl(handle, F_SETLK, &firstByte) == 0 ? 0 : -1;
+int unlockFile(int handle) { return setFirstByteLock(handle, F_UNLCK) == 0 ? 0 : -1; }
+
+void setLockWait(std::chrono::milliseconds wait) {
+  configuredLockWait() = std::max(wait, std::chrono::milliseconds{0});
+}
+
+std::chrono::milliseconds lockWait() { return configuredLockWait(); }
+
+LockOutcome lockStream(std::FILE* stream, LockKind kind) {
+  return lockStream(stream, kind, configuredLockWait());
+}
+
+LockOutcome lockStream(std::FILE* stream, LockKind kind, std::chrono::milliseconds wait) {
+  const int descriptor = stream != nullptr ? fileno(stream) : -1;
+  HeldLock* held = descriptor >= 0 ? findHeld(stream) : nullptr;
+  if (held == nullptr) return LockOutcome::failed;
+  HeldLock wanted = *held;
+  (kind == LockKind::exclusive ? wanted.exclusive : wanted.shared)++;
+  if (wanted.type() != held->type()) {
+    const LockOutcome outcome = waitForLock(descriptor, wanted.type(), wait);
+    if (outcome != LockOutcome::held) {
+      forgetIfFree(held);
+      return outcome;
+    }
+  }
+  *held = wanted;
+  return LockOutcome::held;
+}
+
+void unlockStream(std::FILE* stream, LockKind kind) {
+  const int descriptor = stream != nullptr ? fileno(stream) : -1;
+  HeldLock* held = descriptor >= 0 ? findHeld(stream) : nullptr;
+  if (held == nullptr) return;
+  const short before = held->type();
+  int& count = kind == LockKind::exclusive ? held->exclusive : held->shared;
+  if (count > 0) --count;
+  // Going down (to shared, or to none) never has to wait.
+  if (held->type() != before) setFirstByteLock(descriptor, held->type());
+  forgetIfFree(held);
+}
+
+StreamLock::StreamLock(std::FILE* stream, LockKind kind)
+    : stream_(stream), kind_(kind), outcome_(lockStream(stream, kind)) {}
+
+StreamLock::StreamLock(std::FILE* stream, LockKind kind, std::chrono::milliseconds wait)
+    : stream_(stream), kind_(kind), outcome_(lockStream(stream, kind, wait)) {}
+
+StreamLock::~StreamLock() {
+  if (outcome_ == LockOutcome::held) unlockStream(stream_, kind_);
+}
+
+StreamLock::StreamLock(StreamLock&& other) noexcept
+    : stream_(other.stream_), kind_(other.kind_), outcome_(other.outcome_) {
+  other.outcome_ = LockOutcome::failed;
+}
+
+StreamLock& StreamLock::operator=(StreamLock&& other) noexcept {
+  if (this != &other) {
+    if (outcome_ == LockOutcome::held) unlockStream(stream_, kind_);
+    stream_ = other.stream_;
+    kind_ = other.kind_;
+    outcome_ = other.outcome_;
+    other.outcome_ = LockOutcome::failed;
+  }
+  return *this;
+}
+
+std::string changeRefusedMessage(std::string_view fileName) {
+  return std::string(fileName) + " is being changed by another program; try again.";
+}
+
+void syncDirectory(const std::string& directory) {
+  const int descriptor = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return;
+  ::fsync(descriptor);
+  ::close(descriptor);
+}
+
+bool renameDurably(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) != 0) return false;
+  const std::size_t slash = to.rfind('/');
+  syncDirectory(slash == std::string::npos ? "." : slash == 0 ? "/" : to.substr(0, slash));
+  return true;
 }
 
 std::FILE* _tmpfile() {

@@ -14,6 +14,7 @@
 // All state is process-wide and used from one thread only.
 #pragma once
 
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <string>
@@ -54,6 +55,70 @@ int openSharedFile(const char* path);
 int lockFile(int handle);
 // Releases that lock: 0, or -1 on failure.
 int unlockFile(int handle);
+
+// Locks between programs on a data file. A store is changed under an exclusive lock on its file
+// and read under a shared one, so two programs never interleave their changes and a reader
+// never sees half of one. They are fcntl record locks on the file's first byte, the byte
+// lockFile takes, and like every fcntl lock they belong to the process:
+// - Within the process they nest: a lock asked for while the process already holds one at
+//   least as strong on the same file (through any stream of it) only counts, so an operation
+//   can run inside a caller's longer change. An exclusive lock asked for under a shared one
+//   upgrades it until released.
+// - Closing any stream of the file drops the process's locks on it: no stream of a locked file
+//   may be closed while the lock is held. A child made by fork holds none of them.
+enum class LockKind { shared, exclusive };
+enum class LockOutcome {
+  held,         // the process holds the lock: release it with unlockStream
+  busy,         // another program held the file throughout the wait
+  unsupported,  // the file system keeps no locks: nothing is held, nothing to release
+  failed,       // the stream cannot take this lock (an exclusive one on a read-only stream)
+};
+
+// How long a lock waits for other programs before it gives up: 5 seconds unless set (the
+// tests shorten it). The wait is a series of tries a few milliseconds apart.
+void setLockWait(std::chrono::milliseconds wait);
+std::chrono::milliseconds lockWait();
+
+// Takes the lock, waiting up to lockWait() (or the wait given) for other programs.
+LockOutcome lockStream(std::FILE* stream, LockKind kind);
+LockOutcome lockStream(std::FILE* stream, LockKind kind, std::chrono::milliseconds wait);
+// Releases a lock that lockStream reported held.
+void unlockStream(std::FILE* stream, LockKind kind);
+
+// Holds a lock from lockStream for its lifetime. The stream must stay open while it does.
+class StreamLock {
+ public:
+  StreamLock() = default;
+  StreamLock(std::FILE* stream, LockKind kind);
+  StreamLock(std::FILE* stream, LockKind kind, std::chrono::milliseconds wait);
+  ~StreamLock();
+  StreamLock(StreamLock&& other) noexcept;
+  StreamLock& operator=(StreamLock&& other) noexcept;
+  StreamLock(const StreamLock&) = delete;
+  StreamLock& operator=(const StreamLock&) = delete;
+
+  LockOutcome outcome() const { return outcome_; }
+  // A change may go on: the lock is held, or the file system keeps none.
+  bool allowsChange() const {
+    return outcome_ == LockOutcome::held || outcome_ == LockOutcome::unsupported;
+  }
+
+ private:
+  std::FILE* stream_ = nullptr;
+  LockKind kind_ = LockKind::shared;
+  LockOutcome outcome_ = LockOutcome::failed;
+};
+
+// What a program shows when a change was refused because another program held the file:
+// "<fileName> is being changed by another program; try again."
+std::string changeRefusedMessage(std::string_view fileName);
+
+// Renames a finished file into place and commits the rename to disk (the directory holding
+// `to` is synced), so that after a crash the name holds either the old file or the new one.
+// False, with errno set, when the rename failed.
+bool renameDurably(const std::string& from, const std::string& to);
+// Commits the entries of a directory (renames and new files in it) to disk.
+void syncDirectory(const std::string& directory);
 
 // A stream open for update on an anonymous temporary file, removed when closed; or null.
 std::FILE* _tmpfile();

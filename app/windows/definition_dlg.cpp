@@ -650,6 +650,12 @@ void TDictionaryDlg::refuse(const QString& text) {
   _MessageBox(this, text, windowTitle(), MB_OK | MB_ICONEXCLAMATION);
 }
 
+bool TDictionaryDlg::refusedAsBusy() {
+  if (isBusy(store()) == 0) return false;
+  showChangeRefused(this, dictFileName(store()), windowTitle());
+  return true;
+}
+
 TInsertDictionaryDlg::TInsertDictionaryDlg(QWidget* parent, DictHandle* store,
                                            const std::string& word)
     : TDictionaryDlg(parent, kResourceId, store, word, true), text_(new QPlainTextEdit(this)) {
@@ -684,6 +690,7 @@ void TInsertDictionaryDlg::CmOk() {
     return;
   }
   if (!add_string_item(store(), word.c_str(), text.c_str())) {
+    if (refusedAsBusy()) return;
     refuse(QStringLiteral("\"%1\" could not be added: the dictionary cannot be changed.")
                .arg(QString::fromUtf8(word.c_str())));
     return;
@@ -726,6 +733,7 @@ void TRenameDictionaryDlg::CmOk() {
     }
   }
   if (!rename_item(newName.c_str(), oldName.c_str(), store())) {
+    if (refusedAsBusy()) return;
     refuse(QStringLiteral("\"%1\" could not be renamed: the dictionary cannot be changed.")
                .arg(QString::fromUtf8(oldName.c_str())));
     return;
@@ -760,6 +768,7 @@ void TDeleteDictionaryDlg::CmOk() {
     return;
   }
   if (!delete_item(word.c_str(), store())) {
+    if (refusedAsBusy()) return;
     refuse(QStringLiteral("\"%1\" could not be deleted: the dictionary cannot be changed.")
                .arg(QString::fromUtf8(word.c_str())));
     return;

@@ -228,6 +228,8 @@ class TDictionaryDlg : public TOkCancelHelpDlg {
   QString articleOf(const std::string& word) const;
   // Reports a refused change; the dialog stays open.
   void refuse(const QString& text);
+  // After a failed change: when another program held the store, says so and returns true.
+  bool refusedAsBusy();
 
  private:
   DictHandle* store_;

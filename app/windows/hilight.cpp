@@ -108,11 +108,23 @@ int THilight::getHilight(Reference chapter, int position) {
   return static_cast<int>(cache_[static_cast<std::size_t>(position)]);
 }
 
-void THilight::setHilight(Reference chapter, int first, int last, int code) {
-  if (!canHilight() || code < 0 || code > kHilightNone) return;
+void THilight::forget() {
+  cachedReference_ = Reference{0, 0, 0};
+  cachedCount_ = 0;
+  cache_.fill(kHilightNone);
+}
+
+bool THilight::busy() const { return isBusy(store_) != 0; }
+
+bool THilight::setHilight(Reference chapter, int first, int last, int code) {
+  if (!canHilight() || code < 0 || code > kHilightNone) return false;
   const int low = std::max(std::min(first, last), 0);
   const int high = std::min(std::max(first, last), kHilightPositions - 1);
-  if (low > high) return;
+  if (low > high) return false;
+  // The chapter as the store holds it now, another program's highlights included.
+  const DictChange change(store_);
+  if (!change.held()) return false;
+  forget();
   loadChapter(chapter);
   for (int i = low; i <= high; ++i)
     cache_[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(code);
@@ -123,10 +135,10 @@ void THilight::setHilight(Reference chapter, int first, int last, int code) {
   if (!add_binary_item(store_, chapterKey(chapter).c_str(), bytes.data(),
                        static_cast<std::uint16_t>(bytes.size()))) {
     // What was not stored must not be shown: the next look-up reads the store again.
-    cachedReference_ = Reference{0, 0, 0};
-    cachedCount_ = 0;
-    cache_.fill(kHilightNone);
+    forget();
+    return false;
   }
+  return true;
 }
 
 }  // namespace vellum::ui

@@ -10,7 +10,9 @@
 //
 // One chapter is cached: a look-up for a Reference that differs from the cached one in any of
 // its three bytes reloads the cache from the store, so a Bible window painting one chapter
-// reads the store once.
+// reads the store once. The window drops the cache when it shows a chapter (forget), so
+// highlights set meanwhile by another program appear then; a change reads the chapter afresh
+// under the store's lock, so it never undoes theirs.
 #pragma once
 
 #include <array>
@@ -42,13 +44,18 @@ class THilight {
   int getHilight(Reference chapter, int position);
   // Sets the code of every position from the smaller to the larger of first and last
   // (inclusive) and stores the chapter's array. Positions outside 0 to 3999 and codes outside
-  // 0 to 4 are ignored; nothing is written when the store cannot be written.
-  void setHilight(Reference chapter, int first, int last, int code);
+  // 0 to 4 are ignored; nothing is written when the store cannot be written. False when the
+  // change was refused or failed (isBusy on the store tells whether another program held it).
+  bool setHilight(Reference chapter, int first, int last, int code);
+  // Drops the cached chapter: the next look-up reads the store again.
+  void forget();
   // A store is open and may be written.
   bool canHilight() const;
 
   // The store's bare file name (the module's with the extension "hil").
   const std::string& storeName() const { return storeName_; }
+  // The last change was refused because another program held the store.
+  bool busy() const;
   // The key of a chapter's item: "%d:%d", chapter then book.
   static std::string chapterKey(Reference chapter);
 

@@ -109,6 +109,10 @@ bool TNotesDlg::save() {
   QByteArray bytes = text.toUtf8();
   if (bytes.size() > kMaxNoteLength) bytes.truncate(kMaxNoteLength);
   if (!VNSetNoteByRef(noteReference_, bytes.constData(), notes_)) {
+    if (VNBusy(notes_)) {
+      showChangeRefused(this, VNFileName(notes_), windowTitle());
+      return false;
+    }
     _MessageBox(this,
                 QStringLiteral("The note could not be saved: the notes file cannot be written."),
                 windowTitle(), MB_OK | MB_ICONEXCLAMATION);

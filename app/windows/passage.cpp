@@ -14,6 +14,7 @@
 #include "app/frame.h"
 #include "app/main_app.h"
 #include "app/utf8.h"
+#include "app/window_utils.h"
 #include "app/windows/hilight.h"
 #include "app/windows/window_commands.h"
 #include "engine/stores/dict.h"
@@ -150,6 +151,9 @@ void TPassage::showPassage(Reference reference) {
       appendWithin(text, std::string_view(buffer.data(), notesLength), room());
     }
   }
+
+  // Highlights are read afresh for the chapter shown: another program may have set some.
+  if (hilight_) hilight_->forget();
 
   bibleName name;
   getBibleName(&name, module);
@@ -437,7 +441,9 @@ void TPassage::buildPopupMenu() {
 
 void TPassage::applyHilight(int code) {
   if (!canHilightNow() || !hasSelection()) return;
-  hilight_->setHilight(currentReference(), selectionFirst(), selectionLast(), code);
+  if (!hilight_->setHilight(currentReference(), selectionFirst(), selectionLast(), code) &&
+      hilight_->busy())
+    showChangeRefused(this, hilight_->storeName(), windowTitle());
   repaintWords(selectionFirst(), selectionLast());
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/frame.h"
 #include "app/main_app.h"
+#include "app/window_utils.h"
 #include "app/windows/definition_dlg.h"
 #include "app/windows/notes_dlg.h"
 #include "app/windows/passage.h"
@@ -100,7 +101,9 @@ void runNoteCommand(TPassage& passage, int id) {
   bool saved = false;
   const bool accepted = runNotesDialog(&passage, resource, passage.module(), passage.notes(),
                                        passage.currentReference(), &picked, &saved);
-  if (accepted && id == CmDeleteNote) VNDelNoteByRef(picked, passage.notes());
+  if (accepted && id == CmDeleteNote && !VNDelNoteByRef(picked, passage.notes()) &&
+      VNBusy(passage.notes()))
+    showChangeRefused(&passage, VNFileName(passage.notes()), QStringLiteral("Delete Note"));
   // Notes saved by moving the picker count even when the dialog was cancelled.
   if (accepted || saved) passage.showPassage(passage.currentReference());
 }

@@ -8,7 +8,6 @@
 #include <QSignalBlocker>
 #include <algorithm>
 #include <span>
-#include <tuple>
 
 #include "app/utf8.h"
 #include "app/window_utils.h"
@@ -23,9 +22,6 @@ constexpr int kNewNameId = 10012;
 constexpr int kBookListId = 10013;
 constexpr int kReferenceListId = 10015;
 constexpr int kVerseTextId = 10016;
-// The largest item the store keeps, in whole references.
-constexpr std::size_t kMaxTopicBytes = 65535;
-constexpr std::size_t kMaxReferences = kMaxTopicBytes / 3;
 
 void checked(const QMetaObject::Connection& connection) {
   Q_ASSERT(connection);
@@ -33,40 +29,19 @@ void checked(const QMetaObject::Connection& connection) {
 }
 
 // A topic name as typed: UTF-8, at most 39 bytes, never cut inside a character.
-std::string topicName(const QString& text) {
-  return cutUtf8(text, kMaxTopicName);
-}
+std::string topicName(const QString& text) { return cutUtf8(text, kMaxTopicName); }
 
 bool blank(const std::string& name) { return trimmedLength(name) == 0; }
 
-bool sameBytes(const Reference& a, const Reference& b) {
-  return a.book == b.book && a.chapter == b.chapter && a.verse == b.verse;
-}
-
-bool byteOrder(const Reference& a, const Reference& b) {
-  return std::tie(a.book, a.chapter, a.verse) < std::tie(b.book, b.chapter, b.verse);
-}
-
-bool topicExists(DictHandle* topics, const std::string& name) {
-  std::uint8_t byte = 0;
-  std::uint16_t length = 0;
-  return find_binary_item(&byte, &length, 1, name.c_str(), topics) != nullptr;
-}
-
-// The reference as the lists show it, or a plain description when the module lacks it (a
-// topic made with another translation), so that it can still be seen and deleted.
 QString referenceText(const Reference& reference, BibleHandle* module) {
-  if (module && reference.book < getBooksInBible(module) && reference.chapter >= 1 &&
-      reference.chapter <= getChaptersInBook(reference, module) && reference.verse >= 1 &&
-      reference.verse <= getVersesInChapter(reference, module)) {
-    char text[64] = {};
-    unparseReference(text, reference, module);
-    return QString::fromUtf8(text);
-  }
-  return QStringLiteral("(not in this translation) book %1, %2:%3")
-      .arg(reference.book + 1)
-      .arg(reference.chapter)
-      .arg(reference.verse);
+  return QString::fromStdString(topicReferenceText(reference, module));
+}
+
+// After a failed change: when another program held the store, says so and returns true.
+bool refusedAsBusy(QWidget* dialog, DictHandle* topics) {
+  if (isBusy(topics) == 0) return false;
+  showChangeRefused(dialog, dictFileName(topics), dialog->windowTitle());
+  return true;
 }
 
 // A list entry keeps the reference's own bytes, so that an entry whose text cannot be parsed
@@ -82,31 +57,6 @@ Reference unpackReference(const QVariant& data) {
 }
 
 }  // namespace
-
-std::optional<std::vector<Reference>> readTopic(DictHandle* topics, const std::string& name) {
-  std::vector<std::uint8_t> bytes(kMaxTopicBytes);
-  std::uint16_t length = 0;
-  if (!find_binary_item(bytes.data(), &length, static_cast<std::uint16_t>(bytes.size()),
-                        name.c_str(), topics))
-    return std::nullopt;
-  std::vector<Reference> references;
-  for (std::size_t i = 0; i + 3 <= length; i += 3)
-    references.push_back(Reference{bytes[i], bytes[i + 1], bytes[i + 2]});
-  return references;
-}
-
-bool writeTopic(DictHandle* topics, const std::string& name, const std::vector<Reference>& refs) {
-  if (refs.size() > kMaxReferences) return false;
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(refs.size() * 3);
-  for (const Reference& reference : refs) {
-    bytes.push_back(reference.book);
-    bytes.push_back(reference.chapter);
-    bytes.push_back(reference.verse);
-  }
-  return add_binary_item(topics, name.c_str(), bytes.data(),
-                         static_cast<std::uint16_t>(bytes.size()));
-}
 
 // ---------------------------------------------------------------------------------------------
 // TTopicCombo
@@ -169,7 +119,7 @@ void TAddTopicDlg::CmOk() {
     name_->selectAll();
     return;
   }
-  add_binary_item(topics(), name.c_str(), nullptr, 0);
+  if (!add_binary_item(topics(), name.c_str(), nullptr, 0) && refusedAsBusy(this, topics())) return;
   TTopicDlg::CmOk();
 }
 
@@ -204,7 +154,8 @@ void TRenameTopicDlg::CmOk() {
     newName_->selectAll();
     return;
   }
-  rename_item(newName.c_str(), oldName.c_str(), topics());
+  if (!rename_item(newName.c_str(), oldName.c_str(), topics()) && refusedAsBusy(this, topics()))
+    return;
   TTopicDlg::CmOk();
 }
 
@@ -226,7 +177,7 @@ void TDeleteTopicDlg::CmOk() {
       QStringLiteral("Are you sure you want to delete topic: %1").arg(topicList()->currentText()),
       QStringLiteral("Warning"), MB_YESNO | MB_ICONQUESTION);
   if (answer != IDYES) return;
-  delete_item(name.c_str(), topics());
+  if (!delete_item(name.c_str(), topics()) && refusedAsBusy(this, topics())) return;
   TTopicDlg::CmOk();
 }
 
@@ -253,17 +204,22 @@ TTopicInsertVerseDlg::TTopicInsertVerseDlg(QWidget* owner, DictHandle* topics, B
 void TTopicInsertVerseDlg::CmOk() {
   const std::string name = topicName(combo_->currentText());
   if (blank(name)) return;
-  std::vector<Reference> references = readTopic(topics_, name).value_or(std::vector<Reference>{});
   transferData();
   const Reference picked = reference();
-  const bool present = std::any_of(references.begin(), references.end(),
-                                   [&](const Reference& r) { return sameBytes(r, picked); });
-  if (!present) {
+  bool added = false;
+  bool written = false;
+  {
+    const DictChange change(topics_);
+    if (!change.held() && refusedAsBusy(this, topics_)) return;
+    std::vector<Reference> references = readTopic(topics_, name).value_or(std::vector<Reference>{});
+    added = insertTopicReference(references, picked);
+    written = added && writeTopic(topics_, name, references);
+  }
+  if (added) {
     char text[64] = {};
     if (module()) unparseReference(text, picked, module());
-    references.push_back(picked);
-    std::sort(references.begin(), references.end(), byteOrder);
-    if (!writeTopic(topics_, name, references)) {
+    if (!written) {
+      if (refusedAsBusy(this, topics_)) return;
       _MessageBox(this,
                   QStringLiteral("%1 could not be added to %2: the topic is full or cannot be "
                                  "written")
@@ -346,12 +302,14 @@ void TTopicDeleteVerseDlg::CmOk() {
   if (!item || !item->isSelected()) return;
   const int row = list_->row(item);
   const Reference chosen = unpackReference(item->data(Qt::UserRole));
-  std::vector<Reference> references = readTopic(topics(), name).value_or(std::vector<Reference>{});
-  const auto found = std::find_if(references.begin(), references.end(),
-                                  [&](const Reference& r) { return sameBytes(r, chosen); });
-  if (found != references.end()) {
-    references.erase(found);
-    writeTopic(topics(), name, references);
+  {
+    const DictChange change(topics());
+    if (!change.held() && refusedAsBusy(this, topics())) return;
+    std::vector<Reference> references =
+        readTopic(topics(), name).value_or(std::vector<Reference>{});
+    if (removeTopicReference(references, chosen) && !writeTopic(topics(), name, references) &&
+        refusedAsBusy(this, topics()))
+      return;
   }
   refill();
   if (list_->count() > 0) {

@@ -8,9 +8,10 @@
 //   TTopicInsertVerseDlg  4003 "Insert Verse"   the picked verse into a topic; stays open
 //   TTopicDeleteVerseDlg  4004 "Delete Verse"   the selected verse out of a topic; stays open
 //
-// A topic's references are read and written whole (up to the store's 65535-byte item limit),
-// so editing a long topic never drops the references beyond the first few thousand bytes. A
-// trailing partial record is dropped at the next write.
+// A topic's references are read and written whole (engine/stores/topics.h), so editing a long
+// topic never drops the references beyond the first few thousand bytes. A change that reads the
+// topic first holds the store's lock from the read to the write, so a change made meanwhile by
+// another program is never lost; one refused because another program held the store says so.
 #pragma once
 
 #include <QComboBox>
@@ -21,6 +22,7 @@
 #include "app/dialog_base.h"
 #include "app/reference_dlg.h"
 #include "engine/bible/bible.h"
+#include "engine/stores/topics.h"
 
 class QLabel;
 class QLineEdit;
@@ -46,12 +48,6 @@ class TTopicCombo : public QComboBox {
  private:
   DictHandle* topics_;
 };
-
-// A topic's references as stored (a partial record at the end is left out); none when the
-// store has no item of that name.
-std::optional<std::vector<Reference>> readTopic(DictHandle* topics, const std::string& name);
-// Writes the references under the name; false when the store refused (read-only, too long).
-bool writeTopic(DictHandle* topics, const std::string& name, const std::vector<Reference>& refs);
 
 class TTopicDlg : public TOkCancelHelpDlg {
   Q_OBJECT

@@ -31,6 +31,12 @@
 //   kill between the two leaves both names, never neither.
 // - A kill can leave the header's item count off by one; the name walk counts the names
 //   actually reachable and the next close writes that count back.
+//
+// Between programs: every change holds the file's exclusive lock (support/files.h) from its
+// header read to its commit, and every read holds a shared one, so a change is always made on
+// the file as it is and a read sees the store before a change or after it. A read that cannot
+// have its lock within the wait goes on without it: the write order above keeps what it reads
+// sound, at worst one change behind or ahead.
 
 namespace vellum {
 
@@ -41,6 +47,7 @@ using dict::kRecordSize;
 
 struct DictHandle {
   std::FILE* stream = nullptr;
+  std::string fileName;  // bare, as the store was opened by
   bool readOnly = false;
   Header header;  // as last read or written, with this handle's run-time values
   std::uint32_t probes = 0;
@@ -53,6 +60,8 @@ struct DictHandle {
   std::uint32_t seenModifyTime = 0;
   bool deferCommits = false;  // see deferDictCommits
   bool commitPending = false;
+  bool busy = false;                    // the last change was refused: see isBusy
+  std::vector<StreamLock> changeLocks;  // held from beginDictChange to endDictChange
 };
 
 namespace {
@@ -109,9 +118,7 @@ bool writeHeader(DictHandle& h) {
 }
 
 // Moves the modification time past the name list time, even within the same second.
-void markChanged(Header& header) {
-  header.modifyTime = std::max(now(), header.listTime + 1);
-}
+void markChanged(Header& header) { header.modifyTime = std::max(now(), header.listTime + 1); }
 
 // Before the first heap write of a change: the list text at the end of data is about to be
 // overwritten, so the header must stop calling it current first.
@@ -216,8 +223,8 @@ std::optional<std::vector<std::string>> readListText(const DictHandle& h) {
   if (header.itemCount == 0) return names;
   const std::uint64_t fileSize = storeio::fileSize(h.stream);
   const std::uint64_t available = fileSize - header.endOfData;  // isSound: endOfData <= size
-  const std::uint64_t wanted =
-      std::min<std::uint64_t>(available, std::uint64_t{header.itemCount} * (header.longestName + 1u));
+  const std::uint64_t wanted = std::min<std::uint64_t>(
+      available, std::uint64_t{header.itemCount} * (header.longestName + 1u));
   std::string text(wanted, '\0');
   if (!storeio::readAt(h.stream, header.endOfData,
                        std::span(reinterpret_cast<std::uint8_t*>(text.data()), text.size())))
@@ -288,6 +295,14 @@ std::vector<std::uint8_t> storedBlock(const Header& header, const std::uint8_t* 
   return encoded;
 }
 
+// Takes the file for a change and reads its header afresh under the lock; empty when the change
+// cannot go on (the busy flag says whether another program held the file).
+std::optional<StreamLock> lockForChange(DictHandle& h) {
+  std::optional<StreamLock> lock = storeio::lockForChange(h.stream, h.busy);
+  if (lock && !readHeader(h)) lock.reset();
+  return lock;
+}
+
 // Ends a change: the writes are committed to disk. On any failed write the handle's list is
 // dropped, so it is rebuilt from what actually reached the file.
 bool finish(DictHandle& h, bool written) {
@@ -306,6 +321,7 @@ DictHandle* new_dict(const char* fileName, const char* title, std::uint16_t tabl
                      std::uint8_t compressed) {
   if (fileName == nullptr || tableSize == 0 || tableSize >= dict::kTableSizeLimit) return nullptr;
   auto h = std::make_unique<DictHandle>();
+  h->fileName = bareFileName(fileName);
   Header& header = h->header;
   const std::string_view titleText = title == nullptr ? std::string_view() : title;
   std::copy_n(titleText.begin(), std::min(titleText.size(), dict::kTitleSize - 1),
@@ -317,8 +333,13 @@ DictHandle* new_dict(const char* fileName, const char* title, std::uint16_t tabl
   h->stream = _fopen(fileName, "w+b");
   if (h->stream == nullptr) return nullptr;
   const std::vector<std::uint8_t> emptyTable(std::size_t{tableSize} * 4, 0);
-  if (!storeio::writeAt(h->stream, dict::kTableOffset, emptyTable) || !writeHeader(*h) ||
-      !storeio::commit(h->stream)) {
+  bool written = false;
+  {
+    const StreamLock lock(h->stream, LockKind::exclusive);
+    written = lock.allowsChange() && storeio::writeAt(h->stream, dict::kTableOffset, emptyTable) &&
+              writeHeader(*h) && storeio::commit(h->stream);
+  }
+  if (!written) {
     _fclose(h->stream);
     return nullptr;
   }
@@ -330,24 +351,35 @@ DictHandle* new_dict(const char* fileName, const char* title, std::uint16_t tabl
 DictHandle* open_dict(const char* fileName) {
   if (fileName == nullptr) return nullptr;
   auto h = std::make_unique<DictHandle>();
+  h->fileName = bareFileName(fileName);
   h->stream = _fopen(fileName, "r+b");
   if (h->stream == nullptr) {
     h->readOnly = true;
     h->stream = _fopen(fileName, "rb");
     if (h->stream == nullptr) return nullptr;
   }
-  if (!readHeader(*h)) {
+  bool sound = false;
+  {
+    const StreamLock lock(h->stream, LockKind::shared);
+    sound = readHeader(*h);
+    if (sound) buildList(*h);
+  }
+  if (!sound) {
     _fclose(h->stream);
     return nullptr;
   }
-  buildList(*h);
   return h.release();
 }
 
 void deinit_dict(DictHandle* handle) {
   std::unique_ptr<DictHandle> h(handle);
   if (!h) return;
-  if (!h->readOnly && readHeader(*h) && !h->header.listIsCurrent()) {
+  // The list text is only a shortcut for the next open: when another program holds the file,
+  // it is left stale rather than waited for.
+  std::optional<StreamLock> lock;
+  if (!h->readOnly) lock.emplace(h->stream, LockKind::exclusive, std::chrono::milliseconds(0));
+  if (lock && (!lock->allowsChange() || !readHeader(*h))) lock.reset();
+  if (lock && !h->header.listIsCurrent()) {
     buildList(*h);
     if (listTextCanHold(h->names) && h->names.size() <= dict::kMaxItems) {
       std::string text;
@@ -358,9 +390,9 @@ void deinit_dict(DictHandle* handle) {
         longest = std::max(longest, name.size());
       }
       if (text.size() <= 0xFFFFFFFFu - h->header.endOfData &&
-          storeio::writeAt(h->stream, h->header.endOfData,
-                           std::span(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                     text.size()))) {
+          storeio::writeAt(
+              h->stream, h->header.endOfData,
+              std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))) {
         // The list takes the count it actually holds: a count left off by an interrupted
         // change is corrected here.
         h->header.itemCount = static_cast<std::uint16_t>(h->names.size());
@@ -372,6 +404,9 @@ void deinit_dict(DictHandle* handle) {
     }
   }
   if (h->commitPending) storeio::commit(h->stream);
+  // Locks go before the stream: closing it drops them anyway, and they must not outlive it.
+  lock.reset();
+  h->changeLocks.clear();
   _fclose(h->stream);
 }
 
@@ -384,13 +419,32 @@ void deferDictCommits(DictHandle* handle, bool defer) {
 
 int isReadOnly(DictHandle* handle) { return handle != nullptr && handle->readOnly ? 1 : 0; }
 
-bool add_binary_item(DictHandle* handle, const char* name, const void* data,
-                     std::uint16_t length) {
+std::string dictFileName(DictHandle* handle) {
+  return handle != nullptr ? handle->fileName : std::string();
+}
+
+int isBusy(DictHandle* handle) { return handle != nullptr && handle->busy ? 1 : 0; }
+
+bool beginDictChange(DictHandle* handle) {
+  if (handle == nullptr || handle->readOnly) return false;
+  std::optional<StreamLock> lock = lockForChange(*handle);
+  if (!lock) return false;
+  handle->changeLocks.push_back(std::move(*lock));
+  return true;
+}
+
+void endDictChange(DictHandle* handle) {
+  if (handle != nullptr && !handle->changeLocks.empty()) handle->changeLocks.pop_back();
+}
+
+bool add_binary_item(DictHandle* handle, const char* name, const void* data, std::uint16_t length) {
   if (handle == nullptr || handle->readOnly || !acceptable(name)) return false;
   if (data == nullptr && length > 0) return false;
   DictHandle& h = *handle;
   const std::string_view key(name);
-  if (key.size() > dict::kMaxNameLength || !readHeader(h)) return false;
+  if (key.size() > dict::kMaxNameLength) return false;
+  const std::optional<StreamLock> lock = lockForChange(h);
+  if (!lock) return false;
   const LookupResult where = lookup(h, key);
   if (where.outcome == Lookup::damaged) return false;
   const std::vector<std::uint8_t> block =
@@ -432,8 +486,8 @@ bool add_binary_item(DictHandle* handle, const char* name, const void* data,
   const auto encodedRecord = record.encode();
   heap.insert(heap.end(), encodedRecord.begin(), encodedRecord.end());
   h.header.itemCount++;
-  h.header.longestName = std::max<std::uint16_t>(h.header.longestName,
-                                                 static_cast<std::uint16_t>(key.size()));
+  h.header.longestName =
+      std::max<std::uint16_t>(h.header.longestName, static_cast<std::uint16_t>(key.size()));
   markChanged(h.header);
   const bool written = storeio::writeAt(h.stream, *at, heap) && writeHeader(h) &&
                        writeU32(h, where.linkPosition, record.ownOffset);
@@ -455,6 +509,7 @@ std::uint8_t* find_binary_item(std::uint8_t* buffer, std::uint16_t* outLength,
   if (handle == nullptr || !acceptable(name) || (buffer == nullptr && bufferSize > 0))
     return nullptr;
   DictHandle& h = *handle;
+  const StreamLock lock(h.stream, LockKind::shared);
   if (!readHeader(h)) return nullptr;
   const LookupResult where = lookup(h, name);
   if (where.outcome != Lookup::found) return nullptr;
@@ -533,7 +588,8 @@ char* fuzzy_find_string_item(char* buffer, std::uint16_t* outLength, std::uint16
 bool delete_item(const char* name, DictHandle* handle) {
   if (handle == nullptr || handle->readOnly || !acceptable(name)) return false;
   DictHandle& h = *handle;
-  if (!readHeader(h)) return false;
+  const std::optional<StreamLock> lock = lockForChange(h);
+  if (!lock) return false;
   const LookupResult where = lookup(h, name);
   if (where.outcome != Lookup::found) return false;
   // The header goes first: it marks the list text stale before the item leaves the chain. A
@@ -554,7 +610,9 @@ bool rename_item(const char* newName, const char* oldName, DictHandle* handle) {
     return false;
   DictHandle& h = *handle;
   const std::string_view newKey(newName);
-  if (newKey.size() > dict::kMaxNameLength || !readHeader(h)) return false;
+  if (newKey.size() > dict::kMaxNameLength) return false;
+  const std::optional<StreamLock> lock = lockForChange(h);
+  if (!lock) return false;
   const LookupResult old = lookup(h, oldName);
   if (old.outcome != Lookup::found) return false;
   const LookupResult target = lookup(h, newKey);
@@ -592,8 +650,8 @@ bool rename_item(const char* newName, const char* oldName, DictHandle* handle) {
     const auto encodedRecord = record.encode();
     heap.insert(heap.end(), encodedRecord.begin(), encodedRecord.end());
   }
-  h.header.longestName = std::max<std::uint16_t>(h.header.longestName,
-                                                 static_cast<std::uint16_t>(newKey.size()));
+  h.header.longestName =
+      std::max<std::uint16_t>(h.header.longestName, static_cast<std::uint16_t>(newKey.size()));
   markChanged(h.header);
   bool written = storeio::writeAt(h.stream, *at, heap) && writeHeader(h);
   if (written) {
@@ -604,8 +662,7 @@ bool rename_item(const char* newName, const char* oldName, DictHandle* handle) {
     // Only now does the old record leave its chain. The chain may have changed above (the new
     // record linked behind it, or the record before it replaced), so it is looked up afresh.
     const LookupResult again = lookup(h, oldName);
-    written = again.outcome == Lookup::found &&
-              again.record.ownOffset == old.record.ownOffset &&
+    written = again.outcome == Lookup::found && again.record.ownOffset == old.record.ownOffset &&
               writeU32(h, again.linkPosition, again.record.next);
     if (written && replacesOther) {
       if (h.header.itemCount > 0) h.header.itemCount--;
@@ -627,10 +684,12 @@ void get_item_list(std::span<const std::string>* list, std::uint16_t* count, Dic
   if (count != nullptr) *count = 0;
   if (handle == nullptr) return;
   DictHandle& h = *handle;
+  const StreamLock lock(h.stream, LockKind::shared);
   if (!readHeader(h)) return;
   buildList(h);
   if (list != nullptr) *list = h.names;
-  if (count != nullptr) *count = static_cast<std::uint16_t>(std::min(h.names.size(), dict::kMaxItems));
+  if (count != nullptr)
+    *count = static_cast<std::uint16_t>(std::min(h.names.size(), dict::kMaxItems));
 }
 
 void dispose_item_list(std::vector<std::string>& list, std::uint16_t& count) {

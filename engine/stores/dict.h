@@ -10,8 +10,12 @@
 // - A name is acceptable when its length without trailing blanks is above 0. It is hashed,
 //   stored and compared as given, trailing blanks included, ignoring ASCII letter case.
 //   Operations given an unacceptable name do nothing and find nothing.
-// - Several handles may be open on one file in the process; they share one stream and see
-//   each other's changes, because every operation re-reads the header first.
+// - Several handles may be open on one file, in this process and in others; each sees the
+//   others' changes at its next operation, because every operation re-reads the header first.
+// - Between programs, every change holds the file's exclusive lock (support/files.h) and every
+//   read a shared one, so no change is made from a stale header and no read sees half a change.
+//   A change that cannot have the lock within the wait is refused, writes nothing and returns
+//   false with isBusy set. A read that cannot have it goes on without it.
 // - Every change is ordered so that a process killed after any of its writes leaves a store
 //   that opens and returns every item committed before the change (engine/stores/
 //   dict_format.h has the layout; dict.cpp the order of each change). A change ends with the
@@ -51,11 +55,42 @@ void deferDictCommits(DictHandle* handle, bool defer);
 // 1 when the store could only be opened for reading; 0 otherwise and for no handle.
 int isReadOnly(DictHandle* handle);
 
+// The bare file name the store was opened or created by ("topics.dic"); empty for no handle.
+std::string dictFileName(DictHandle* handle);
+
+// 1 when the handle's last change (or beginDictChange) was refused because another program
+// held the file for the whole wait; 0 otherwise and for no handle. Every change resets it.
+int isBusy(DictHandle* handle);
+
+// Holds the file's exclusive lock across several operations through this handle, for a change
+// that depends on what it reads (read a topic, add a reference, write it back): no other
+// program changes the file in between. The operations inside take no further wait. Calls nest;
+// each beginDictChange that returned true is closed by one endDictChange. False for a
+// read-only handle, or when another program held the file for the whole wait (isBusy then
+// says so).
+bool beginDictChange(DictHandle* handle);
+void endDictChange(DictHandle* handle);
+
+// Holds beginDictChange for its lifetime.
+class DictChange {
+ public:
+  explicit DictChange(DictHandle* handle) : handle_(handle), held_(beginDictChange(handle)) {}
+  ~DictChange() {
+    if (held_) endDictChange(handle_);
+  }
+  DictChange(const DictChange&) = delete;
+  DictChange& operator=(const DictChange&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  DictHandle* handle_;
+  bool held_;
+};
+
 // Adds the item, or replaces the data of the item of that name. length is at most 65535.
 // True when the item was written; false for a read-only handle, an unacceptable name, a full
 // store (65535 items), a damaged chain or a failed write.
-bool add_binary_item(DictHandle* handle, const char* name, const void* data,
-                     std::uint16_t length);
+bool add_binary_item(DictHandle* handle, const char* name, const void* data, std::uint16_t length);
 
 // add_binary_item with the text and its terminating zero (texts of at most 65534 bytes).
 bool add_string_item(DictHandle* handle, const char* name, const char* text);

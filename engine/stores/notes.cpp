@@ -1,16 +1,22 @@
 // The verse notes store: opening and creating, notes by verse, searches, and text import.
 //
 // Every byte of the file goes through storeio (store_io.h), so the fault tests reach each
-// write. The header is re-read from the file before every change and every search, because a
-// second handle on the same store (a second window) may have changed it meanwhile; getting a
-// note reads only the slot and the chain, which no change rewrites except at the commit point.
+// write. The header is re-read from the file before every change and every search, because
+// another handle on the same store (a second window, another program) may have changed it
+// meanwhile; getting a note reads only the slot and the chain, which no change rewrites except
+// at the commit point.
+//
+// Between programs, a change holds the file's exclusive lock from its header read to its last
+// commit, and every read holds a shared one, so a change never starts from a stale header and
+// a read sees each change whole or not at all. A read that cannot have its lock within the
+// wait goes on without it; the write order keeps what it reads sound.
 #include "engine/stores/notes.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -70,6 +76,7 @@ struct NotesHandle {
   SharedStream stream;
   BibleHandle* module = nullptr;
   bool readOnly = false;
+  bool busy = false;  // the last change was refused: see VNBusy
   std::uint32_t moduleVerses = 0;
   format::NotesHeader header;  // as last read from or written to the file
 };
@@ -104,6 +111,18 @@ bool readHeader(NotesHandle& notes) {
 bool writeHeader(NotesHandle& notes) {
   notes.header.modified = now();
   return storeio::writeAt(notes.stream.get(), 0, format::encodeNotesHeader(notes.header));
+}
+
+// Takes the store for a change and reads its header afresh under the lock; empty when the
+// change cannot go on (the busy flag says whether another program held the file).
+std::optional<StreamLock> lockForChange(NotesHandle& notes) {
+  std::optional<StreamLock> lock = storeio::lockForChange(notes.stream.get(), notes.busy);
+  if (lock && !readHeader(notes)) lock.reset();
+  return lock;
+}
+
+StreamLock lockForReading(const NotesHandle& notes) {
+  return StreamLock(notes.stream.get(), LockKind::shared);
 }
 
 bool writeU32(std::FILE* stream, std::uint64_t offset, std::uint32_t value) {
@@ -146,8 +165,8 @@ std::optional<ChainEnd> walkChain(const NotesHandle& notes, std::uint32_t verse)
     end.linkPosition = record;  // the next field opens the record
     record = end.last.next;
   }
-  if (end.lastRecord && std::uint64_t{*end.lastRecord} + format::kNoteRecordHeaderSize +
-                                end.last.length > fileSize)
+  if (end.lastRecord &&
+      std::uint64_t{*end.lastRecord} + format::kNoteRecordHeaderSize + end.last.length > fileSize)
     return std::nullopt;
   return end;
 }
@@ -160,8 +179,7 @@ std::optional<std::string> readNote(const NotesHandle& notes, std::uint32_t vers
   if (!end || !end->lastRecord) return std::nullopt;
   std::string text(std::min<std::size_t>(end->last.length, limit), '\0');
   std::span<std::uint8_t> bytes(reinterpret_cast<std::uint8_t*>(text.data()), text.size());
-  if (!storeio::readAt(notes.stream.get(), *end->lastRecord + format::kNoteRecordHeaderSize,
-                       bytes))
+  if (!storeio::readAt(notes.stream.get(), *end->lastRecord + format::kNoteRecordHeaderSize, bytes))
     return std::nullopt;
   return text;
 }
@@ -202,8 +220,9 @@ std::uint16_t* phraseSearch(std::uint16_t* list, std::uint16_t* count, std::uint
   if (count != nullptr) *count = 0;
   if (list == nullptr || count == nullptr) return nullptr;
   list[0] = kVerseListEnd;
-  if (notes == nullptr || phrase == nullptr || *phrase == '\0' || !readHeader(*notes))
-    return nullptr;
+  if (notes == nullptr || phrase == nullptr || *phrase == '\0') return nullptr;
+  const StreamLock lock = lockForReading(*notes);
+  if (!readHeader(*notes)) return nullptr;
   PhraseFinder finder(phrase, ignoreCase, false);
   for (std::uint32_t verse = 0; verse < notes->header.verseCount; ++verse) {
     if (!notes->header.hasNote(verse)) continue;
@@ -231,14 +250,6 @@ std::optional<std::string> directoryHolding(std::FILE* stream, const std::string
   return std::nullopt;
 }
 
-// Makes a rename within the directory durable.
-void syncDirectory(const std::string& directory) {
-  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 // Opens an existing store by its name and checks it; null when it is not sound.
 NotesHandle* openStore(BibleHandle* module, SharedStream stream, bool readOnly) {
   auto notes = std::make_unique<NotesHandle>();
@@ -246,20 +257,26 @@ NotesHandle* openStore(BibleHandle* module, SharedStream stream, bool readOnly) 
   notes->module = module;
   notes->readOnly = readOnly;
   notes->moduleVerses = moduleVerseCount(module);
-  if (!readHeader(*notes)) return nullptr;
+  {
+    const StreamLock lock(notes->stream.get(), LockKind::shared);
+    if (!readHeader(*notes)) return nullptr;
+  }
   return notes.release();
 }
 
 }  // namespace
 
-NotesHandle* VNCreate(BibleHandle* module) {
-  if (module == nullptr) return nullptr;
+namespace {
+
+// Builds an empty store for the module under a temporary name and puts it in place once complete,
+// so a creation cut short leaves at most a stray temporary, never a store that opens with
+// unwritten slots. With replace, it takes the place of any store of that name; without, a store
+// that another program made meanwhile is kept and the new one dropped. False on failure.
+bool buildStore(BibleHandle* module, const std::string& fileName, bool replace) {
   const std::uint32_t verses = moduleVerseCount(module);
-  if (verses == 0 || verses > format::kNotesMaxVerses) return nullptr;
-  const std::string fileName = storeFileName(module);
-  // Built under a temporary name and renamed into place once complete: a creation cut short
-  // leaves at most a stray temporary, never a store that opens with unwritten slots.
-  const std::string tempName = fileName + ".tmp";
+  if (verses == 0 || verses > format::kNotesMaxVerses) return false;
+  // Named for this process, so that two programs creating the store at once never share it.
+  const std::string tempName = fileName + ".tmp" + std::to_string(::getpid());
 
   format::NotesHeader header;
   header.verseCount = verses;
@@ -269,24 +286,49 @@ NotesHandle* VNCreate(BibleHandle* module) {
   std::memcpy(header.bibleName.data(), name.name, sizeof name.name);
   std::memcpy(header.biblePath.data(), name.path, sizeof name.path);
 
-  {
-    SharedStream temp(_fopen(tempName.c_str(), "w+b"));
-    if (!temp) return nullptr;
-    const std::optional<std::string> directory = directoryHolding(temp.get(), tempName);
-    if (!directory) return nullptr;
-    const std::string tempPath = *directory + "/" + tempName;
-    const std::vector<std::uint8_t> slots(std::size_t{verses} * 4, 0xFF);
-    header.modified = now();
-    const bool written = storeio::writeAt(temp.get(), format::kNotesSlotTableOffset, slots) &&
-                         storeio::writeAt(temp.get(), 0, format::encodeNotesHeader(header)) &&
-                         storeio::commit(temp.get());
-    temp.reset();
-    if (!written || std::rename(tempPath.c_str(), (*directory + "/" + fileName).c_str()) != 0) {
-      std::remove(tempPath.c_str());
-      return nullptr;
-    }
-    syncDirectory(*directory);
+  SharedStream temp(_fopen(tempName.c_str(), "w+b"));
+  if (!temp) return false;
+  const std::optional<std::string> directory = directoryHolding(temp.get(), tempName);
+  if (!directory) return false;
+  const std::string tempPath = *directory + "/" + tempName;
+  const std::string path = *directory + "/" + fileName;
+  const std::vector<std::uint8_t> slots(std::size_t{verses} * 4, 0xFF);
+  header.modified = now();
+  const bool written = storeio::writeAt(temp.get(), format::kNotesSlotTableOffset, slots) &&
+                       storeio::writeAt(temp.get(), 0, format::encodeNotesHeader(header)) &&
+                       storeio::commit(temp.get());
+  temp.reset();
+  bool placed = false;
+  if (written && !replace) {
+    // A link fails rather than replace a store made by another program since this one looked.
+    // File systems without links get the rename below.
+    placed = ::link(tempPath.c_str(), path.c_str()) == 0 || errno == EEXIST;
+    if (placed) syncDirectory(*directory);
   }
+  if (written && !placed) placed = renameDurably(tempPath, path);
+  std::remove(tempPath.c_str());
+  return placed;
+}
+
+// Opens the store file of that name for update, else for reading only. Null when it is not
+// sound, or (with absent set) when no directory of the data path holds it.
+NotesHandle* openNamed(BibleHandle* module, const std::string& fileName, bool& absent) {
+  bool readOnly = false;
+  SharedStream stream(_fopen(fileName.c_str(), "r+b"));
+  if (!stream) {
+    stream.reset(_fopen(fileName.c_str(), "rb"));
+    readOnly = true;
+  }
+  absent = !stream;
+  return stream ? openStore(module, std::move(stream), readOnly) : nullptr;
+}
+
+}  // namespace
+
+NotesHandle* VNCreate(BibleHandle* module) {
+  if (module == nullptr) return nullptr;
+  const std::string fileName = storeFileName(module);
+  if (!buildStore(module, fileName, true)) return nullptr;
   SharedStream stream(_fopen(fileName.c_str(), "r+b"));
   if (!stream) return nullptr;
   return openStore(module, std::move(stream), false);
@@ -295,25 +337,29 @@ NotesHandle* VNCreate(BibleHandle* module) {
 NotesHandle* VNOpen(BibleHandle* module) {
   if (module == nullptr) return nullptr;
   const std::string fileName = storeFileName(module);
-  bool readOnly = false;
-  SharedStream stream(_fopen(fileName.c_str(), "r+b"));
-  if (!stream) {
-    stream.reset(_fopen(fileName.c_str(), "rb"));
-    readOnly = true;
-  }
-  if (!stream) return VNCreate(module);
-  return openStore(module, std::move(stream), readOnly);
+  bool absent = false;
+  NotesHandle* notes = openNamed(module, fileName, absent);
+  if (notes != nullptr || !absent) return notes;
+  if (!buildStore(module, fileName, false)) return nullptr;
+  return openNamed(module, fileName, absent);
 }
 
 void VNClose(NotesHandle* notes) { std::unique_ptr<NotesHandle> release(notes); }
 
 int VNReadOnly(NotesHandle* notes) { return notes == nullptr || notes->readOnly ? 1 : 0; }
 
+std::string VNFileName(NotesHandle* notes) {
+  return notes != nullptr ? storeFileName(notes->module) : std::string();
+}
+
+int VNBusy(NotesHandle* notes) { return notes != nullptr && notes->busy ? 1 : 0; }
+
 bool VNSetNoteByVerse(std::uint16_t verse, const char* text, NotesHandle* notes) {
   if (notes == nullptr || notes->readOnly || text == nullptr) return false;
   const std::size_t length = std::strlen(text);
-  if (length > kMaxRecordText || !readHeader(*notes) || !verseAddressable(*notes, verse))
-    return false;
+  if (length > kMaxRecordText) return false;
+  const std::optional<StreamLock> lock = lockForChange(*notes);
+  if (!lock || !verseAddressable(*notes, verse)) return false;
   const std::optional<ChainEnd> end = walkChain(*notes, verse);
   if (!end) return false;
   // The record goes at the end of data, or past the end of the file when bytes lie beyond the
@@ -355,6 +401,7 @@ bool VNSetNote(const char* reference, const char* text, NotesHandle* notes) {
 char* VNGetNoteByVerse(char* out, std::uint16_t* length, std::uint16_t size, std::uint16_t verse,
                        NotesHandle* notes) {
   if (!clearOutput(out, length, size) || notes == nullptr) return nullptr;
+  const StreamLock lock = lockForReading(*notes);
   const std::optional<std::string> note = readNote(*notes, verse, size - 1u);
   if (!note) return nullptr;
   return deliver(out, length, size, *note);
@@ -375,9 +422,9 @@ char* VNGetNote(char* out, std::uint16_t* length, std::uint16_t size, const char
 }
 
 bool VNDelNoteByVerse(std::uint16_t verse, NotesHandle* notes) {
-  if (notes == nullptr || notes->readOnly || !readHeader(*notes) ||
-      !verseAddressable(*notes, verse))
-    return false;
+  if (notes == nullptr || notes->readOnly) return false;
+  const std::optional<StreamLock> lock = lockForChange(*notes);
+  if (!lock || !verseAddressable(*notes, verse)) return false;
   std::FILE* stream = notes->stream.get();
   std::uint8_t slot[4];
   if (!storeio::readAt(stream, format::slotOffset(verse), slot) ||
@@ -413,8 +460,7 @@ std::uint16_t* VNCSPhraseSearch(std::uint16_t* list, std::uint16_t* count, std::
 }
 
 std::uint16_t* VNFindVersesWithNotes(std::uint16_t* list, std::uint16_t* count,
-                                     std::uint16_t maximum, Reference chapter,
-                                     NotesHandle* notes) {
+                                     std::uint16_t maximum, Reference chapter, NotesHandle* notes) {
   if (count != nullptr) *count = 0;
   if (list == nullptr || count == nullptr || maximum == 0) return nullptr;
   list[0] = kVerseListEnd;
@@ -422,6 +468,7 @@ std::uint16_t* VNFindVersesWithNotes(std::uint16_t* list, std::uint16_t* count,
   chapter.verse = 1;
   const std::uint16_t verses =
       verseOf(chapter, notes->module) ? getVersesInChapter(chapter, notes->module) : 0;
+  const StreamLock lock = lockForReading(*notes);
   for (std::uint16_t v = 1; v <= verses; ++v) {
     chapter.verse = static_cast<std::uint8_t>(v);
     const std::uint16_t verse = referenceToVerse(chapter, notes->module);
@@ -440,14 +487,14 @@ char* VNGetNotesForChapter(char* out, std::uint16_t* length, std::uint16_t size,
   if (reference == nullptr || parseReference(&chapter, reference, notes->module) != 1) return out;
   const std::uint16_t verses = getVersesInChapter(chapter, notes->module);
   std::string result;
+  const StreamLock lock = lockForReading(*notes);
   // Each entry costs its text plus 8, which covers "NNN. " and the line feed; what is left
   // after an entry bounds the next note, so the whole stays below size.
   long spaceLeft = static_cast<long>(size) - 8;
   for (std::uint16_t v = 1; v <= verses && spaceLeft > 0; ++v) {
     chapter.verse = static_cast<std::uint8_t>(v);
-    const std::optional<std::string> note =
-        readNote(*notes, referenceToVerse(chapter, notes->module),
-                 static_cast<std::size_t>(spaceLeft - 1));
+    const std::optional<std::string> note = readNote(
+        *notes, referenceToVerse(chapter, notes->module), static_cast<std::size_t>(spaceLeft - 1));
     if (!note) continue;
     std::string entry = std::to_string(v) + ". ";
     entry.append(note->c_str());
@@ -485,6 +532,9 @@ int VNImport(const char* fileName, NotesHandle* notes, const NotesImportReport& 
       if (cut) tell(entryLine, "note cut to " + std::to_string(kNoteTextLimit) + " characters");
       if (VNSetNote(referenceText.c_str(), note.c_str(), notes))
         ++stored;
+      else if (VNBusy(notes))
+        tell(entryLine, "the note for " + referenceText + " was not written: " +
+                            changeRefusedMessage(storeFileName(notes->module)));
       else
         tell(entryLine, "the note for " + referenceText + " could not be written");
     }

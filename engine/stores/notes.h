@@ -21,6 +21,12 @@
 //   link or slot that makes it visible (the commit point), so a process killed at any write
 //   leaves every note committed before the change readable (notes_format.h has the layout).
 // - A damaged file is refused at open (null handle); a damaged chain reads as no note.
+// - Several handles may be open on one store, in this process and in others. Between programs,
+//   every change holds the file's exclusive lock (support/files.h) and every read a shared one,
+//   so each handle sees the others' changes at its next call, no change starts from a stale
+//   header and no read sees half a change. A change that cannot have the lock within the wait
+//   is refused: it writes nothing and returns false with VNBusy set. A read that cannot have
+//   it goes on without it.
 #pragma once
 
 #include <cstdint>
@@ -36,17 +42,24 @@ struct NotesHandle;  // opaque
 inline constexpr int kNoteTextLimit = 32766;  // longest note VNImport and the searches handle
 
 // Creates a new, empty store for the module, replacing any store of that name. The store is
-// built under a temporary name beside its place and renamed into it only once complete, so an
-// interrupted creation never leaves a half-made store. Call it while no handle is open on the
-// module's store: such a handle would go on reading the file that was replaced. Null on failure.
+// built under a temporary name beside its place and renamed into it only once complete (and
+// the rename committed to disk), so an interrupted creation never leaves a half-made store.
+// Call it while no handle is open on the module's store, in any program: such a handle would
+// go on reading the file that was replaced. Null on failure.
 NotesHandle* VNCreate(BibleHandle* module);
-// Opens the module's store, creating it when there is none. Null when it cannot be created,
-// or when the file found is not a sound store of at most the module's verse count.
+// Opens the module's store, creating it when there is none; when two programs create it at
+// once, both open the same store. Null when it cannot be created, or when the file found is
+// not a sound store of at most the module's verse count.
 NotesHandle* VNOpen(BibleHandle* module);
 // Releases the stream use and the handle; closing a null handle does nothing.
 void VNClose(NotesHandle* notes);
 // 1 when the store cannot be written (and for a null handle), else 0.
 int VNReadOnly(NotesHandle* notes);
+// The store's bare file name ("kjv.vn"); empty for a null handle.
+std::string VNFileName(NotesHandle* notes);
+// 1 when the handle's last change was refused because another program held the store for the
+// whole wait; 0 otherwise and for a null handle. Every change resets it.
+int VNBusy(NotesHandle* notes);
 
 // Stores text as the verse's current note; an empty text is a note too. Texts longer than
 // 65535 bytes cannot be stored. False when nothing was written (read-only, bad address).

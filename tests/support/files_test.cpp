@@ -231,31 +231,53 @@ TEST_F(FilesTest, LockFileTakesAFreeByteAndGivesUpOnAHeldOne) {
   EXPECT_EQ(lockFile(-1), 0);
   EXPECT_EQ(unlockFile(-1), -1);
 
-  // Another process holds the byte while this one tries (five attempts, about five seconds).
-  int ready[2];
-  int release[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(release), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const int own = openSharedFile(path.c_str());
-    const char held = (own >= 0 && lockFile(own) == 1) ? 'y' : 'n';
-    char go = 0;
-    if (::write(ready[1], &held, 1) != 1 || ::read(release[0], &go, 1) != 1) _exit(2);
-    _exit(0);
+  {
+    // Another process holds the byte while this one tries (five attempts, about five seconds).
+    const test::ForeignLock other(path, LockKind::exclusive);
+    ASSERT_TRUE(other.held());
+    EXPECT_EQ(lockFile(handle), 0);
   }
-  char held = 0;
-  ASSERT_EQ(::read(ready[0], &held, 1), 1);
-  ASSERT_EQ(held, 'y');
-  EXPECT_EQ(lockFile(handle), 0);
-  ASSERT_EQ(::write(release[1], "g", 1), 1);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(lockFile(handle), 1);  // the holder's exit released it
   EXPECT_EQ(unlockFile(handle), 0);
-  for (int end : {ready[0], ready[1], release[0], release[1], handle}) ::close(end);
+  ::close(handle);
+}
+
+// The stores' locks: they nest within the process, meet other programs' locks as shared and
+// exclusive locks do, and give up after the wait.
+TEST_F(FilesTest, StreamLocksNestAndMeetOtherProgramsLocks) {
+  const std::string path = dir_.file("store.dat");
+  writeFile(path, "data");
+  std::FILE* stream = std::fopen(path.c_str(), "r+b");
+  std::FILE* reading = std::fopen(path.c_str(), "rb");
+  ASSERT_TRUE(stream && reading);
+  setLockWait(std::chrono::milliseconds(50));
+  {
+    const StreamLock change(stream, LockKind::exclusive);
+    const StreamLock read(reading, LockKind::shared);  // same file, another stream: nested
+    EXPECT_EQ(change.outcome(), LockOutcome::held);
+    EXPECT_EQ(read.outcome(), LockOutcome::held);
+    EXPECT_FALSE(test::ForeignLock(path, LockKind::shared).held());
+  }
+  {
+    const test::ForeignLock other(path, LockKind::shared);
+    ASSERT_TRUE(other.held());
+    const StreamLock read(stream, LockKind::shared);
+    EXPECT_EQ(read.outcome(), LockOutcome::held);
+    EXPECT_EQ(StreamLock(stream, LockKind::exclusive).outcome(), LockOutcome::busy);
+    EXPECT_FALSE(test::ForeignLock(path, LockKind::exclusive).held());  // still shared here
+  }
+  {
+    const test::ForeignLock other(path, LockKind::exclusive);
+    ASSERT_TRUE(other.held());
+    EXPECT_EQ(StreamLock(stream, LockKind::shared).outcome(), LockOutcome::busy);
+  }
+  EXPECT_TRUE(test::ForeignLock(path, LockKind::exclusive).held());  // all released
+  EXPECT_EQ(StreamLock(reading, LockKind::exclusive).outcome(), LockOutcome::failed);
+  EXPECT_EQ(changeRefusedMessage("kjv.vn"),
+            "kjv.vn is being changed by another program; try again.");
+  setLockWait(std::chrono::milliseconds(5000));
+  std::fclose(reading);
+  std::fclose(stream);
 }
 
 TEST_F(FilesTest, TmpfileIsReadableAndWritable) {

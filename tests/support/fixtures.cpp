@@ -1,6 +1,9 @@
 #include "tests/support/fixtures.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -153,6 +156,39 @@ std::string kjvVersificationVpl() {
 
 std::string buildKjvFixture(const std::filesystem::path& dir) {
   return buildModule(dir, "kjv.bib", "King James Version", kjvVersificationVpl());
+}
+
+ForeignLock::ForeignLock(const std::string& path, LockKind kind) {
+  int ready[2];
+  int release[2];
+  if (pipe(ready) != 0 || pipe(release) != 0) {
+    ADD_FAILURE() << "no pipe for the lock holder";
+    return;
+  }
+  child_ = fork();
+  if (child_ == 0) {
+    const int file = ::open(path.c_str(), O_RDWR);
+    struct flock firstByte {};
+    firstByte.l_type = static_cast<short>(kind == LockKind::exclusive ? F_WRLCK : F_RDLCK);
+    firstByte.l_whence = SEEK_SET;
+    firstByte.l_len = 1;
+    const char held = file >= 0 && fcntl(file, F_SETLK, &firstByte) == 0 ? 'y' : 'n';
+    char end = 0;
+    ::close(release[1]);
+    if (::write(ready[1], &held, 1) != 1) _exit(2);
+    while (::read(release[0], &end, 1) > 0) {
+    }
+    _exit(0);
+  }
+  char held = 'n';
+  held_ = child_ > 0 && ::read(ready[0], &held, 1) == 1 && held == 'y';
+  release_ = release[1];
+  for (int end : {ready[0], ready[1], release[0]}) ::close(end);
+}
+
+ForeignLock::~ForeignLock() {
+  if (release_ >= 0) ::close(release_);
+  if (child_ > 0) waitpid(child_, nullptr, 0);
 }
 
 }  // namespace vellum::test

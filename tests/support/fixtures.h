@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/bible/bible.h"
+#include "support/files.h"
 
 namespace vellum::test {
 
@@ -66,5 +67,22 @@ std::string kjvVersificationVpl();
 
 // Builds the 66-book fixture as dir/kjv.bib named "King James Version".
 std::string buildKjvFixture(const std::filesystem::path& dir);
+
+// Another program holding a lock on a file: a child process that takes the fcntl lock on the
+// file's first byte (the stores' lock and lockFile's) and keeps it until the object goes.
+class ForeignLock {
+ public:
+  ForeignLock(const std::string& path, LockKind kind);
+  ~ForeignLock();
+  ForeignLock(const ForeignLock&) = delete;
+  ForeignLock& operator=(const ForeignLock&) = delete;
+  // The child has the lock.
+  bool held() const { return held_; }
+
+ private:
+  int child_ = -1;
+  int release_ = -1;  // the child lets go when this pipe closes
+  bool held_ = false;
+};
 
 }  // namespace vellum::test

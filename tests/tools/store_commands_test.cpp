@@ -1,4 +1,5 @@
-// The importer's lexicon and notes commands and vellum-cli's "lookup strongs" and "notes".
+// The importer's lexicon and notes commands and vellum-cli's "lookup strongs", "notes" and
+// "topics".
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/stores/dict.h"
+#include "engine/stores/topics.h"
 #include "support/files.h"
 #include "tests/support/fixtures.h"
 #include "tools/import/store_import.h"
@@ -55,17 +58,26 @@ class StoreCommandsTest : public ::testing::Test {
   }
   Result notes(const Args& args) {
     set_dpath(dir.path().c_str());
-    return capture([&](std::ostream& o, std::ostream& e) { return cli::runNotes(args, "kjv.bib", o, e); });
+    return capture(
+        [&](std::ostream& o, std::ostream& e) { return cli::runNotes(args, "kjv.bib", o, e); });
+  }
+  Result topics(const Args& args) {
+    set_dpath(dir.path().c_str());
+    return capture(
+        [&](std::ostream& o, std::ostream& e) { return cli::runTopics(args, "kjv.bib", o, e); });
   }
   Result lookup(const Args& args) {
     set_dpath(dir.path().c_str());
-    return capture([&](std::ostream& o, std::ostream& e) { return cli::runLookupStrongs(args, o, e); });
+    return capture(
+        [&](std::ostream& o, std::ostream& e) { return cli::runLookupStrongs(args, o, e); });
   }
   Result importLexicon(const Args& args) {
-    return capture([&](std::ostream& o, std::ostream& e) { return import::runLexiconImport(args, o, e); });
+    return capture(
+        [&](std::ostream& o, std::ostream& e) { return import::runLexiconImport(args, o, e); });
   }
   Result importNotes(const Args& args) {
-    return capture([&](std::ostream& o, std::ostream& e) { return import::runNotesImport(args, o, e); });
+    return capture(
+        [&](std::ostream& o, std::ostream& e) { return import::runNotesImport(args, o, e); });
   }
   void buildLexicon() {
     writeText(dir.file("hebrew.txt"), "H1\nfather\nH7225\nbeginning\nfirst\n");
@@ -86,8 +98,8 @@ test::TempDir* StoreCommandsTest::shared = nullptr;
 TEST_F(StoreCommandsTest, LexiconImportWritesBothTables) {
   writeText(dir.file("hebrew.txt"), "H1\nfather\nH7225\nbeginning\n");
   writeText(dir.file("greek.txt"), "1\nAlpha\n");
-  const Result r = importLexicon({"--hebrew", dir.file("hebrew.txt"), "--greek",
-                                  dir.file("greek.txt"), dir.file("out.lex")});
+  const Result r = importLexicon(
+      {"--hebrew", dir.file("hebrew.txt"), "--greek", dir.file("greek.txt"), dir.file("out.lex")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("Hebrew 1 to 7225 (2 entries)"), std::string::npos) << r.out;
   EXPECT_TRUE(fs::exists(dir.file("out.lex")));
@@ -96,8 +108,8 @@ TEST_F(StoreCommandsTest, LexiconImportWritesBothTables) {
 TEST_F(StoreCommandsTest, LexiconImportRefusesADuplicateNamingFileAndLine) {
   writeText(dir.file("hebrew.txt"), "H1\na\n");
   writeText(dir.file("greek.txt"), "G1\na\nG2\nb\nG2\nc\n");
-  const Result r = importLexicon({"--hebrew", dir.file("hebrew.txt"), "--greek",
-                                  dir.file("greek.txt"), dir.file("out.lex")});
+  const Result r = importLexicon(
+      {"--hebrew", dir.file("hebrew.txt"), "--greek", dir.file("greek.txt"), dir.file("out.lex")});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("greek.txt: line 5: number 2 repeats line 3"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(dir.file("out.lex")));
@@ -108,8 +120,8 @@ TEST_F(StoreCommandsTest, LexiconImportUsageErrors) {
   EXPECT_EQ(importLexicon({"--hebrew", "h.txt", "--greek", "g.txt"}).status, 2);
   EXPECT_EQ(importLexicon({"--hebrew", "h.txt", "--greek", "g.txt", "a", "b"}).status, 2);
   EXPECT_EQ(importLexicon({"--bogus"}).status, 2);
-  const Result missing = importLexicon({"--hebrew", dir.file("none.txt"), "--greek",
-                                        dir.file("none.txt"), dir.file("out.lex")});
+  const Result missing = importLexicon(
+      {"--hebrew", dir.file("none.txt"), "--greek", dir.file("none.txt"), dir.file("out.lex")});
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
 }
@@ -192,7 +204,8 @@ TEST_F(StoreCommandsTest, NotesImportReportsSkippedEntries) {
   Result r = notes({"import", dir.file("in.txt")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "imported 2 notes into kjv.vn\n");
-  EXPECT_NE(r.err.find("line 4: Genesis 99:1 is not a valid reference"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("line 4: Genesis 99:1 is not a valid reference"), std::string::npos)
+      << r.err;
   EXPECT_EQ(notes({"get", "Ruth 1:1"}).out, "last\n");
   EXPECT_EQ(notes({"import", dir.file("missing.txt")}).status, 2);
 }
@@ -208,6 +221,74 @@ TEST_F(StoreCommandsTest, NotesUsageErrors) {
   });
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("cannot open absent.bib"), std::string::npos);
+}
+
+// --- vellum-cli topics ---
+
+TEST_F(StoreCommandsTest, TopicsFollowTheTopicDialogsRules) {
+  DictHandle* store = new_dict("topics.dic", "Topics", 241, 0);
+  ASSERT_TRUE(writeTopic(store, "Foreign", {Reference{70, 1, 1}}));
+  deinit_dict(store);
+  const struct {
+    Args args;
+    int status;
+    std::string out, err;  // err is not compared for usage errors given with none
+  } cases[] = {
+      {{"add", "Faith", "John 3:16", "Genesis 1:1"},
+       0,
+       "John 3:16 has been added to Faith\nGenesis 1:1 has been added to Faith\n",
+       ""},
+      {{"add", "faith", "John 3:16"}, 0, "", ""},
+      {{"show", "Faith"}, 0, "Genesis 1:1\nJohn 3:16\n", ""},
+      {{"show", "Foreign"}, 0, "(not in this translation) book 71, 1:1\n", ""},
+      {{"add", "Faith"}, 1, "", "vellum-cli: There is already a topic named Faith\n"},
+      {{"add", "Hope"}, 0, "", ""},
+      {{"add", "Faith", "Johnny 3:16"}, 2, "", "Johnny 3:16 is not a valid reference\n"},
+      {{"remove", "Faith", "John 3:16", "Ruth 1:1"},
+       1,
+       "",
+       "vellum-cli: Ruth 1:1 is not in Faith\n"},
+      {{"show", "Faith"}, 0, "Genesis 1:1\n", ""},
+      {{"rename", "Faith", "hope"}, 1, "", "vellum-cli: There is already a topic named hope\n"},
+      {{"rename", "Faith", "Belief"}, 0, "", ""},
+      {{"delete", "Hope"}, 0, "", ""},
+      {{"list"}, 0, "Belief\nForeign\n", ""},
+      {{"show", "Hope"}, 1, "", "vellum-cli: there is no topic named Hope\n"},
+      {{"remove", "Hope", "John 3:16"}, 1, "", "vellum-cli: there is no topic named Hope\n"},
+      {{"add", "  "}, 2, "", ""},
+      {{"add", std::string(40, 'x')}, 2, "", ""},
+      {{"rename", "Belief"}, 2, "", ""},
+      {{"frobnicate"}, 2, "", ""},
+  };
+  for (const auto& c : cases) {
+    const Result r = topics(c.args);
+    SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_EQ(r.out, c.out);
+    if (c.status != 2 || !c.err.empty()) {
+      EXPECT_EQ(r.err, c.err);
+    }
+  }
+}
+
+TEST_F(StoreCommandsTest, ChangesRefusedWhileAnotherProgramHoldsTheStoreSaySo) {
+  deinit_dict(new_dict("topics.dic", "Topics", 241, 0));
+  ASSERT_EQ(notes({"set", "Genesis 1:1", "first"}).status, 0);
+  setLockWait(std::chrono::milliseconds(50));
+  {
+    const test::ForeignLock topicsHeld(dir.file("topics.dic"), LockKind::exclusive);
+    const test::ForeignLock notesHeld(dir.file("kjv.vn"), LockKind::exclusive);
+    Result r = topics({"add", "Faith", "John 3:16"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vellum-cli: topics.dic is being changed by another program; try again.\n");
+    r = notes({"set", "John 3:16", "text"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vellum-cli: kjv.vn is being changed by another program; try again.\n");
+    EXPECT_EQ(notes({"get", "Genesis 1:1"}).out, "first\n");  // reads still answer
+  }
+  setLockWait(std::chrono::milliseconds(5000));
+  EXPECT_EQ(topics({"show", "Faith"}).status, 1);
+  EXPECT_EQ(notes({"get", "John 3:16"}).status, 1);
 }
 
 // --- vellum-import notes ---

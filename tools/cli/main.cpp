@@ -7,9 +7,10 @@
 // file name (kjv.bib by default). Each command is one entry of kCommands with its own
 // argument parser, so a new command is one function and one table row.
 //
-// Exit status: 0 done (a search that finds nothing included), 1 nothing found by a look-up
-// or the output could not be written, 2 a usage error, a reference that does not parse, or a
-// file that cannot be opened (each with a message on standard error).
+// Exit status: 0 done (a search that finds nothing included), 1 nothing found by a look-up, a
+// change refused (a store being changed by another program, a name in use) or the output could
+// not be written, 2 a usage error, a reference that does not parse, or a file that cannot be
+// opened (each with a message on standard error).
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -48,6 +49,7 @@ struct Command {
 int runShow(const Options& options, std::span<const std::string_view> args);
 int runLookup(const Options& options, std::span<const std::string_view> args);
 int runNotes(const Options& options, std::span<const std::string_view> args);
+int runTopics(const Options& options, std::span<const std::string_view> args);
 int runSearch(const Options& options, std::span<const std::string_view> args);
 int runWords(const Options& options, std::span<const std::string_view> args);
 int runList(const Options& options, std::span<const std::string_view> args);
@@ -68,6 +70,12 @@ constexpr Command kCommands[] = {
      "      notes search PHRASE | notes import FILE\n"
      "      read and change the verse notes of the module chosen with -b",
      runNotes},
+    {"topics",
+     "topics list | show NAME | add NAME [REFERENCE...] | remove NAME REFERENCE... |\n"
+     "      rename OLD NEW | delete NAME\n"
+     "      read and change the topical index topics.dic; each REFERENCE is one argument\n"
+     "      (\"John 3:16\"), parsed against the module chosen with -b",
+     runTopics},
     {"search",
      "search word|csword|phrase|csphrase|expr|wildcard|cswildcard|soundex TEXT\n"
      "      print the verses found, one reference a line",
@@ -192,6 +200,11 @@ int runLookup(const Options& options, std::span<const std::string_view> args) {
 int runNotes(const Options& options, std::span<const std::string_view> args) {
   setDataPath(options);
   return vellum::cli::runNotes(toStrings(args), options.moduleFile, std::cout, std::cerr);
+}
+
+int runTopics(const Options& options, std::span<const std::string_view> args) {
+  setDataPath(options);
+  return vellum::cli::runTopics(toStrings(args), options.moduleFile, std::cout, std::cerr);
 }
 
 int runSearch(const Options& options, std::span<const std::string_view> args) {

@@ -7,13 +7,16 @@
 //   vellum-cli [-b FILE] notes chapter REFERENCE
 //   vellum-cli [-b FILE] notes search [--case] PHRASE
 //   vellum-cli [-b FILE] notes import FILE
+//   vellum-cli topics list | rename OLD NEW | delete NAME
+//   vellum-cli [-b FILE] topics show NAME | add NAME [REFERENCE...] | remove NAME REFERENCE...
 //
 // Each takes the arguments after its command words; the caller has set the data path. A
 // reference may come as one argument or several ("John" "3:16"); for set, the shortest leading
 // run of arguments that parses is the reference and the rest, joined by blanks, the text.
-// Exit status: 0 done; 1 nothing found (no note, no entry, no match) or, for import, entries
-// reported and skipped; 2 a usage error, "%s is not a valid reference", or a module, store or
-// lexicon that cannot be opened or written (each with a message on err).
+// Exit status: 0 done; 1 nothing found (no note, no entry, no match, no topic), a change refused
+// ("kjv.vn is being changed by another program; try again.", a topic name in use) or, for
+// import, entries reported and skipped; 2 a usage error, "%s is not a valid reference", or a
+// module, store or lexicon that cannot be opened or written (each with a message on err).
 #pragma once
 
 #include <ostream>
@@ -30,7 +33,18 @@ int runLookupStrongs(const std::vector<std::string>& args, std::ostream& out, st
 // the note; chapter the chapter's notes ("3. text" per entry); search the references of the
 // verses whose note holds the phrase, ignoring case unless --case; import reports each
 // skipped entry with its line and the count stored.
-int runNotes(const std::vector<std::string>& args, const std::string& bibleFile,
-             std::ostream& out, std::ostream& err);
+int runNotes(const std::vector<std::string>& args, const std::string& bibleFile, std::ostream& out,
+             std::ostream& err);
+
+// The topical index "topics.dic" along the data path, with the topic dialogs' rules. list
+// prints the names; show a topic's references, one a line in verse order (one the module lacks
+// as "(not in this translation) book B, C:V"); add puts each REFERENCE (one argument each) into
+// the topic, creating it when absent, and prints "%s has been added to %s" for each new one
+// (with none it creates an empty topic and refuses a name in use: "There is already a topic
+// named %s"); remove takes them out; rename refuses a new name that another topic has; delete
+// asks nothing. Names have 1 to 39 bytes, not blank. Every change reads and writes the topic
+// under one lock of the file, so changes made meanwhile by other programs are never lost.
+int runTopics(const std::vector<std::string>& args, const std::string& bibleFile, std::ostream& out,
+              std::ostream& err);
 
 }  // namespace vellum::cli

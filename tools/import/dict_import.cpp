@@ -484,8 +484,8 @@ int runDictImport(const std::vector<std::string>& args, std::ostream& out, std::
     }
   }
   std::error_code ec;
-  if (written) fs::rename(tempPath, outPath, ec);
-  if (!written || ec) {
+  if (written) written = renameDurably(tempPath.string(), outPath.string());
+  if (!written) {
     fs::remove(tempPath, ec);
     err << "vellum-import: " << a.out << ": cannot write the store\n";
     return kExitRefused;

@@ -10,6 +10,7 @@
 #include "engine/bible/codec.h"
 #include "engine/stores/lexicon_format.h"
 #include "engine/stores/store_io.h"
+#include "support/files.h"
 
 namespace vellum::import {
 namespace {
@@ -185,7 +186,7 @@ bool writeLexicon(const std::vector<LexiconEntry>& hebrew, const std::vector<Lex
   }
   const bool written = storeio::writeAt(out.get(), 0, bytes) && storeio::commit(out.get());
   const bool closed = std::fclose(out.release()) == 0;
-  if (!written || !closed || std::rename(tempPath.c_str(), outPath.c_str()) != 0) {
+  if (!written || !closed || !renameDurably(tempPath, outPath)) {
     error = "cannot write " + outPath + ": " + std::strerror(errno);
     std::remove(tempPath.c_str());
     return false;

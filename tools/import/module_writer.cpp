@@ -327,10 +327,8 @@ class TemporaryOutput {
   }
 
   bool renameTo(const std::filesystem::path& target, std::string& error) {
-    std::error_code ec;
-    std::filesystem::rename(path_, target, ec);
-    if (ec) {
-      error = "cannot replace " + target.string() + ": " + ec.message();
+    if (!renameDurably(path_.string(), target.string())) {
+      error = "cannot replace " + target.string() + ": " + std::strerror(errno);
       return false;
     }
     committed_ = true;

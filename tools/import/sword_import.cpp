@@ -359,8 +359,8 @@ bool writeStore(const std::string& outPath, const std::string& title,
   }
   std::error_code ec;
   const fs::path tempPath = directory / tempName;
-  if (written) fs::rename(tempPath, out, ec);
-  if (!written || ec) {
+  if (written) written = renameDurably(tempPath.string(), out.string());
+  if (!written) {
     fs::remove(tempPath, ec);
     if (error.empty()) error = "cannot write the store";
     return false;

@@ -1,6 +1,7 @@
 // The topic dialogs on a topics store of their own: topics added, renamed and deleted (and the
 // names that would silently replace or empty another topic refused), verses inserted in order
-// and deleted with the selection kept, and topics holding damaged or foreign references.
+// (and not while another program changes the store) and deleted with the selection kept, and
+// topics holding damaged or foreign references.
 #include "app/windows/topic_dlg.h"
 
 #include <QApplication>
@@ -165,6 +166,27 @@ class TopicDlgTest : public QObject {
     QCOMPARE(boxes.texts.size(), 2);
     QCOMPARE(topicBytes(store.topics, "Salvation").size(), std::size_t{6});
     QVERIFY(test::waitFor([&] { return dialog.focusWidget() == dialog.bookList(); }));
+  }
+
+  void aVerseIsNotInsertedWhileAnotherProgramChangesTheTopics() {
+    Store store;
+    MessageBoxWatcher boxes;
+    TTopicInsertVerseDlg dialog(nullptr, store.topics, store.module.get(), ref(42, 3, 16));
+    dialog.show();
+    dialog.topicList()->setEditText("Salvation");
+    setLockWait(std::chrono::milliseconds(50));
+    {
+      const test::ForeignLock other(store.data.dir().file("topics.dic"), LockKind::exclusive);
+      QVERIFY(other.held());
+      pressOk(&dialog);
+    }
+    setLockWait(std::chrono::milliseconds(5000));
+    QCOMPARE(boxes.texts.value(0),
+             QString("topics.dic is being changed by another program; try again."));
+    QCOMPARE(boxes.captions.value(0), QString("Insert Verse"));
+    QVERIFY(!readTopic(store.topics, "Salvation"));
+    pressOk(&dialog);  // the same OK once the other program is done
+    QCOMPARE(boxes.texts.value(1), QString("John 3:16 has been added to Salvation"));
   }
 
   void versesAreDeletedWithTheSelectionKept() {

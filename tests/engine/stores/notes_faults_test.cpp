@@ -1,5 +1,6 @@
 // Verse notes store under a process killed at each write: setting, deleting and creating.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -172,7 +173,7 @@ TEST_F(NotesFaultTest, AKilledCreationLeavesNoStoreBehind) {
       return;
     }
     EXPECT_FALSE(fs::exists(store())) << "a half-made store was left in place";
-    EXPECT_FALSE(fs::exists(dir.file("small.vn.tmp")));
+    EXPECT_FALSE(fs::exists(dir.file("small.vn.tmp" + std::to_string(::getpid()))));
     Notes opened(VNOpen(module.get()));  // makes a sound one
     ASSERT_NE(opened, nullptr);
     EXPECT_EQ(noteOf(1, opened.get()), "<none>");

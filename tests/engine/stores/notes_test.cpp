@@ -111,7 +111,7 @@ TEST_F(NotesStoreTest, OpenCreatesAnEmptyStoreNamedAfterTheModule) {
   EXPECT_EQ(le::load32(bytes.data() + 4089), 128893u);
   for (std::uint32_t v = 0; v < kSmallVerses; ++v) EXPECT_EQ(slot(v), 0xFFFFFFFFu);
   EXPECT_EQ(VNReadOnly(notes.get()), 0);
-  EXPECT_FALSE(fs::exists(dir.file("small.vn.tmp")));
+  EXPECT_FALSE(fs::exists(dir.file("small.vn.tmp" + std::to_string(::getpid()))));
 }
 
 TEST_F(NotesStoreTest, FirstRecordGoesToTheRecordArea) {
@@ -138,7 +138,7 @@ TEST_F(NotesStoreTest, CreateReplacesAnExistingStoreWithAnEmptyOne) {
   notes.reset(VNCreate(module.get()));
   ASSERT_NE(notes, nullptr);
   EXPECT_EQ(noteOf(1, notes.get()), "<none>");
-  EXPECT_FALSE(fs::exists(dir.file("small.vn.tmp")));
+  EXPECT_FALSE(fs::exists(dir.file("small.vn.tmp" + std::to_string(::getpid()))));
 }
 
 TEST(NotesStoreNullTest, EveryOperationOnNoHandleDoesNothing) {
