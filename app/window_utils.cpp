@@ -465,10 +465,13 @@ class FocusKeeper : public QObject {
     const QPointer<QWidget> back = before_.take(dialog);
     // After the code that ran the dialog has placed the focus, and after a window manager has
     // had its chance to activate the dialog's parent.
-    QTimer::singleShot(0, this, [back] {
+    QTimer::singleShot(0, this, [back, dialog] {
       if (!back || !back->isVisible() || QApplication::activeModalWidget() != nullptr) return;
       QWidget* active = QApplication::activeWindow();
       if (active != nullptr && active->isVisible()) return;
+      // Another dialog opened meanwhile and waits for its activation: it keeps the focus.
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (top != dialog && top->isVisible() && qobject_cast<QDialog*>(top) != nullptr) return;
       QWidget* window = back->window();
       if (window->focusWidget() == nullptr) back->setFocus(Qt::ActiveWindowFocusReason);
       window->activateWindow();
