@@ -29,7 +29,7 @@ class TOkCancelHelpDlg : public QDialog {
   // Adds the row of OK, Cancel and Help to the layout.
   void addButtonRow(QBoxLayout* layout);
 
-  // The design's command slots; derived dialogs override them.
+  // The dialogs' command slots; derived dialogs override them.
   virtual void CmOk();      // accept(): closes with 1
   virtual void CmCancel();  // reject(): closes with 2
   virtual void CmHelp();    // opens the help viewer at helpContext()
@@ -39,7 +39,7 @@ class TOkCancelHelpDlg : public QDialog {
   virtual void CmRefresh() {}
 
   // Gives the focus to the control with this identifier once the dialog has been shown
-  // (queued, like the design's private message 1031).
+  // (queued, as private message 1031).
   void requestFocus(int controlId);
   // Queues command 903 to this dialog; list and text changes call it.
   void postRefresh();

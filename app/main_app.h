@@ -37,7 +37,7 @@ class TMainApp : public QObject, public CommandHandler {
 
   // Builds the main window, restores its placement and shows it; the client then posts 101.
   void buildMainWindow();
-  // buildMainWindow, then the message loop; returns 1 as the design's entry point does.
+  // buildMainWindow, then the message loop; returns 1, the program's exit status.
   int run();
 
   TMyMDIFrame* frame() const { return frame_; }

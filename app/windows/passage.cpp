@@ -41,9 +41,7 @@ constexpr std::size_t kHoverKeySize = 40;         // the remembered hovered word
 constexpr std::uint16_t kStatusBufferSize = 251;  // status texts of at most 250 characters
 constexpr int kFaceNameSize = 25;
 
-// The commands of the Bible window. Those whose dialogs are not part of this window yet are
-// held here disabled, so no other handler on the route can take them and nothing pretends to
-// do them.
+// The commands the Bible window answers itself, so no other handler on the route takes them.
 constexpr std::array kWindowCommands = {
     CmFilePrint,   CmWindowFont,    CmPrinterFont, CmEditCopy,      CmAppend,     CmSearch,
     CmGoto,        CmWildCard,      CmPhonetic,    CmStrongsLookup, CmAddTopic,   CmRenameTopic,

@@ -418,7 +418,7 @@ TSearchDlg::TSearchDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module, 
   // read as Genesis 1:1.
   onListChosen([this] { verseGroupChanged(); });
 
-  // Set-up continues once the dialog is on screen (the design's command 909).
+  // Set-up continues once the dialog is on screen (command 909).
   QMetaObject::invokeMethod(
       this, [this] { setUp(); }, Qt::QueuedConnection);
 }

@@ -13,7 +13,8 @@
 // operator character, "#", a line feed or the end of the text.
 //
 // Limits: an operand holds at most 255 characters, at most 64 verse lists are pending at once
-// during evaluation, and parentheses nest at most kMaxBooleanNesting deep. An expression
+// during evaluation, and the parser's rules are active at most 1024 frames deep (parentheses
+// nested a few hundred deep). An expression
 // beyond them is refused like a syntax error: an empty list. The search keeps no state between
 // calls and may run on several modules at once.
 #pragma once
@@ -27,7 +28,6 @@ namespace vellum {
 
 inline constexpr int kMaxBooleanToken = 255;
 inline constexpr int kMaxBooleanStack = 64;
-inline constexpr int kMaxBooleanNesting = 200;
 
 // Fills out with the verses satisfying the expression (at most capacity - 1 of them) and
 // returns it. Each operand is looked up with wordSearch, or csWordSearch when caseSensitive is
