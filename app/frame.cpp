@@ -324,12 +324,13 @@ void TMyMDIClient::followLinked(QWidget* source, Reference reference, BibleHandl
     }
   }
   following_ = false;
-  if (!missing.isEmpty()) {
-    char text[64] = {};
-    unparseReference(text, reference, module);
-    frame_->setStatusText(
-        QString("%1 is not in %2").arg(QString::fromUtf8(text), missing.join(", ")));
-  }
+  // The message bar tells of the windows that stayed, until the next passage is followed.
+  char text[64] = {};
+  unparseReference(text, reference, module);
+  frame_->setStatusText(
+      missing.isEmpty()
+          ? QString()
+          : QString("%1 is not in %2").arg(QString::fromUtf8(text), missing.join(", ")));
 }
 
 void TMyMDIClient::runParallelCommand() {

@@ -237,6 +237,7 @@ QString TParallelView::cellText(int row, int column) const {
 
 void TParallelView::applyScreenFont() {
   font_ = screenFont(*this);
+  widths_.clear();
   const QFontMetrics metrics(font_);
   lineHeight_ = std::max(1, metrics.height());
   QFont headerFont = font_;
@@ -264,8 +265,12 @@ void TParallelView::layoutCell(Cell& cell, int width, const QFontMetrics& metric
   for (Word& word : cell.words) {
     std::size_t length = word.length;
     if (length > 0 && cell.line[word.start + length - 1] == '\n') --length;
-    const int w = metrics.horizontalAdvance(
-        QString::fromUtf8(cell.line.data() + word.start, static_cast<qsizetype>(length)));
+    const std::string text = cell.line.substr(word.start, length);
+    auto [known, added] = widths_.try_emplace(text, 0);
+    if (added)
+      known->second = metrics.horizontalAdvance(
+          QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    const int w = known->second;
     // A word that does not fit starts a new line; one wider than the cell stands alone.
     if (x > 0 && x + w >= width - 2 * margin) {
       x = 0;

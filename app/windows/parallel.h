@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/commands.h"
@@ -146,6 +147,8 @@ class TParallelView : public QAbstractScrollArea, public CommandHandler {
   void setCaption(const QString& note = QString());
   void centreRow(int row);
 
+  // Word widths in the current font: the same words come back in every verse and chapter.
+  mutable std::unordered_map<std::string, int> widths_;
   std::vector<std::unique_ptr<Column>> columns_;
   bool open_ = false;
   QWidget* header_ = nullptr;
