@@ -256,8 +256,7 @@ TParallelView* TMyMDIClient::showParallelWindow(TParallelView* view, const QRect
 
 QMdiSubWindow* TMyMDIClient::addDocument(QWidget* document, const QRect* geometry,
                                          Qt::WindowStates states) {
-  QMdiSubWindow* activeSub = activeSubWindow();
-  QWidget* below = activeSub;
+  QWidget* below = activeSubWindow() ? activeSubWindow() : currentSubWindow();
   const bool maximised = states.testFlag(Qt::WindowMaximized) ||
                          (geometry == nullptr && below != nullptr && below->isMaximized());
   QMdiSubWindow* sub = addSubWindow(document);

@@ -57,10 +57,12 @@ int runList(const Options& options, std::span<const std::string_view> args);
 
 constexpr Command kCommands[] = {
     {"show",
-     "show [--chapter] [--strongs] [--parallel FILE,FILE[,...]] REFERENCE\n"
+     "show [--chapter] [--strongs] REFERENCE\n"
      "      print a verse (\"John 3:16\"), or with --chapter the chapter that holds it;\n"
-     "      --strongs keeps the Strong's numbers of a module that has them; --parallel\n"
-     "      prints each verse in every module named, one line each: REFERENCE (NAME) TEXT",
+     "      --strongs keeps the Strong's numbers of a module that has them\n"
+     "  show --parallel FILE,FILE[,...] [--chapter] [--strongs] REFERENCE\n"
+     "      print the verse (or each verse of the chapter) in every module named, one line\n"
+     "      each: REFERENCE (NAME) TEXT, or (not in this translation)",
      runShow},
     {"lookup",
      "lookup dict STORE WORD | lookup list STORE | lookup strongs hebrew|greek NUMBER\n"
