@@ -58,6 +58,8 @@ enum Command : int {
   CmNextChapter = 906,
   CmNextFound = 907,
   CmPrevFound = 908,
+  CmLinkWindows = 920,     // every Bible window follows the active one
+  CmParallelWindow = 921,  // translations side by side in one window
   CmHelpContents = 1003,
   CmRestoreDropHeight = 14000,
   CmShowFirstVerse = 14001,

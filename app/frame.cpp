@@ -19,8 +19,10 @@
 #include "app/reference_dlg.h"
 #include "app/session.h"
 #include "app/window_utils.h"
+#include "app/windows/parallel.h"
 #include "app/windows/passage.h"
 #include "app/windows/window_commands.h"
+#include "engine/bible/parallel.h"
 
 namespace vellum::ui {
 namespace {
@@ -40,8 +42,9 @@ bool forwardedToPassage(int id) {
 }
 
 bool forwardedToClient(int id) {
-  return id == CmToggleStrongs || (id >= 309 && id <= 321) ||
-         (id >= CmPrevChapter && id <= CmPrevFound) || id == CmHelpContents;
+  return id == CmToggleStrongs || id == CmLinkWindows || id == CmParallelWindow ||
+         (id >= 309 && id <= 321) || (id >= CmPrevChapter && id <= CmPrevFound) ||
+         id == CmHelpContents;
 }
 
 bool postedToClient(int id) {
@@ -96,15 +99,20 @@ TVersesFound::TVersesFound(TMyMDIFrame* frame) : QComboBox(frame), frame_(frame)
 }
 
 void TVersesFound::showSelected() {
-  TPassage* passage = frame_->client()->activePassage();
-  if (!passage) return;
+  TMyMDIClient* client = frame_->client();
+  TPassage* passage = client->activePassage();
+  TParallelView* parallel = client->activeParallel();
+  if (!passage && !parallel) return;
+  QWidget* view = passage ? static_cast<QWidget*>(passage) : parallel;
+  BibleHandle* module = passage ? passage->module() : parallel->module(0);
   if (count() == 0) {
-    passage->showPassage(passage->currentReference());
+    client->showLinked(view, passage ? passage->currentReference() : parallel->currentReference(),
+                       module);
     return;
   }
   Reference reference;
-  parseReference(&reference, referenceText(currentText()).constData(), passage->module());
-  passage->showPassage(reference);
+  parseReference(&reference, referenceText(currentText()).constData(), module);
+  client->showLinked(view, reference, module);
 }
 
 bool TVersesFound::handleCommand(int id) {
@@ -151,6 +159,7 @@ bool TVersesFound::commandState(int id, CommandState& state) {
 TMyMDIClient::TMyMDIClient(TMyMDIFrame* frame) : QMdiArea(frame), frame_(frame) {
   setObjectName("TMyMDIClient");
   bookFlags_.fill(1);
+  linked_ = rememberedLinkedWindows();
   // The default translation opens once the main window stands.
   postCommand(this, CmOpenDefaultBible);
   loadBookSet(*this);
@@ -160,6 +169,19 @@ TPassage* TMyMDIClient::activePassage() const {
   QMdiSubWindow* sub = activeSubWindow();
   if (!sub) sub = currentSubWindow();
   return sub ? qobject_cast<TPassage*>(sub->widget()) : nullptr;
+}
+
+TParallelView* TMyMDIClient::activeParallel() const {
+  QMdiSubWindow* sub = activeSubWindow();
+  if (!sub) sub = currentSubWindow();
+  return sub ? qobject_cast<TParallelView*>(sub->widget()) : nullptr;
+}
+
+QList<TParallelView*> TMyMDIClient::parallelViews() const {
+  QList<TParallelView*> result;
+  for (QMdiSubWindow* sub : subWindowList())
+    if (auto* view = qobject_cast<TParallelView*>(sub->widget())) result.append(view);
+  return result;
 }
 
 QList<TPassage*> TMyMDIClient::passages() const {
@@ -186,11 +208,58 @@ TPassage* TMyMDIClient::openBibleWindow(const bibleName& bible) {
 
 TPassage* TMyMDIClient::showBibleWindow(TPassage* passage, const QRect* geometry,
                                         Qt::WindowStates states) {
-  TPassage* active = activePassage();
-  QWidget* below = active ? active->parentWidget() : nullptr;
+  connect(passage, &TPassage::verseClicked, this, [this, passage](Reference reference) {
+    followLinked(passage, reference, passage->module());
+  });
+  addDocument(passage, geometry, states);
+  passage->setFocus();
+  return passage;
+}
+
+TParallelView* TMyMDIClient::openParallelWindow(const std::vector<bibleName>& bibles) {
+  std::string why;
+  auto* view = new TParallelView(bibles, &why);
+  if (!view->isOpen()) {
+    delete view;
+    _MessageBox(
+        this, QString("The parallel view could not be opened: %1").arg(QString::fromStdString(why)),
+        "Parallel Translations", MB_OK | MB_ICONEXCLAMATION);
+    return nullptr;
+  }
+  // It starts where the active window stands.
+  TParallelView::Place place;
+  if (TPassage* passage = activePassage()) {
+    const Reference reference = passage->currentReference();
+    const int book = mapBook(reference.book, passage->module(), view->module(0));
+    if (book >= 0)
+      place.reference =
+          Reference{static_cast<std::uint8_t>(book), reference.chapter, reference.verse};
+  } else if (TParallelView* parallel = activeParallel()) {
+    const Reference reference = parallel->currentReference();
+    const int book = mapBook(reference.book, parallel->module(0), view->module(0));
+    if (book >= 0)
+      place.reference =
+          Reference{static_cast<std::uint8_t>(book), reference.chapter, reference.verse};
+  }
+  view->startAt(place);
+  return showParallelWindow(view);
+}
+
+TParallelView* TMyMDIClient::showParallelWindow(TParallelView* view, const QRect* geometry,
+                                                Qt::WindowStates states) {
+  connect(view, &TParallelView::verseClicked, this,
+          [this, view](Reference reference) { followLinked(view, reference, view->module(0)); });
+  addDocument(view, geometry, states);
+  view->setFocus();
+  return view;
+}
+
+QMdiSubWindow* TMyMDIClient::addDocument(QWidget* document, const QRect* geometry,
+                                         Qt::WindowStates states) {
+  QWidget* below = activeSubWindow() ? activeSubWindow() : currentSubWindow();
   const bool maximised = states.testFlag(Qt::WindowMaximized) ||
                          (geometry == nullptr && below != nullptr && below->isMaximized());
-  QMdiSubWindow* sub = addSubWindow(passage);
+  QMdiSubWindow* sub = addSubWindow(document);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   sub->setWindowIcon(frame_->windowIcon());
   QRect place;
@@ -211,8 +280,70 @@ TPassage* TMyMDIClient::showBibleWindow(TPassage* passage, const QRect* geometry
   else
     sub->show();
   setActiveSubWindow(sub);
-  passage->setFocus();
-  return passage;
+  return sub;
+}
+
+void TMyMDIClient::setLinked(bool linked) {
+  linked_ = linked;
+  rememberLinkedWindows(linked);
+}
+
+void TMyMDIClient::showLinked(QWidget* view, Reference reference, BibleHandle* module) {
+  if (auto* passage = qobject_cast<TPassage*>(view)) {
+    passage->showPassage(reference);
+    // What the window shows: a verse past the chapter's end shows its last verse.
+    reference = passage->currentReference();
+  } else if (auto* parallel = qobject_cast<TParallelView*>(view)) {
+    if (!parallel->showReference(reference)) return;
+  }
+  followLinked(view, reference, module);
+}
+
+void TMyMDIClient::followLinked(QWidget* source, Reference reference, BibleHandle* module) {
+  if (!linked_ || following_ || module == nullptr) return;
+  following_ = true;
+  QStringList missing;
+  for (QMdiSubWindow* sub : subWindowList()) {
+    QWidget* document = sub->widget();
+    if (document == source) continue;
+    if (auto* passage = qobject_cast<TPassage*>(document)) {
+      Reference mapped;
+      if (mapReference(&mapped, reference, module, passage->module())) {
+        passage->showPassage(mapped);
+        continue;
+      }
+      char text[64] = {};
+      unparseReference(text, reference, module);
+      passage->showMissing(QString::fromUtf8(text));
+      bibleName name;
+      getBibleName(&name, passage->module());
+      missing.append(QString::fromUtf8(name.name, qsizetype(strnlen(name.name, sizeof name.name))));
+    } else if (auto* parallel = qobject_cast<TParallelView*>(document)) {
+      parallel->followReference(reference, module);
+    }
+  }
+  following_ = false;
+  // The message bar tells of the windows that stayed, until the next passage is followed.
+  char text[64] = {};
+  unparseReference(text, reference, module);
+  frame_->setStatusText(
+      missing.isEmpty()
+          ? QString()
+          : QString("%1 is not in %2").arg(QString::fromUtf8(text), missing.join(", ")));
+}
+
+void TMyMDIClient::runParallelCommand() {
+  TMainApp* app = TMainApp::instance();
+  if (!app) return;
+  bibleName activeName;
+  const bibleName* first = nullptr;
+  if (TPassage* passage = activePassage()) first = getBibleName(&activeName, passage->module());
+  const std::vector<bibleName> chosen = runParallelDlg(this, app->dataPath().c_str(), first);
+  if (chosen.empty()) {
+    if (QMdiSubWindow* sub = activeSubWindow(); sub && sub->widget()) sub->widget()->setFocus();
+    return;
+  }
+  openParallelWindow(chosen);
 }
 
 QSize TMyMDIClient::documentSize() const {
@@ -256,8 +387,16 @@ void TMyMDIClient::setBookSet(int command, const std::array<std::uint32_t, 2000>
 
 bool TMyMDIClient::handleCommand(int id) {
   TPassage* passage = activePassage();
+  TParallelView* parallel = activeParallel();
   switch (id) {
+    case CmLinkWindows:
+      setLinked(!linked_);
+      return true;
+    case CmParallelWindow:
+      runParallelCommand();
+      return true;
     case CmToggleStrongs:
+      if (parallel && parallel->hasStrongsNumbers()) parallel->toggleStrongs();
       if (passage && hasStrongs(passage->module())) {
         Reference current = passage->currentReference();
         setStrongs(passage->module(), !getStrongs(passage->module()));
@@ -269,6 +408,13 @@ bool TMyMDIClient::handleCommand(int id) {
       return true;
     case CmPrevChapter:
     case CmNextChapter: {
+      if (parallel) {
+        Reference reference = parallel->currentReference();
+        const int moved = id == CmNextChapter ? nextChapter(&reference, parallel->module(0))
+                                              : prevChapter(&reference, parallel->module(0));
+        if (moved) showLinked(parallel, reference, parallel->module(0));
+        return true;
+      }
       if (!passage) return true;
       Reference reference = passage->currentReference();
       const int moved = id == CmNextChapter ? nextChapter(&reference, passage->module())
@@ -316,9 +462,24 @@ bool TMyMDIClient::handleCommand(int id) {
 
 bool TMyMDIClient::commandState(int id, CommandState& state) {
   TPassage* passage = activePassage();
+  TParallelView* parallel = activeParallel();
   const bool hasWindows = !subWindowList().isEmpty();
   switch (id) {
+    case CmLinkWindows:
+      state.enabled = true;
+      state.checked = linked_;
+      return true;
+    case CmParallelWindow:
+      state.enabled = true;
+      return true;
     case CmToggleStrongs:
+      if (parallel) {
+        state.enabled = parallel->hasStrongsNumbers();
+        if (state.enabled)
+          state.text =
+              parallel->strongsShown() ? "Hide Strongs Numbers" : "Display Strongs Numbers";
+        return true;
+      }
       state.enabled = passage && hasStrongs(passage->module());
       if (passage && hasStrongs(passage->module()))
         state.text =
@@ -330,7 +491,11 @@ bool TMyMDIClient::commandState(int id, CommandState& state) {
     case CmPrevChapter:
     case CmNextChapter: {
       state.enabled = false;
-      if (passage && hasWindows) {
+      if (parallel) {
+        Reference reference = parallel->currentReference();
+        state.enabled = (id == CmNextChapter ? nextChapter(&reference, parallel->module(0))
+                                             : prevChapter(&reference, parallel->module(0))) != 0;
+      } else if (passage && hasWindows) {
         Reference reference = passage->currentReference();
         state.enabled = (id == CmNextChapter ? nextChapter(&reference, passage->module())
                                              : prevChapter(&reference, passage->module())) != 0;
@@ -409,7 +574,8 @@ void TMyMDIFrame::buildActions() {
       action->setStatusTip(command.hint);
       action->setToolTip(command.hint);
     }
-    if (command.id >= 309 && command.id <= 320) action->setCheckable(true);
+    if ((command.id >= 309 && command.id <= 320) || command.id == CmLinkWindows)
+      action->setCheckable(true);
     connect(action, &QAction::triggered, this, [id = command.id] { dispatchCommand(id); });
     connect(action, &QAction::hovered, this, [this, id = command.id] { showHint(id); });
     addAction(action);  // shortcuts work while the menus are hidden
@@ -459,7 +625,8 @@ void TMyMDIFrame::buildMenus() {
   QMenu* hilight = bar->addMenu("Hi&light");
   addItems(hilight, {CmHilightRed, CmHilightBlue, CmHilightGreen, CmHilightYellow, CmUnhilight});
   QMenu* window = bar->addMenu("&Window");
-  addItems(window, {CmCascade, CmTile, CmArrangeIcons, CmCloseAll, 0, CmNewWindow});
+  addItems(window, {CmCascade, CmTile, CmArrangeIcons, CmCloseAll, 0, CmNewWindow, 0, CmLinkWindows,
+                    CmParallelWindow});
   QMenu* help = bar->addMenu("&Help");
   addItems(help, {CmHelpContents});
   bibleMenus_ = {edit, search, topics, dictionary, notes, hilight, window};
@@ -521,7 +688,8 @@ void TMyMDIFrame::setStatusText(const QString& text) {
 QString TMyMDIFrame::statusText() const { return statusBar()->currentMessage(); }
 
 void TMyMDIFrame::updateCommandStates() {
-  const bool bibleActive = client_->activePassage() != nullptr;
+  const bool bibleActive =
+      client_->activePassage() != nullptr || client_->activeParallel() != nullptr;
   for (QMenu* menu : bibleMenus_) menu->menuAction()->setVisible(bibleActive);
   for (auto& [id, action] : actions_) {
     CommandState state = queryCommand(id);
@@ -541,7 +709,7 @@ void TMyMDIFrame::showVersesFound(const std::uint16_t* verses, std::uint16_t cou
   Reference parsed;
   if (count == 1 && parseReference(&parsed, searchText, module)) {
     if (passage) {
-      passage->showPassage(verseToReference(verses[0], module));
+      client_->showLinked(passage, verseToReference(verses[0], module), module);
       passage->setFocus();
     }
     return;

@@ -11,17 +11,20 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <vector>
 
 #include "app/commands.h"
 #include "engine/bible/bible.h"
 
 class QAction;
+class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 
 namespace vellum::ui {
 
 class TPassage;
+class TParallelView;
 class TMyMDIFrame;
 
 // The drop-down list of the references found by the last search (control 10015). With the
@@ -46,6 +49,9 @@ class TMyMDIClient : public QMdiArea, public CommandHandler {
 
   TPassage* activePassage() const;
   QList<TPassage*> passages() const;
+  // The active parallel view, or null.
+  TParallelView* activeParallel() const;
+  QList<TParallelView*> parallelViews() const;
   // Creates a Bible window on the module and shows it (showBibleWindow). Null (after a message
   // box) when the module fails to open.
   TPassage* openBibleWindow(const bibleName& bible);
@@ -55,6 +61,25 @@ class TMyMDIClient : public QMdiArea, public CommandHandler {
   // is; a geometry (in the client) is brought wholly inside the client first.
   TPassage* showBibleWindow(TPassage* passage, const QRect* geometry = nullptr,
                             Qt::WindowStates states = {});
+  // Opens a parallel view of the translations at the active window's reference (Genesis 1:1
+  // without one). Null (after a message box) when one fails to open.
+  TParallelView* openParallelWindow(const std::vector<bibleName>& bibles);
+  // Puts the view into the client like showBibleWindow.
+  TParallelView* showParallelWindow(TParallelView* view, const QRect* geometry = nullptr,
+                                    Qt::WindowStates states = {});
+
+  // Linked windows: while set, a passage shown in one document window (Go to, a chapter step,
+  // a verse found, a verse clicked) is shown in all the others too. Remembered in the session.
+  bool linked() const { return linked_; }
+  void setLinked(bool linked);
+  // Shows the reference (of `module`) in the document window `view`, a Bible window or a
+  // parallel view, and, while linked, in the others.
+  void showLinked(QWidget* view, Reference reference, BibleHandle* module);
+  // While linked: every document window but `source` shows the reference. A Bible window whose
+  // translation lacks it stays and says so; nothing here leads back to a follow, so one change
+  // updates each window once.
+  void followLinked(QWidget* source, Reference reference, BibleHandle* module);
+
   // Normal windows, in stacking order, two thirds of the client each way, each a title bar's
   // height down and right of the one below it, all wholly inside the client.
   void cascade();
@@ -71,8 +96,12 @@ class TMyMDIClient : public QMdiArea, public CommandHandler {
   QSize documentSize() const;
   int cascadeStep() const;
   QRect insideClient(QRect wanted) const;
+  QMdiSubWindow* addDocument(QWidget* document, const QRect* geometry, Qt::WindowStates states);
+  void runParallelCommand();
 
   TMyMDIFrame* frame_;
+  bool linked_ = false;
+  bool following_ = false;
   int bookSetCommand_ = 309;
   std::array<std::uint32_t, 2000> bookFlags_{};
 };

@@ -12,6 +12,7 @@
 #include "app/reference_dlg.h"
 #include "app/session.h"
 #include "app/window_utils.h"
+#include "app/windows/parallel.h"
 #include "app/windows/passage.h"
 #include "engine/stores/dict.h"
 #include "engine/stores/lexicon.h"
@@ -171,9 +172,12 @@ void TMainApp::openDefaultBible() {
   // translation; the verses-found box then holds the active window's reference, as it holds
   // the first verse after a start on the default translation.
   if (frame_ && restoreSession(*frame_->client())) {
-    if (TPassage* active = activePassage()) {
-      char text[64] = {};
+    char text[64] = {};
+    if (TPassage* active = activePassage())
       unparseReference(text, active->currentReference(), active->module());
+    else if (TParallelView* view = frame_->client()->activeParallel())
+      unparseReference(text, view->currentReference(), view->module(0));
+    if (text[0] != '\0') {
       frame_->versesFound()->addItem(QString::fromUtf8(text));
       frame_->versesFound()->setCurrentIndex(0);
     }

@@ -1,6 +1,7 @@
 #include "app/session.h"
 
 #include <QMdiSubWindow>
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -10,16 +11,40 @@
 #include "app/config.h"
 #include "app/frame.h"
 #include "app/profile.h"
+#include "app/windows/parallel.h"
+#include "engine/bible/parallel.h"
 
 namespace vellum::ui {
 namespace {
 
 constexpr const char* kSection = "SESSION";
+constexpr const char* kLinkedKey = "LINKED";
+constexpr const char* kParallelMark = "P,";
+constexpr char kFileSeparator = '|';
 constexpr int kFields = 12;  // the numbers before the file name
 // More windows than anyone reads side by side; a larger count is a damaged file.
 constexpr int kMaxWindows = 64;
-// A record: twelve numbers of at most eleven characters, the commas and a bare file name.
-constexpr std::size_t kRecordSize = 256;
+// A record: the mark, twelve numbers of at most eleven characters, the commas and up to four
+// bare file names.
+constexpr std::size_t kRecordSize = 512;
+
+// A bare file name that fits a translation's record, as the data path looks it up.
+bool isBareFileName(std::string_view file) {
+  return !file.empty() && file.size() < sizeof(bibleName::path) &&
+         file.find_first_of("/\\") == std::string_view::npos;
+}
+
+std::vector<std::string> splitFiles(const std::string& files) {
+  std::vector<std::string> result;
+  std::size_t start = 0;
+  for (std::size_t bar = files.find(kFileSeparator); bar != std::string::npos;
+       bar = files.find(kFileSeparator, start)) {
+    result.push_back(files.substr(start, bar - start));
+    start = bar + 1;
+  }
+  result.push_back(files.substr(start));
+  return result;
+}
 
 std::string windowKey(int number) { return "WINDOW" + std::to_string(number); }
 
@@ -37,17 +62,18 @@ int readNumber(const char* key, int fallback) {
 std::string formatSessionWindow(const SessionWindow& window) {
   const TPassage::Place& place = window.place;
   char numbers[kRecordSize];
-  std::snprintf(numbers, sizeof numbers, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,",
-                place.reference.book, place.reference.chapter, place.reference.verse,
-                place.selectionAnchor, place.selectionEnd, place.topWord, window.strongs ? 1 : 0,
-                window.geometry.x(), window.geometry.y(), window.geometry.width(),
-                window.geometry.height(), window.state);
+  std::snprintf(numbers, sizeof numbers, "%s%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,",
+                window.parallel ? kParallelMark : "", place.reference.book, place.reference.chapter,
+                place.reference.verse, place.selectionAnchor, place.selectionEnd, place.topWord,
+                window.strongs ? 1 : 0, window.geometry.x(), window.geometry.y(),
+                window.geometry.width(), window.geometry.height(), window.state);
   return numbers + window.file;
 }
 
 std::optional<SessionWindow> parseSessionWindow(const std::string& text) {
   std::array<int, kFields> field{};
-  const char* at = text.data();
+  const bool parallel = text.starts_with(kParallelMark);
+  const char* at = text.data() + (parallel ? std::strlen(kParallelMark) : 0);
   const char* end = text.data() + text.size();
   for (int& value : field) {
     const auto [stop, error] = std::from_chars(at, end, value);
@@ -64,11 +90,16 @@ std::optional<SessionWindow> parseSessionWindow(const std::string& text) {
       !extent(height) || state < 0 || state > 2)
     return std::nullopt;
   SessionWindow window;
+  window.parallel = parallel;
   window.file.assign(at, end);
-  // A bare file name that fits a translation's record, as the data path looks it up.
-  if (window.file.empty() || window.file.size() >= sizeof(bibleName::path) ||
-      window.file.find_first_of("/\\") != std::string::npos)
+  if (parallel) {
+    const std::vector<std::string> files = splitFiles(window.file);
+    if (files.size() < TParallelView::kMinColumns || files.size() > TParallelView::kMaxColumns ||
+        !std::all_of(files.begin(), files.end(), isBareFileName))
+      return std::nullopt;
+  } else if (!isBareFileName(window.file)) {
     return std::nullopt;
+  }
   window.place.reference =
       Reference{static_cast<std::uint8_t>(book), static_cast<std::uint8_t>(chapter),
                 static_cast<std::uint8_t>(verse)};
@@ -81,25 +112,111 @@ std::optional<SessionWindow> parseSessionWindow(const std::string& text) {
   return window;
 }
 
-void saveSession(const TMyMDIClient& client) {
-  writePrivateProfileString(kSection, nullptr, nullptr, kIniFile);
-  int count = 0;
-  int active = 0;
-  for (QMdiSubWindow* sub : client.subWindowList(QMdiArea::StackingOrder)) {
-    auto* passage = qobject_cast<TPassage*>(sub->widget());
-    if (passage == nullptr || passage->module() == nullptr || count == kMaxWindows) continue;
-    bibleName name;
-    getBibleName(&name, passage->module());
-    SessionWindow window;
-    window.file.assign(name.path, strnlen(name.path, sizeof name.path));
+bool rememberedLinkedWindows() {
+  char text[8] = {};
+  getPrivateProfileString(kSection, kLinkedKey, "", text, sizeof text, kIniFile);
+  return std::strcmp(text, "TRUE") == 0;
+}
+
+void rememberLinkedWindows(bool linked) {
+  writePrivateProfileString(kSection, kLinkedKey, linked ? "TRUE" : "FALSE", kIniFile);
+}
+
+namespace {
+
+std::string moduleFile(BibleHandle* module) {
+  bibleName name;
+  getBibleName(&name, module);
+  return std::string(name.path, strnlen(name.path, sizeof name.path));
+}
+
+// The window's record, or nullopt for a window that is not a document or cannot be named.
+std::optional<SessionWindow> sessionWindow(QMdiSubWindow* sub) {
+  SessionWindow window;
+  if (auto* passage = qobject_cast<TPassage*>(sub->widget()); passage && passage->module()) {
+    window.file = moduleFile(passage->module());
     window.place = passage->place();
     window.strongs = getStrongs(passage->module()) != 0;
-    window.geometry = sub->geometry();
-    window.state = sub->isMinimized() ? 2 : sub->isMaximized() ? 1 : 0;
+  } else if (auto* view = qobject_cast<TParallelView*>(sub->widget()); view && view->isOpen()) {
+    window.parallel = true;
+    for (int column = 0; column < view->columnCount(); ++column) {
+      const std::string file = moduleFile(view->module(column));
+      if (file.find(kFileSeparator) != std::string::npos) return std::nullopt;
+      window.file += (column > 0 ? "|" : "") + file;
+    }
+    const TParallelView::Place place = view->place();
+    window.place = TPassage::Place{place.reference, place.anchor, place.end, place.topRow};
+    window.strongs = view->strongsShown();
+  } else {
+    return std::nullopt;
+  }
+  window.geometry = sub->geometry();
+  window.state = sub->isMinimized() ? 2 : sub->isMaximized() ? 1 : 0;
+  return window;
+}
+
+// Opens a remembered window in the client, or returns null when its translations are gone or
+// no longer hold its passage. A parallel view opens with those of its translations that are
+// left, when two are.
+QWidget* openSessionWindow(TMyMDIClient& client, const SessionWindow& window) {
+  Qt::WindowStates states;
+  if (window.state == 1) states = Qt::WindowMaximized;
+  if (window.state == 2) states = Qt::WindowMinimized;
+  const Reference reference = window.place.reference;
+  if (window.parallel) {
+    std::vector<bibleName> bibles;
+    for (const std::string& file : splitFiles(window.file)) {
+      bibleName name;
+      std::memcpy(name.path, file.c_str(), file.size() + 1);
+      bibleName found;
+      if (BibleHandle* module = openBible(&name)) {
+        bibles.push_back(*getBibleName(&found, module));
+        closeBible(module);
+      }
+    }
+    if (bibles.size() < TParallelView::kMinColumns) return nullptr;
+    auto view = std::make_unique<TParallelView>(bibles);
+    if (!view->isOpen()) return nullptr;
+    bool held = false;
+    for (int column = 0; column < view->columnCount(); ++column) {
+      Reference mapped;
+      held = held || mapReference(&mapped, reference, view->module(0), view->module(column));
+    }
+    if (!held) return nullptr;
+    if (window.strongs != view->strongsShown()) view->toggleStrongs();
+    view->startAt(TParallelView::Place{reference, window.place.selectionAnchor,
+                                       window.place.selectionEnd, window.place.topWord});
+    return client.showParallelWindow(view.release(), &window.geometry, states);
+  }
+  bibleName name;
+  std::memcpy(name.path, window.file.c_str(), window.file.size() + 1);
+  auto passage = std::make_unique<TPassage>(name);
+  BibleHandle* module = passage->module();
+  if (module == nullptr) return nullptr;
+  const int verses = getVersesInChapter(reference, module);
+  if (verses == 0 || reference.verse < 1 || reference.verse > verses) return nullptr;
+  setStrongs(module, window.strongs ? 1 : 0);
+  passage->startAt(window.place);
+  return client.showBibleWindow(passage.release(), &window.geometry, states);
+}
+
+}  // namespace
+
+void saveSession(const TMyMDIClient& client) {
+  writePrivateProfileString(kSection, nullptr, nullptr, kIniFile);
+  rememberLinkedWindows(client.linked());
+  int count = 0;
+  int active = 0;
+  QMdiSubWindow* current =
+      client.activeSubWindow() ? client.activeSubWindow() : client.currentSubWindow();
+  for (QMdiSubWindow* sub : client.subWindowList(QMdiArea::StackingOrder)) {
+    if (count == kMaxWindows) break;
+    const std::optional<SessionWindow> window = sessionWindow(sub);
+    if (!window) continue;
     ++count;
-    if (passage == client.activePassage()) active = count;
+    if (sub == current) active = count;
     writePrivateProfileString(kSection, windowKey(count).c_str(),
-                              formatSessionWindow(window).c_str(), kIniFile);
+                              formatSessionWindow(*window).c_str(), kIniFile);
   }
   if (count == 0) return;
   writePrivateProfileString(kSection, "ACTIVE", std::to_string(active).c_str(), kIniFile);
@@ -110,28 +227,17 @@ bool restoreSession(TMyMDIClient& client) {
   const int count = readNumber("WINDOWS", 0);
   if (count <= 0 || count > kMaxWindows) return false;
   const int active = readNumber("ACTIVE", 0);
-  TPassage* toActivate = nullptr;
-  TPassage* last = nullptr;
+  QWidget* toActivate = nullptr;
+  QWidget* last = nullptr;
   for (int number = 1; number <= count; ++number) {
     char text[kRecordSize] = {};
     getPrivateProfileString(kSection, windowKey(number).c_str(), "", text, sizeof text, kIniFile);
     const std::optional<SessionWindow> window = parseSessionWindow(text);
     if (!window) continue;
-    bibleName name;
-    std::memcpy(name.path, window->file.c_str(), window->file.size() + 1);
-    auto passage = std::make_unique<TPassage>(name);
     // A translation that is gone, or no longer holds the passage, is left out.
-    BibleHandle* module = passage->module();
-    if (module == nullptr) continue;
-    const Reference reference = window->place.reference;
-    const int verses = getVersesInChapter(reference, module);
-    if (verses == 0 || reference.verse < 1 || reference.verse > verses) continue;
-    setStrongs(module, window->strongs ? 1 : 0);
-    passage->startAt(window->place);
-    Qt::WindowStates states;
-    if (window->state == 1) states = Qt::WindowMaximized;
-    if (window->state == 2) states = Qt::WindowMinimized;
-    last = client.showBibleWindow(passage.release(), &window->geometry, states);
+    QWidget* opened = openSessionWindow(client, *window);
+    if (opened == nullptr) continue;
+    last = opened;
     if (number == active) toActivate = last;
   }
   if (last == nullptr) return false;

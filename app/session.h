@@ -13,6 +13,15 @@
 // shown; x, y, width and height the window's place in the client; state 0 normal,
 // 1 maximised, 2 minimised. The file name comes last, so it may hold commas itself.
 //
+// A parallel view's value starts with "P," and goes on with the same twelve fields, its rows
+// standing for the words (anchor, end and top are row numbers from 0), and the bare file
+// names of its translations, in column order, separated by "|":
+//
+//   P,book,chapter,verse,anchor,end,top,strongs,x,y,width,height,state,kjv.bib|web.bib
+//
+// "LINKED" is "TRUE" while the windows are linked (Window > Link Windows); it is written when
+// it changes too, so it holds even without a window to remember.
+//
 // The count is written last: a session cut short while it is written reads as none.
 #pragma once
 
@@ -29,7 +38,8 @@ class TMyMDIClient;
 
 // One remembered window.
 struct SessionWindow {
-  std::string file;
+  std::string file;  // a parallel view's files joined by "|"
+  bool parallel = false;
   TPassage::Place place;
   bool strongs = false;
   QRect geometry;
@@ -39,6 +49,10 @@ struct SessionWindow {
 // A window's value, and back; nullopt for a value that is not one (a damaged record).
 std::string formatSessionWindow(const SessionWindow& window);
 std::optional<SessionWindow> parseSessionWindow(const std::string& text);
+
+// The link setting of the session (false when none is remembered), and writing it.
+bool rememberedLinkedWindows();
+void rememberLinkedWindows(bool linked);
 
 // Writes the client's Bible windows as the session (none: the section goes).
 void saveSession(const TMyMDIClient& client);

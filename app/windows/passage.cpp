@@ -17,6 +17,7 @@
 #include "app/window_utils.h"
 #include "app/windows/hilight.h"
 #include "app/windows/window_commands.h"
+#include "engine/bible/parallel.h"
 #include "engine/stores/dict.h"
 #include "engine/stores/lexicon.h"
 #include "engine/stores/notes.h"
@@ -180,6 +181,35 @@ void TPassage::showPassage(Reference reference) {
   Q_EMIT passageShown();
 }
 
+void TPassage::showMissing(const QString& referenceText) {
+  QString caption = windowTitle();
+  const qsizetype note = caption.indexOf(" [");
+  if (note >= 0) caption.truncate(note);
+  setWindowTitle(caption + " [" + referenceText + ": not in this translation]");
+}
+
+int TPassage::verseOfWord(int index) const {
+  if (index < 0 || index >= wordCount()) return 0;
+  const std::string& shown = text();
+  std::size_t start = word(index).start;
+  if (start >= chapterLength_) return 0;
+  while (start > 0 && shown[start - 1] != '\n') --start;
+  std::uint16_t verse = 0;
+  verseLineText(shown.c_str() + start, &verse);
+  return verse;
+}
+
+void TPassage::mouseReleaseEvent(QMouseEvent* event) {
+  const bool wasDragging = isDragging() && event->button() == Qt::LeftButton;
+  TTextWindowMDIChild::mouseReleaseEvent(event);
+  if (!wasDragging || !hasSelection()) return;
+  const int verse = verseOfWord(selectionFirst());
+  if (verse <= 0 || verse > 255) return;
+  Reference reference = currentReference();
+  reference.verse = static_cast<std::uint8_t>(verse);
+  Q_EMIT verseClicked(reference);
+}
+
 Reference TPassage::currentReference() const {
   Reference reference{0, 1, 1};
   if (!module_) return reference;
@@ -229,15 +259,17 @@ int TPassage::strongsAtWord(int word, Reference chapter) const {
 
 // ---- Fonts ----
 
-void TPassage::applyScreenFont() {
+QFont screenFont(const QWidget& widget) {
   char face[kFaceNameSize] = {};
   getScreenFontName(face, sizeof face);
   const int points = std::max(1, getScreenFontSize());
   QFont font(QString::fromUtf8(face));
-  font.setPixelSize(std::max(1, points * logicalDpiY() / 72));
+  font.setPixelSize(std::max(1, points * widget.logicalDpiY() / 72));
   font.setWeight(QFont::Normal);
-  setTextFont(font);
+  return font;
 }
+
+void TPassage::applyScreenFont() { setTextFont(screenFont(*this)); }
 
 // ---- Painting ----
 
@@ -247,20 +279,34 @@ bool TPassage::canHilightNow() const {
 
 void TPassage::beginPaintRange() { paintReference_ = currentReference(); }
 
-TPassage::WordColors TPassage::wordColors(int index) const {
-  return colorsFor(index, currentReference());
+WordColors TPassage::wordColors(int index) const { return colorsFor(index, currentReference()); }
+
+WordColors wordLookColors(const WordLook& look, const QPalette& palette) {
+  WordColors colors{palette.color(QPalette::Text), palette.color(QPalette::Base)};
+  if (look.selected) colors = {kSelectedText, kSelectedBackground};
+  bool highlightedBlue = false;
+  if (look.strongsShown) {
+    // Highlight positions count the words with the numbers hidden: none are drawn now.
+    if (look.strongsNumber) colors.text = kStrongsText;
+  } else if (look.hilight >= 0) {
+    const bool highlighted = look.hilight < static_cast<int>(kHilightColors.size());
+    const QColor hilight =
+        highlighted ? kHilightColors[static_cast<std::size_t>(look.hilight)] : QColor();
+    if (look.selected)
+      colors.text = highlighted ? hilight : kSelectedText;
+    else if (highlighted)
+      colors.background = hilight;
+    highlightedBlue = look.hilight == kHilightBlue;
+  }
+  if (look.verseNumber && !look.selected && !highlightedBlue) colors.text = kVerseNumberText;
+  return colors;
 }
 
-TPassage::WordColors TPassage::colorsFor(int index, Reference chapter) const {
-  WordColors colors{palette().color(QPalette::Text), palette().color(QPalette::Base)};
-  if (index < 0 || index >= wordCount()) return colors;
+WordColors TPassage::colorsFor(int index, Reference chapter) const {
+  if (index < 0 || index >= wordCount()) return wordLookColors({}, palette());
   const std::string& shown = text();
   const Word& w = word(index);
-  const bool selected = isSelected(index);
   const bool startsWithDigit = w.length > 0 && isDigit(shown[w.start]);
-  // The notes below the chapter are the reader's own words: their digits are no Strong's
-  // numbers.
-  const bool inChapter = w.start < chapterLength_;
   // Verse numbers start the text or follow a line end; any other digit word is a number.
   bool afterLineEnd = index == 0;
   if (index > 0) {
@@ -268,24 +314,15 @@ TPassage::WordColors TPassage::colorsFor(int index, Reference chapter) const {
     const char last = shown[previous.start + previous.length - 1];
     afterLineEnd = last == '\n' || last == '\r';
   }
-  if (selected) colors = {kSelectedText, kSelectedBackground};
-
-  bool highlightedBlue = false;
-  if (module_ && getStrongs(module_.get()) != 0) {
-    // Highlight positions count the words with the numbers hidden: none are drawn now.
-    if (startsWithDigit && !afterLineEnd && inChapter) colors.text = kStrongsText;
-  } else if (canHilightNow()) {
-    const int code = hilight_->getHilight(chapter, index);
-    const bool highlighted = code >= 0 && code < static_cast<int>(kHilightColors.size());
-    if (selected)
-      colors.text = highlighted ? kHilightColors[static_cast<std::size_t>(code)] : kSelectedText;
-    else if (highlighted)
-      colors.background = kHilightColors[static_cast<std::size_t>(code)];
-    highlightedBlue = code == kHilightBlue;
-  }
-  if (startsWithDigit && afterLineEnd && !selected && !highlightedBlue)
-    colors.text = kVerseNumberText;
-  return colors;
+  WordLook look;
+  look.selected = isSelected(index);
+  look.verseNumber = startsWithDigit && afterLineEnd;
+  // The notes below the chapter are the reader's own words: their digits are no Strong's
+  // numbers.
+  look.strongsNumber = startsWithDigit && !afterLineEnd && w.start < chapterLength_;
+  look.strongsShown = module_ && getStrongs(module_.get()) != 0;
+  if (!look.strongsShown && canHilightNow()) look.hilight = hilight_->getHilight(chapter, index);
+  return wordLookColors(look, palette());
 }
 
 void TPassage::paintWord(QPainter& painter, int index) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPalette>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +27,26 @@ struct LexiconHandle;
 namespace vellum::ui {
 
 class THilight;
+
+// What decides a word's colours in a Bible window (and in the parallel view, which shows the
+// same words the same way).
+struct WordLook {
+  bool selected = false;
+  bool verseNumber = false;    // a digit word at the start of a line
+  bool strongsNumber = false;  // any other digit word of the chapter (not of the notes)
+  bool strongsShown = false;   // the module shows its Strong's numbers
+  int hilight = -1;            // the highlight code 0 to 4, or -1 while highlighting is off
+};
+struct WordColors {
+  QColor text;
+  QColor background;
+};
+// Selected words white on dark blue; Strong's numbers red while shown (no highlights then);
+// highlights behind unselected words and as the text colour of selected ones; verse numbers
+// blue unless selected or highlighted blue.
+WordColors wordLookColors(const WordLook& look, const QPalette& palette);
+// The screen font of the initialisation file, sized for the widget's screen.
+QFont screenFont(const QWidget& widget);
 
 class TPassage : public TTextWindowMDIChild, public CommandHandler {
   Q_OBJECT
@@ -45,6 +66,12 @@ class TPassage : public TTextWindowMDIChild, public CommandHandler {
   void showPassage(Reference reference);
   // The caption parsed with parseReference (Genesis 1:1 when it does not parse).
   Reference currentReference() const;
+  // A linked window's answer to a reference its translation lacks: the window stays where it
+  // is and its caption says so ("... - King James Version [3 John 1:15: not in this
+  // translation]") until the next passage is shown.
+  void showMissing(const QString& referenceText);
+  // The verse of a word of the chapter (its line's number), or 0 for a word of the notes.
+  int verseOfWord(int index) const;
   // The Strong's number displayed after word w of the chapter, or -1.
   int strongsAtWord(int word, Reference chapter) const;
   // Rebuilds the screen font from the initialisation file and lays the text out again.
@@ -52,11 +79,8 @@ class TPassage : public TTextWindowMDIChild, public CommandHandler {
   // Highlighting is possible: Strong's numbers hidden and the highlight store writable.
   bool canHilightNow() const;
 
+  using WordColors = ::vellum::ui::WordColors;
   // The colours word `index` is painted with, for the current reference.
-  struct WordColors {
-    QColor text;
-    QColor background;
-  };
   WordColors wordColors(int index) const;
 
   // Where the window starts when it is set up, instead of at the verses-found box's
@@ -82,6 +106,8 @@ class TPassage : public TTextWindowMDIChild, public CommandHandler {
  Q_SIGNALS:
   // Emitted after every showPassage (tests and the frame's enabling listen).
   void passageShown();
+  // The user selected a verse of the chapter with a click (linked windows follow it).
+  void verseClicked(Reference reference);
 
  protected:
   void paintWord(QPainter& painter, int index) override;
@@ -89,6 +115,7 @@ class TPassage : public TTextWindowMDIChild, public CommandHandler {
   void onHoverWord(const std::string& word) override;
   void onDoubleClickWord(const std::string& word) override;
   void setupWindow() override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
   // Where the hover look-ups go and where their result is shown: the application's stores and
   // the frame's message bar (nothing when there is no application object).

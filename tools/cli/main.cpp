@@ -11,11 +11,13 @@
 // change refused (a store being changed by another program, a name in use) or the output could
 // not be written, 2 a usage error, a reference that does not parse, or a file that cannot be
 // opened (each with a message on standard error).
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,6 +26,7 @@
 #include "engine/bible/bible.h"
 #include "support/files.h"
 #include "tools/cli/lookup_dict.h"
+#include "tools/cli/parallel_commands.h"
 #include "tools/cli/search_commands.h"
 #include "tools/cli/store_commands.h"
 
@@ -58,7 +61,10 @@ constexpr Command kCommands[] = {
     {"show",
      "show [--chapter] [--strongs] REFERENCE\n"
      "      print a verse (\"John 3:16\"), or with --chapter the chapter that holds it;\n"
-     "      --strongs keeps the Strong's numbers of a module that has them",
+     "      --strongs keeps the Strong's numbers of a module that has them\n"
+     "  show --parallel FILE,FILE[,...] [--chapter] [--strongs] REFERENCE\n"
+     "      print the verse (or each verse of the chapter) in every module named, one line\n"
+     "      each: REFERENCE (NAME) TEXT, or (not in this translation)",
      runShow},
     {"lookup",
      "lookup dict STORE WORD | lookup list STORE | lookup strongs hebrew|greek NUMBER\n"
@@ -147,15 +153,35 @@ int writeLine(const char* text) {
   return 0;
 }
 
+// The module files of --parallel: "kjv.bib,web.bib" (empty names are usage errors).
+std::vector<std::string> splitFiles(std::string_view list) {
+  std::vector<std::string> files;
+  for (std::size_t start = 0; start <= list.size();) {
+    std::size_t comma = list.find(',', start);
+    if (comma == std::string_view::npos) comma = list.size();
+    files.emplace_back(list.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return files;
+}
+
 int runShow(const Options& options, std::span<const std::string_view> args) {
   bool chapter = false;
   bool strongs = false;
+  std::optional<std::vector<std::string>> parallel;
   std::string referenceText;
-  for (std::string_view arg : args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
     if (arg == "--chapter") {
       chapter = true;
     } else if (arg == "--strongs") {
       strongs = true;
+    } else if (arg == "--parallel") {
+      if (i + 1 == args.size()) return usageError("show: --parallel needs FILE,FILE[,...]");
+      parallel = splitFiles(args[++i]);
+      if (parallel->size() < 2 ||
+          std::ranges::any_of(*parallel, [](const std::string& f) { return f.empty(); }))
+        return usageError("show: --parallel needs two or more file names separated by commas");
     } else if (arg.starts_with("--")) {
       return usageError("show: unknown option " + std::string(arg));
     } else {
@@ -165,6 +191,11 @@ int runShow(const Options& options, std::span<const std::string_view> args) {
     }
   }
   if (referenceText.empty()) return usageError("show needs a REFERENCE");
+  if (parallel) {
+    setDataPath(options);
+    return vellum::runShowParallel(*parallel, referenceText, chapter, strongs, std::cout,
+                                   std::cerr);
+  }
 
   Module module = openModule(options);
   if (!module) return kExitFailed;

@@ -1,0 +1,301 @@
+// Translations side by side: linked Bible windows (Go to, chapter steps, verses found, a click;
+// a reference one translation lacks; no loops) and the parallel view (rows aligned where verse
+// counts differ, copy of rows, Strong's numbers, chapter steps, the session).
+#include "app/windows/parallel.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QtTest>
+#include <map>
+
+#include "app/config.h"
+#include "app/dialog_base.h"
+#include "app/frame.h"
+#include "app/main_app.h"
+#include "app/profile.h"
+#include "app/session.h"
+#include "app/windows/passage.h"
+#include "tests/app/app_fixtures.h"
+
+using namespace vellum;
+using namespace vellum::ui;
+
+namespace {
+
+// A third translation whose John 3 runs to 17 verses (the fixture KJV's to 36, the WEB's to 2)
+// and which has a John 4 the WEB lacks.
+std::string thirdVersionText() {
+  std::string text = "John\t1\t1\tThird one.\nJohn\t2\t1\tThird two.\n";
+  for (int verse = 1; verse <= 17; ++verse)
+    text += "John\t3\t" + std::to_string(verse) + "\tThird three.\n";
+  return text + "John\t4\t1\tThird four.\nJohn\t4\t2\tThird four again.\n";
+}
+
+struct Data : test::AppData {
+  Data() { test::buildModule(dir().path(), "third.bib", "Third Version", thirdVersionText()); }
+};
+
+bibleName named(const char* file) {
+  bibleName name{};
+  std::strcpy(name.path, file);
+  return name;
+}
+
+// How often each document window showed a passage since the last reset.
+struct ShowCounter {
+  std::map<QObject*, int> shown;
+  void watch(QObject* window) {
+    if (auto* passage = qobject_cast<TPassage*>(window))
+      QObject::connect(passage, &TPassage::passageShown, [this, window] { ++shown[window]; });
+    if (auto* view = qobject_cast<TParallelView*>(window))
+      QObject::connect(view, &TParallelView::passageShown, [this, window] { ++shown[window]; });
+  }
+};
+
+void activate(TMyMDIClient* client, QWidget* window) {
+  client->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(window->parentWidget()));
+  window->window()->activateWindow();
+  window->setFocus();
+  QVERIFY2(test::waitFor([&] { return QApplication::focusWidget() == window; }),
+           QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className()
+                                       : "none");
+}
+
+}  // namespace
+
+class ParallelTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void init() {
+    std::error_code ignored;
+    std::filesystem::remove(profilePath(kIniFile), ignored);
+  }
+  void cleanup() { test::stopDialogPollers(); }
+
+  void linkedWindowsFollowTheActiveOneOnceEach() {
+    Data data;
+    test::StartedProgram s(data.path(), {}, true);
+    QVERIFY(test::waitFor([&] { return s.ready(); }));
+    TMyMDIClient* client = s.frame()->client();
+    TPassage* kjv = s.passage();
+    TPassage* web = s.app->openBibleWindow(named("web.bib"));
+    TPassage* third = s.app->openBibleWindow(named("third.bib"));
+    QVERIFY(web && third);
+    QVERIFY(test::waitFor([&] { return web->hasText() && third->hasText(); }));
+    QVERIFY(!s.frame()->action(CmLinkWindows)->isChecked());
+    activate(client, kjv);
+    QVERIFY(dispatchCommand(CmLinkWindows));
+    QVERIFY(client->linked());
+    ShowCounter counter;
+    for (QWidget* w :
+         {static_cast<QWidget*>(kjv), static_cast<QWidget*>(web), static_cast<QWidget*>(third)})
+      counter.watch(w);
+
+    // Go to in the KJV: both others show John 3:2.
+    bool seen = false;
+    test::onDialog(
+        "3010",
+        [](QDialog* dialog) {
+          dialog->findChild<QLineEdit*>("10018")->setText("joh 3:2");
+          static_cast<TOkCancelHelpDlg*>(dialog)->CmOk();
+        },
+        &seen);
+    QVERIFY(dispatchCommand(CmGoto));
+    QVERIFY(seen);
+    QCOMPARE(kjv->windowTitle(), QString("John 3:2 - King James Version"));
+    QCOMPARE(web->windowTitle(), QString("John 3:2 - World English Bible"));
+    QCOMPARE(third->windowTitle(), QString("John 3:2 - Third Version"));
+    for (auto [window, times] : counter.shown) QCOMPARE(times, 1);
+    QCOMPARE(counter.shown.size(), std::size_t{3});
+
+    // A chapter step from the third one reaches John 4, which the WEB lacks: the WEB stays
+    // where it is and says so.
+    activate(client, third);
+    counter.shown.clear();
+    QVERIFY(dispatchCommand(CmNextChapter));
+    QCOMPARE(third->windowTitle(), QString("John 4:1 - Third Version"));
+    QCOMPARE(kjv->windowTitle(), QString("John 4:1 - King James Version"));
+    QCOMPARE(web->windowTitle(),
+             QString("John 3:2 - World English Bible [John 4:1: not in this translation]"));
+    QCOMPARE(web->currentReference(), (Reference{1, 3, 2}));
+    QVERIFY(s.frame()->statusText().contains("John 4:1 is not in World English Bible"));
+    QCOMPARE(counter.shown[kjv], 1);
+    QCOMPARE(counter.shown[third], 1);
+    QCOMPARE(counter.shown[web], 0);
+
+    // Stepping through the verses found in the KJV.
+    activate(client, kjv);
+    const std::vector<std::uint16_t> found = {referenceToVerse(Reference{42, 3, 1}, kjv->module()),
+                                              referenceToVerse(Reference{42, 3, 16}, kjv->module()),
+                                              kVerseListEnd};
+    s.frame()->showVersesFound(found.data(), 2, false, "love", kjv->module());
+    QVERIFY(test::waitFor([&] { return web->windowTitle() == "John 3:1 - World English Bible"; }));
+    QCOMPARE(third->windowTitle(), QString("John 3:1 - Third Version"));
+    counter.shown.clear();
+    QVERIFY(dispatchCommand(CmNextFound));
+    QVERIFY(test::waitFor([&] { return kjv->windowTitle() == "John 3:16 - King James Version"; }));
+    QCOMPARE(third->windowTitle(), QString("John 3:16 - Third Version"));
+    QVERIFY(third->selectionFirst() >= 0);
+    QCOMPARE(third->verseOfWord(third->selectionFirst()), 16);
+    QVERIFY(web->windowTitle().endsWith("[John 3:16: not in this translation]"));
+    for (auto [window, times] : counter.shown) QVERIFY(times <= 1);
+
+    // A click on verse 2's words in the WEB selects John 3:2 in the others.
+    activate(client, web);
+    web->showPassage(Reference{1, 3, 1});
+    int wordOfVerse2 = 0;
+    while (web->verseOfWord(wordOfVerse2) != 2) ++wordOfVerse2;
+    const QPoint at = web->wordRect(wordOfVerse2 + 1).center() - QPoint(0, web->position());
+    QTest::mouseClick(web->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(kjv->windowTitle(), QString("John 3:2 - King James Version"));
+    QCOMPARE(third->windowTitle(), QString("John 3:2 - Third Version"));
+    QCOMPARE(kjv->verseOfWord(kjv->selectionFirst()), 2);
+    QCOMPARE(web->windowTitle(), QString("John 3:1 - World English Bible"));
+
+    // Unlinked, the others stay; the setting was written when it changed.
+    QVERIFY(dispatchCommand(CmLinkWindows));
+    QVERIFY(!rememberedLinkedWindows());
+    web->showPassage(Reference{0, 1, 1});
+    QVERIFY(dispatchCommand(CmNextChapter));
+    QCOMPARE(kjv->windowTitle(), QString("John 3:2 - King James Version"));
+  }
+
+  void theParallelViewAlignsCopiesAndSteps() {
+    Data data;
+    QStringList names;
+    {
+      test::StartedProgram s(data.path(), {}, true);
+      QVERIFY(test::waitFor([&] { return s.ready(); }));
+      TMyMDIClient* client = s.frame()->client();
+      s.passage()->showPassage(Reference{42, 3, 16});
+
+      // The dialog: OK only for two to four translations; the active one stands first, checked.
+      bool seen = false;
+      test::onDialog(
+          "1010",
+          [](QDialog* dialog) {
+            auto* list = dialog->findChild<QListWidget*>("11069");
+            auto* ok = static_cast<TOkCancelHelpDlg*>(dialog)->okButton();
+            QCOMPARE(list->count(), 3);
+            QCOMPARE(list->item(0)->text(), QString("King James Version"));
+            QVERIFY(!ok->isEnabled());
+            for (int i = 1; i < 3; ++i) list->item(i)->setCheckState(Qt::Checked);
+            QVERIFY(ok->isEnabled());
+            static_cast<TOkCancelHelpDlg*>(dialog)->CmOk();
+          },
+          &seen);
+      QVERIFY(dispatchCommand(CmParallelWindow));
+      QVERIFY(seen);
+      TParallelView* view = client->activeParallel();
+      QVERIFY(view);
+      QVERIFY(test::waitFor([&] { return view->rowCount() > 0; }));
+      QCOMPARE(view->columnCount(), 3);
+      QCOMPARE(view->windowTitle(), QString("John 3:16 - Parallel Translations"));
+      QCOMPARE(view->selectionAnchor(), 15);
+
+      // One row per verse up to the KJV's 36; the shorter ones leave empty cells, and every cell
+      // of a row starts on the same line.
+      QCOMPARE(view->rowCount(), 36);
+      int kjvColumn = -1, webColumn = -1, thirdColumn = -1;
+      for (int c = 0; c < 3; ++c) {
+        const QString name = view->columnName(c);
+        (name == "King James Version"    ? kjvColumn
+         : name == "World English Bible" ? webColumn
+                                         : thirdColumn) = c;
+      }
+      QCOMPARE(kjvColumn, 0);
+      QVERIFY(webColumn > 0 && thirdColumn > 0);
+      QVERIFY(view->cellText(15, kjvColumn).startsWith("16 For God so loved the world"));
+      QCOMPARE(view->cellText(1, webColumn),
+               QString("2 For God so loved the world, that he gave his one and only Son."));
+      QCOMPARE(view->cellText(15, webColumn), QString());
+      QCOMPARE(view->cellText(16, thirdColumn), QString("17 Third three."));
+      QCOMPARE(view->cellText(17, thirdColumn), QString());
+      for (int r = 0; r < view->rowCount(); ++r) {
+        QCOMPARE(view->cellRect(r, webColumn).top(), view->cellRect(r, kjvColumn).top());
+        if (r > 0) QVERIFY(view->cellRect(r, 0).top() >= view->cellRect(r - 1, 0).bottom());
+      }
+
+      // Copy: each selected verse of each translation on a line, named; a missing one says so.
+      view->selectRows(2, 1);
+      QVERIFY(dispatchCommandFrom(view, CmEditCopy));
+      const QStringList lines = QApplication::clipboard()->text().split("\r\n");
+      QCOMPARE(lines.size(), 7);
+      QVERIFY(lines[0].startsWith("John 3:2 (King James Version) "));
+      QVERIFY(
+          lines.contains("John 3:2 (World English Bible) For God so loved the world, that he "
+                         "gave his one and only Son."));
+      QVERIFY(lines.contains("John 3:3 (World English Bible) (not in this translation)"));
+      QVERIFY(lines.contains("John 3:3 (Third Version) Third three."));
+      QCOMPARE(lines[6], QString());
+
+      // Strong's numbers: the KJV's column shows them, the others have none.
+      activate(client, view);
+      QVERIFY(queryCommand(CmToggleStrongs).enabled);
+      QVERIFY(dispatchCommand(CmToggleStrongs));
+      QVERIFY(view->cellText(15, kjvColumn).startsWith("16 For 1063 God 2316 so 3779 loved 25"));
+      QCOMPARE(queryCommand(CmToggleStrongs).text, QString("Hide Strongs Numbers"));
+      QVERIFY(dispatchCommand(CmToggleStrongs));
+      QVERIFY(view->cellText(15, kjvColumn).startsWith("16 For God so loved"));
+
+      // Chapter steps from the tool bar's commands; Go to in the view.
+      QVERIFY(dispatchCommand(CmNextChapter));
+      QCOMPARE(view->windowTitle(), QString("John 4:1 - Parallel Translations"));
+      QCOMPARE(view->rowCount(), 54);
+      QCOMPARE(view->cellText(1, thirdColumn), QString("2 Third four again."));
+      QCOMPARE(view->cellText(0, webColumn), QString());
+      seen = false;
+      test::onDialog(
+          "3010",
+          [](QDialog* dialog) {
+            dialog->findChild<QLineEdit*>("10018")->setText("genesis 1:2");
+            static_cast<TOkCancelHelpDlg*>(dialog)->CmOk();
+          },
+          &seen);
+      QVERIFY(dispatchCommand(CmGoto));
+      QVERIFY(seen);
+      QCOMPARE(view->windowTitle(), QString("Genesis 1:2 - Parallel Translations"));
+      QCOMPARE(view->selectionAnchor(), 1);
+      QCOMPARE(view->cellText(1, webColumn), QString("2 The earth was formless and empty."));
+      QCOMPARE(view->cellText(1, thirdColumn), QString());
+
+      // Linked, a Bible window's Go to moves the view, and a row clicked in the view moves the
+      // Bible window.
+      client->setLinked(true);
+      TPassage* kjv = client->passages().front();
+      client->showLinked(kjv, Reference{42, 3, 5}, kjv->module());
+      QCOMPARE(view->windowTitle(), QString("John 3:5 - Parallel Translations"));
+      activate(client, view);
+      const QRect row8 = view->cellRect(7, 0);
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                        QPoint(row8.center().x(), row8.top() + 2 - view->position()));
+      QCOMPARE(view->selectionAnchor(), 7);
+      QCOMPARE(kjv->windowTitle(), QString("John 3:8 - King James Version"));
+
+      // The session keeps the view, its translations and place, and the link setting.
+      names = QStringList{view->columnName(0), view->columnName(1), view->columnName(2)};
+      s.frame()->close();
+    }
+    {
+      test::StartedProgram again(data.path(), {}, true, true);
+      QVERIFY(test::waitFor([&] { return again.frame()->client()->parallelViews().size() == 1; }));
+      TParallelView* restored = again.frame()->client()->parallelViews().front();
+      QCOMPARE(restored->windowTitle(), QString("John 3:5 - Parallel Translations"));
+      QCOMPARE(
+          (QStringList{restored->columnName(0), restored->columnName(1), restored->columnName(2)}),
+          names);
+      QCOMPARE(restored->selectionAnchor(), 7);
+      QVERIFY(again.frame()->client()->linked());
+      QCOMPARE(again.frame()->client()->passages().size(), 1);
+    }
+  }
+};
+
+QTEST_MAIN(ParallelTest)
+#include "parallel_test.moc"
