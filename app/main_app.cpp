@@ -63,8 +63,8 @@ TMainApp::TMainApp(int argc, char** argv) {
     const std::string& self = arguments_[0];
     std::size_t cut = self.find_last_of("/\\");
     std::string directory = cut == std::string::npos ? executableDirectory()
-                            : cut == 0                ? "/"
-                                                      : self.substr(0, cut);
+                            : cut == 0               ? "/"
+                                                     : self.substr(0, cut);
     if (!directory.empty() && ::chdir(directory.c_str()) != 0) std::perror(directory.c_str());
   }
 

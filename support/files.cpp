@@ -185,9 +185,7 @@ bool isSharedDirectory(const std::string& directory) {
 }
 
 // The directory part of a file path: "." when it has none.
-std::string directoryOf(const std::string& path) {
-  return splitAtLastSlash(path).directory;
-}
+std::string directoryOf(const std::string& path) { return splitAtLastSlash(path).directory; }
 
 bool ensureUserDirectory() {
   std::error_code error;

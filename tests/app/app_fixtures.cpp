@@ -8,8 +8,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>

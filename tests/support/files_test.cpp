@@ -366,10 +366,10 @@ TEST_F(FilesTest, XdgDataDirectoriesFollowTheBaseDirectoryRules) {
     std::string user;
     std::vector<std::string> shared;
   };
+  const std::vector<std::string> defaults = {"/usr/local/share/vellum", "/usr/share/vellum"};
   const std::vector<Case> cases = {
-      {"/h", nullptr, nullptr, "/h/.local/share/vellum",
-       {"/usr/local/share/vellum", "/usr/share/vellum"}},
-      {"/h", "", "", "/h/.local/share/vellum", {"/usr/local/share/vellum", "/usr/share/vellum"}},
+      {"/h", nullptr, nullptr, "/h/.local/share/vellum", defaults},
+      {"/h", "", "", "/h/.local/share/vellum", defaults},
       {"/h", "/d", "/a/:relative::/b", "/d/vellum", {"/a/vellum", "/b/vellum"}},
       {"/h", "relative", "/a", "/h/.local/share/vellum", {"/a/vellum"}},
       {nullptr, nullptr, "/a", "", {"/a/vellum"}},
