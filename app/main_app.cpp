@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -57,24 +58,26 @@ TMainApp::TMainApp(int argc, char** argv) {
     if (!error) arguments_[i] = absolute.lexically_normal().string();
   }
 
-  // The program's directory becomes the current one: the program keeps its data beside it.
+  // The program's directory becomes the current one: the program may keep its data beside it.
+  // Started by its bare name (from a menu, through PATH), it is where the program's file is.
   if (!arguments_.empty()) {
     const std::string& self = arguments_[0];
     std::size_t cut = self.find_last_of("/\\");
-    if (cut != std::string::npos) {
-      std::string directory = cut == 0 ? "/" : self.substr(0, cut);
-      if (::chdir(directory.c_str()) != 0) std::perror(directory.c_str());
-    }
+    std::string directory = cut == std::string::npos ? executableDirectory()
+                            : cut == 0               ? "/"
+                                                     : self.substr(0, cut);
+    if (!directory.empty() && ::chdir(directory.c_str()) != 0) std::perror(directory.c_str());
   }
 
   char cdrom[kPathMax] = {};
   if (findCdromDataDrive(cdrom)) arguments_.push_back(std::string(cdrom) + "/version2");
 
-  std::string list = "./;";
-  for (std::size_t i = 1; i < arguments_.size(); ++i) {
-    if (i > 1) list += ';';
-    list += arguments_[i];
-  }
+  // After the program's own directory: the user's data directory, where new stores go, the
+  // shared data sets and the installation's, then the arguments and the disc.
+  std::string list = "./";
+  for (const std::string& directory : setStandardDataDirectories(executableDirectory()))
+    list += ';' + directory;
+  for (std::size_t i = 1; i < arguments_.size(); ++i) list += ';' + arguments_[i];
   dataPath_ = ".;" + list;
   set_dpath(dataPath_.c_str());
 
@@ -103,6 +106,8 @@ TMainApp::~TMainApp() {
   deinit_dict(hitchcock_);
   deinit_dict(commentary_);
   deinit_dict(options_);
+  setUserDataDirectory({});
+  setSharedDataDirectories({});
   if (theApp == this) theApp = nullptr;
 }
 
@@ -125,6 +130,31 @@ int TMainApp::run() {
   buildMainWindow();
   QApplication::exec();
   return 1;
+}
+
+bool TMainApp::canChange(DictHandle* store, const char* fileName) const {
+  if (store == nullptr) return false;
+  if (isReadOnly(store) == 0) return true;
+  if (userDataDirectory().empty()) return false;
+  // A store that is read-only in a writable directory (its own permissions) stays so.
+  for (const std::string& directory : dataPathDirectories()) {
+    const std::string path = setDirectory(std::string_view(fileName), std::string_view(directory));
+    if (fileExists(path.c_str()) != 0) return isDirReadOnly(path.c_str()) != 0;
+  }
+  return false;
+}
+
+DictHandle* TMainApp::forChange(DictHandle*& store, const char* fileName) {
+  if (store == nullptr || isReadOnly(store) == 0) return store;
+  if (!prepareToChange(fileName)) return nullptr;
+  DictHandle* copy = open_dict(fileName);
+  if (copy == nullptr || isReadOnly(copy) != 0) {
+    deinit_dict(copy);
+    return nullptr;
+  }
+  deinit_dict(store);
+  store = copy;
+  return store;
 }
 
 TPassage* TMainApp::openBibleWindow(const bibleName& bible) {
@@ -185,8 +215,13 @@ void TMainApp::openDefaultBible() {
   }
   bibleName bible;
   readDefaultBible(&bible);
-  // The default translation is looked for in the current (the program's) directory only.
-  if (fileExists(bible.path)) {
+  // The default translation is looked for along the data path, as every data file is.
+  const std::vector<std::string> directories = dataPathDirectories();
+  if (std::any_of(directories.begin(), directories.end(), [&](const std::string& directory) {
+        const std::string path =
+            setDirectory(std::string_view(bible.path), std::string_view(directory));
+        return fileExists(path.c_str()) != 0;
+      })) {
     if (TPassage* passage = openBibleWindow(bible)) {
       postCommand(passage, CmShowFirstVerse);
       return;

@@ -1,7 +1,8 @@
-// TMainApp: the application object. It builds the data path from the program's directory,
-// its arguments (each a data directory) and a CD-ROM data directory, opens the reference stores
-// that stay open for the whole run, builds the main window, opens the default translation,
-// answers the application's commands and closes the stores at exit.
+// TMainApp: the application object. It builds the data path from the program's directory, the
+// user's and the shared data directories, its arguments (each a data directory) and a CD-ROM
+// data directory, opens the reference stores that stay open for the whole run, builds the main
+// window, opens the default translation, answers the application's commands and closes the
+// stores at exit.
 #pragma once
 
 #include <QObject>
@@ -55,6 +56,14 @@ class TMainApp : public QObject, public CommandHandler {
   DictHandle* commentary() const { return commentary_; }
   DictHandle* options() const { return options_; }
   LexiconHandle* lexicon() const { return lexicon_; }
+  // Whether the user may change the topics or Easton's: the store is writable where it is, or
+  // it lies where nothing may be written and can be copied into the user's data directory.
+  bool canChangeTopics() const { return canChange(topics_, "topics.dic"); }
+  bool canChangeEastons() const { return canChange(eastons_, "eastons.dic"); }
+  // The store ready for a change: as it is when writable, else copied into the user's data
+  // directory and opened there in place of the shared one. Null when it cannot change.
+  DictHandle* topicsForChange() { return forChange(topics_, "topics.dic"); }
+  DictHandle* eastonsForChange() { return forChange(eastons_, "eastons.dic"); }
 
   // Opens a Bible window on the module (the frame's openBibleWindow).
   TPassage* openBibleWindow(const bibleName& bible);
@@ -68,6 +77,8 @@ class TMainApp : public QObject, public CommandHandler {
   void newWindow();          // 24331
   void showFirstVerse();     // 14001
   void memoryReport();       // 106
+  bool canChange(DictHandle* store, const char* fileName) const;
+  DictHandle* forChange(DictHandle*& store, const char* fileName);
 
   std::vector<std::string> arguments_;
   std::string dataPath_;

@@ -438,12 +438,14 @@ int currentHelpContext() { return g_helpContext; }
 QString helpDirectory() {
   const QString fromEnvironment = qEnvironmentVariable("VELLUM_HELP_DIR");
   if (!fromEnvironment.isEmpty()) return fromEnvironment;
+  // An installed program's pages, then the source tree's for a program run from its build.
+  const QString installed = QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                            QStringLiteral("/../share/vellum/help"));
 #ifdef VELLUM_SOURCE_HELP_DIR
   const QString source = QStringLiteral(VELLUM_SOURCE_HELP_DIR);
-  if (QFileInfo(source).isDir()) return source;
+  if (!QFileInfo(installed).isDir() && QFileInfo(source).isDir()) return source;
 #endif
-  return QDir(QCoreApplication::applicationDirPath())
-      .absoluteFilePath(QStringLiteral("../share/vellum/help"));
+  return installed;
 }
 
 namespace {

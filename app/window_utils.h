@@ -61,8 +61,9 @@ namespace ui {
 void openHelp(QWidget* owner, int context);
 // The viewer's current topic, or 0 when it was never opened (for tests).
 int currentHelpContext();
-// The directory the help pages are read from: $VELLUM_HELP_DIR, else "help" beside the program's
-// directory's parent (the source tree when run from the build), else <prefix>/share/vellum/help.
+// The directory the help pages are read from: $VELLUM_HELP_DIR, else share/vellum/help of the
+// installation the program belongs to (../share/vellum/help from the program's file), else the
+// source tree's help/ for a program run from its build.
 QString helpDirectory();
 
 // Once per program: when a modal dialog closes and no window has become active (no window

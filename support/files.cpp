@@ -11,9 +11,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <thread>
+#include <utility>
 
 #include "support/strings.h"
 
@@ -155,17 +157,73 @@ bool listingMatch(std::string_view pattern, std::string_view name) {
          wildcardMatch(pattern.substr(0, pattern.size() - 2), name);
 }
 
+std::string& userDirectory() {
+  static std::string directory;
+  return directory;
+}
+
+std::vector<std::string>& sharedDirectories() {
+  static std::vector<std::string> directories;
+  return directories;
+}
+
+// A directory's name in one form, so that "/usr/share/vellum/", a link to it and the name
+// itself compare equal.
+std::string comparableDirectory(const std::string& directory) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::path normal = fs::weakly_canonical(directory.empty() ? "." : directory, error);
+  if (error) normal = fs::path(directory).lexically_normal();
+  std::string text = normal.string();
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+bool isSharedDirectory(const std::string& directory) {
+  if (sharedDirectories().empty()) return false;
+  const std::string wanted = comparableDirectory(directory);
+  for (const std::string& shared : sharedDirectories()) {
+    if (shared == wanted) return true;
+  }
+  return false;
+}
+
+// The directory part of a file path: "." when it has none.
+std::string directoryOf(const std::string& path) { return splitAtLastSlash(path).directory; }
+
+bool ensureUserDirectory() {
+  std::error_code error;
+  std::filesystem::create_directories(userDirectory(), error);
+  return !error && std::filesystem::is_directory(userDirectory(), error);
+}
+
+// An absolute directory from the environment, or empty when the variable is unset, empty or
+// relative.
+std::string absoluteFromEnvironment(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
+}
+
 // Looks for the file along the data path. Any directory part of the name is ignored: only its
-// bare name is looked for in each directory. Update modes pass over directories where no file
-// can be created, so read-only media still serve readers.
+// bare name is looked for in each directory. Modes that write pass over directories where no
+// file can be created, so read-only media still serve readers; only directories that hold the
+// file are probed. With a user data directory, a new file is made there only.
 std::FILE* openOnDataPath(const char* name, const char* mode) {
   if (bareFileName(name).empty()) return nullptr;
-  const bool update = std::strchr(mode, '+') != nullptr;
+  const bool creates = mode[0] == 'w' || mode[0] == 'a';
+  const bool writes = creates || std::strchr(mode, '+') != nullptr;
+  if (creates && !userDirectory().empty()) {
+    const std::string path = setDirectory(name, userDirectory());
+    if (!fitsPathBuffer(path) || !ensureUserDirectory()) return nullptr;
+    return std::fopen(resolveLetterCase(path).c_str(), mode);
+  }
   for (const std::string& directory : dataPathDirectories()) {
     const std::string path = setDirectory(name, directory);
     if (!fitsPathBuffer(path)) continue;
-    if (update && isDirReadOnly(path.c_str()) != 0) continue;
-    if (std::FILE* stream = std::fopen(resolveLetterCase(path).c_str(), mode)) return stream;
+    const std::string resolved = resolveLetterCase(path);
+    if (!creates && !isRegularFile(resolved)) continue;
+    if (writes && isDirReadOnly(path.c_str()) != 0) continue;
+    if (std::FILE* stream = std::fopen(resolved.c_str(), mode)) return stream;
   }
   return nullptr;
 }
@@ -205,6 +263,93 @@ std::vector<std::string> dataPathDirectories() {
     rest.remove_prefix(separator + 1);
   }
   return directories;
+}
+
+std::string xdgUserDataDirectory() {
+  std::string base = absoluteFromEnvironment("XDG_DATA_HOME");
+  if (base.empty()) {
+    const std::string home = absoluteFromEnvironment("HOME");
+    if (home.empty()) return {};
+    base = home + "/.local/share";
+  }
+  return base + "/vellum";
+}
+
+std::vector<std::string> xdgSharedDataDirectories() {
+  const char* value = std::getenv("XDG_DATA_DIRS");
+  const std::string list =
+      value != nullptr && value[0] != '\0' ? value : "/usr/local/share:/usr/share";
+  std::vector<std::string> directories;
+  std::string_view rest(list);
+  while (!rest.empty()) {
+    const std::size_t colon = rest.find(':');
+    std::string item(rest.substr(0, colon));
+    while (item.size() > 1 && item.back() == '/') item.pop_back();
+    if (!item.empty() && item.front() == '/') directories.push_back(item + "/vellum");
+    if (colon == std::string_view::npos) break;
+    rest.remove_prefix(colon + 1);
+  }
+  return directories;
+}
+
+std::string executableDirectory() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : self.parent_path().string();
+}
+
+std::vector<std::string> setStandardDataDirectories(const std::string& programDirectory) {
+  std::vector<std::string> shared = xdgSharedDataDirectories();
+  if (!programDirectory.empty()) {
+    shared.push_back(
+        (std::filesystem::path(programDirectory) / "../share/vellum/data").lexically_normal());
+  }
+  const std::string user = xdgUserDataDirectory();
+  setUserDataDirectory(user);
+  setSharedDataDirectories(shared);
+  std::vector<std::string> directories;
+  if (!user.empty()) directories.push_back(user);
+  directories.insert(directories.end(), shared.begin(), shared.end());
+  std::erase_if(directories, [](const std::string& directory) {
+    return directory.find(';') != std::string::npos || !fitsPathBuffer(directory);
+  });
+  return directories;
+}
+
+void setUserDataDirectory(const std::string& directory) { userDirectory() = directory; }
+
+std::string userDataDirectory() { return userDirectory(); }
+
+void setSharedDataDirectories(std::vector<std::string> directories) {
+  for (std::string& directory : directories) directory = comparableDirectory(directory);
+  sharedDirectories() = std::move(directories);
+}
+
+bool prepareToChange(const char* name) {
+  if (name == nullptr || bareFileName(name).empty()) return false;
+  for (const std::string& directory : dataPathDirectories()) {
+    const std::string path = setDirectory(name, directory);
+    if (!fitsPathBuffer(path)) continue;
+    const std::string found = resolveLetterCase(path);
+    if (!isRegularFile(found)) continue;
+    if (isDirReadOnly(path.c_str()) == 0) return true;
+    if (userDirectory().empty() || !ensureUserDirectory()) return false;
+    // Copied under a temporary name and renamed into place once whole: the data path never
+    // finds half a copy.
+    const std::string target = setDirectory(std::string_view(found), userDirectory());
+    const std::string partial = target + ".copying";
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::copy_file(found, partial, fs::copy_options::overwrite_existing, error);
+    if (!error) {
+      fs::permissions(partial, fs::perms::owner_read | fs::perms::owner_write,
+                      fs::perm_options::add, error);
+    }
+    if (!error) fs::rename(partial, target, error);
+    if (error) fs::remove(partial, error);
+    return isRegularFile(target) && isDirReadOnly(target.c_str()) == 0;
+  }
+  return true;
 }
 
 std::FILE* _fopen(const char* name, const char* mode) {
@@ -548,6 +693,7 @@ int fileExists(const char* path) {
 }
 
 int isDirReadOnly(const char* path) {
+  if (path != nullptr && isSharedDirectory(directoryOf(path))) return 1;
   const std::string probe = setFileName(path != nullptr ? path : "", "deleteme.tmp");
   if (!fitsPathBuffer(probe)) return 1;
   std::FILE* file = std::fopen(probe.c_str(), "w");

@@ -34,9 +34,43 @@ std::string get_dpath();
 // The data path split into its directories, in search order, empty items left out.
 std::vector<std::string> dataPathDirectories();
 
+// Where an installed program keeps its data, after its own directory and before the directories
+// of its command line:
+//   $XDG_DATA_HOME/vellum (default ~/.local/share/vellum): the user's own stores;
+//   vellum under each of $XDG_DATA_DIRS (default /usr/local/share:/usr/share): shared data sets;
+//   share/vellum/data of the installation the program belongs to (PREFIX/bin/../share/...).
+// Relative XDG directories are ignored, as the XDG base directory rules ask.
+std::string xdgUserDataDirectory();
+std::vector<std::string> xdgSharedDataDirectories();
+// The directory of the running program's file (symbolic links resolved), or empty.
+std::string executableDirectory();
+// Makes the directories above the program's: the user data directory becomes the one where
+// stores are made (setUserDataDirectory) and the shared ones, with the installation's, are
+// never written (setSharedDataDirectories). Returns them in search order, the user's first,
+// for the caller's data path; directories whose names hold ';' cannot be on it and are left out.
+std::vector<std::string> setStandardDataDirectories(const std::string& programDirectory);
+
+// The directory where files opened through _fopen with a mode that creates them ("w...") are
+// made, created when first needed, and where prepareToChange copies stores. Empty, the
+// initial value, leaves a new file to the first writable directory of the data path.
+void setUserDataDirectory(const std::string& directory);
+std::string userDataDirectory();
+// Data directories never written, though the process might be able to (a data set installed
+// for every user): isDirReadOnly reports them read-only, without probing them.
+void setSharedDataDirectories(std::vector<std::string> directories);
+
+// Called before a store changes: when the first data-path directory holding the file is
+// read-only or shared, copies the file into the user data directory, where the data path finds
+// it before any shared directory and every update opens it from then on. True when the file
+// can now change (or is in no directory, so that a change creates it); false when it is in a
+// read-only directory and no user data directory is set or the copy failed (nothing is left
+// half-copied).
+bool prepareToChange(const char* name);
+
 // Opens a data file by its bare name along the data path, sharing one stream per name and mode.
 // A shared stream comes back rewound to offset 0. Modes with '+' skip directories where no
 // file can be created. Returns null when no directory holds the file, or all 50 slots are used.
+// With a user data directory set, a mode that creates ("w...") opens there and nowhere else.
 std::FILE* _fopen(const char* name, const char* mode);
 // Releases one use of a stream from _fopen; the last use closes it. Other streams are ignored.
 void _fclose(std::FILE* stream);

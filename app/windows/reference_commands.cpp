@@ -121,7 +121,7 @@ bool referenceCommandState(TPassage& passage, int id, CommandState& state) {
     case CmAddWord:
     case CmRenameWord:
     case CmDeleteWord:
-      state.enabled = eastons() != nullptr && isReadOnly(eastons()) == 0;
+      state.enabled = TMainApp::instance() && TMainApp::instance()->canChangeEastons();
       return true;
     case CmAddNote:
     case CmEditNote:
@@ -148,14 +148,17 @@ bool runReferenceCommand(TPassage& passage, int id) {
       break;
     }
     case CmAddWord:
-      runInsertWord(&passage, eastons(), wordAtHand(passage));
-      break;
     case CmRenameWord:
-      runRenameWord(&passage, eastons(), wordAtHand(passage));
+    case CmDeleteWord: {
+      // A shared Easton's is copied into the user's data directory before it changes.
+      DictHandle* store = TMainApp::instance()->eastonsForChange();
+      if (!store) break;
+      const std::string word = wordAtHand(passage);
+      if (id == CmAddWord) runInsertWord(&passage, store, word);
+      if (id == CmRenameWord) runRenameWord(&passage, store, word);
+      if (id == CmDeleteWord) runDeleteWord(&passage, store, word);
       break;
-    case CmDeleteWord:
-      runDeleteWord(&passage, eastons(), wordAtHand(passage));
-      break;
+    }
     default:
       runNoteCommand(passage, id);
       break;

@@ -29,10 +29,9 @@ TMyMDIFrame* frameFor(const TPassage& passage) {
   return app->frame();
 }
 
-DictHandle* writableTopics() {
+bool topicsCanChange() {
   TMainApp* app = TMainApp::instance();
-  if (!app || !app->topics() || isReadOnly(app->topics())) return nullptr;
-  return app->topics();
+  return app && app->canChangeTopics();
 }
 
 void selectBookSet(TMyMDIClient& client, int command, const BookFlags& flags) {
@@ -74,7 +73,7 @@ bool searchCommandState(TPassage& passage, int id, CommandState& state) {
     return true;
   }
   if (isTopicCommand(id)) {
-    state.enabled = passage.module() && writableTopics();
+    state.enabled = passage.module() && topicsCanChange();
     return true;
   }
   return false;
@@ -83,7 +82,7 @@ bool searchCommandState(TPassage& passage, int id, CommandState& state) {
 bool runSearchCommand(TPassage& passage, int id) {
   if (!isSearchWindowCommand(id) && !isTopicCommand(id)) return false;
   if (isTopicCommand(id)) {
-    DictHandle* topics = writableTopics();
+    DictHandle* topics = TMainApp::instance()->topicsForChange();
     if (!topics || !passage.module()) return true;
     runTopicCommand(&passage, id, topics, passage.module(), passage.currentReference());
   } else {

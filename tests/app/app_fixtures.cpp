@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
@@ -26,6 +27,10 @@
 #include "tools/import/lexicon_writer.h"
 
 namespace vellum::test {
+
+std::string AppData::userFile(const std::string& name) const {
+  return dir_.file("user-data/vellum/" + name);
+}
 
 AppData::AppData() {
   buildKjvFixture(dir_.path());
@@ -153,6 +158,8 @@ bool waitFor(const std::function<bool()>& done, int milliseconds) {
 
 StartedProgram::StartedProgram(const std::string& dir, std::vector<std::string> arguments,
                                bool cancelEverySearch, bool keepSession) {
+  qputenv("XDG_DATA_HOME", QFile::encodeName(QString::fromStdString(dir + "/user-data")));
+  qputenv("XDG_DATA_DIRS", QFile::encodeName(QString::fromStdString(dir + "/no-shared-data")));
   if (!keepSession) writePrivateProfileString("SESSION", nullptr, nullptr, kIniFile);
   arguments_.push_back(dir + "/vellum");
   for (std::string& argument : arguments) arguments_.push_back(std::move(argument));

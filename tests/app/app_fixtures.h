@@ -30,6 +30,9 @@ class AppData {
   AppData();
   const TempDir& dir() const { return dir_; }
   std::string path() const { return dir_.path().string(); }
+  // A file of the user's data directory of a program started on this directory, where it makes
+  // its stores (StartedProgram sets XDG_DATA_HOME to DIR/user-data).
+  std::string userFile(const std::string& name) const;
 
  private:
   TempDir dir_;
@@ -71,7 +74,8 @@ class ImmutableFile {
 };
 
 // The program started as "<dir>/vellum [arguments]", so the data directory is its own, with its
-// main window built. A Bible window set up while the verses-found box is empty opens the search
+// main window built; its user data directory is <dir>/user-data/vellum and no shared one is
+// there. A Bible window set up while the verses-found box is empty opens the search
 // dialog by itself; it is cancelled when it shows (the first time, or every time with
 // cancelEverySearch), so tests of other windows do not block on it, and searchSeen records it.
 // The session an earlier start remembered is forgotten first, unless keepSession is set, so

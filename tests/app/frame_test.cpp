@@ -123,8 +123,9 @@ class FrameTest : public QObject {
     QVERIFY(!icon.isNull() && icon.pixelColor(8, 8).alpha() == 255);
     QCOMPARE(s.frame()->windowIcon().pixmap(16).toImage(), icon);
     QCOMPARE(s.passage()->parentWidget()->windowIcon().pixmap(16).toImage(), icon);
-    // The options store was created beside the program, with its title.
-    QVERIFY(fs::exists(data.dir().file("options.dic")));
+    // The options store was made in the user's data directory.
+    QVERIFY(fs::exists(data.userFile("options.dic")));
+    QVERIFY(!fs::exists(data.dir().file("options.dic")));
     QVERIFY(s.app->options());
     // Bible menus are there while a Bible window is active, and only then.
     QVERIFY(s.frame()->findChild<QMenu*>("HilightMenu")->menuAction()->isVisible());
@@ -512,7 +513,7 @@ class FrameTest : public QObject {
       s.passage()->selectWords(1, 1);
       QVERIFY(dispatchCommandFrom(s.passage(), CmHilightYellow));
     }
-    const fs::path store = data.dir().path() / "kjv.hil";
+    const fs::path store = data.userFile("kjv.hil");
     QVERIFY(fs::exists(store));
 
     // Damaged: highlighting is off and the file is not rewritten.

@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,7 +41,11 @@ std::string readStream(std::FILE* stream, std::size_t count) {
 // Tests set their own data path; the next test starts from the initial one again.
 class FilesTest : public ::testing::Test {
  protected:
-  void TearDown() override { set_dpath("."); }
+  void TearDown() override {
+    set_dpath(".");
+    setUserDataDirectory({});
+    setSharedDataDirectories({});
+  }
   test::TempDir dir_;
 };
 
@@ -356,6 +362,111 @@ TEST_F(FilesTest, IsDirReadOnlyProbesWithoutLeavingAFile) {
   EXPECT_FALSE(std::filesystem::exists(dir_.file("deleteme.tmp")));
   EXPECT_EQ(isDirReadOnly("/proc/self/status"), 1);
   EXPECT_EQ(isDirReadOnly(dir_.file("missing/kjv.bib").c_str()), 1);
+}
+
+// Sets an environment variable for the life of the object (unset when value is null).
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) saved_ = old;
+    value ? setenv(name, value, 1) : unsetenv(name);
+  }
+  ~ScopedEnvironment() { saved_ ? setenv(name_, saved_->c_str(), 1) : unsetenv(name_); }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> saved_;
+};
+
+TEST_F(FilesTest, XdgDataDirectoriesFollowTheBaseDirectoryRules) {
+  struct Case {
+    const char* home;
+    const char* dataHome;
+    const char* dataDirs;
+    std::string user;
+    std::vector<std::string> shared;
+  };
+  const std::vector<std::string> defaults = {"/usr/local/share/vellum", "/usr/share/vellum"};
+  const std::vector<Case> cases = {
+      {"/h", nullptr, nullptr, "/h/.local/share/vellum", defaults},
+      {"/h", "", "", "/h/.local/share/vellum", defaults},
+      {"/h", "/d", "/a/:relative::/b", "/d/vellum", {"/a/vellum", "/b/vellum"}},
+      {"/h", "relative", "/a", "/h/.local/share/vellum", {"/a/vellum"}},
+      {nullptr, nullptr, "/a", "", {"/a/vellum"}},
+  };
+  for (const Case& c : cases) {
+    ScopedEnvironment home("HOME", c.home);
+    ScopedEnvironment dataHome("XDG_DATA_HOME", c.dataHome);
+    ScopedEnvironment dataDirs("XDG_DATA_DIRS", c.dataDirs);
+    EXPECT_EQ(xdgUserDataDirectory(), c.user);
+    EXPECT_EQ(xdgSharedDataDirectories(), c.shared);
+  }
+  ScopedEnvironment dataHome("XDG_DATA_HOME", "/d");
+  ScopedEnvironment dataDirs("XDG_DATA_DIRS", "/a;b:/c");  // ';' cannot be on the data path
+  EXPECT_EQ(setStandardDataDirectories("/p/bin"),
+            (std::vector<std::string>{"/d/vellum", "/c/vellum", "/p/share/vellum/data"}));
+  EXPECT_EQ(userDataDirectory(), "/d/vellum");
+  EXPECT_EQ(isDirReadOnly("/p/share/vellum/data/kjv.bib"), 1);
+}
+
+// A user directory, a shared directory and a plain writable one, on the data path in that
+// order: the way an installed program sees its data.
+class UserAndSharedTest : public FilesTest {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(shared_);
+    std::filesystem::create_directories(plain_);
+    set_dpath((user_ + ";" + shared_ + ";" + plain_).c_str());
+    setUserDataDirectory(user_);
+    setSharedDataDirectories({shared_ + "/"});
+  }
+  const std::string user_ = dir_.file("user");  // made when first needed
+  const std::string shared_ = dir_.file("shared");
+  const std::string plain_ = dir_.file("plain");
+};
+
+TEST_F(UserAndSharedTest, NewFilesGoToTheUserAndSharedOnesAreNeverWritten) {
+  writeFile(shared_ + "/topics.dic", "shared");
+  writeFile(plain_ + "/web.vn", "plain");
+  EXPECT_EQ(isDirReadOnly((shared_ + "/topics.dic").c_str()), 1);
+  EXPECT_EQ(_fopen("topics.dic", "r+b"), nullptr);  // only in a shared directory
+  std::FILE* reading = _fopen("topics.dic", "rb");
+  ASSERT_NE(reading, nullptr);
+  _fclose(reading);
+  std::FILE* plain = _fopen("web.vn", "r+b");  // a writable directory changes in place
+  ASSERT_NE(plain, nullptr);
+  _fclose(plain);
+  std::FILE* made = _fopen("options.dic", "w+b");
+  ASSERT_NE(made, nullptr);
+  _fclose(made);
+  EXPECT_TRUE(std::filesystem::exists(user_ + "/options.dic"));
+  EXPECT_EQ(readFile(shared_ + "/topics.dic"), "shared");
+  EXPECT_FALSE(std::filesystem::exists(shared_ + "/deleteme.tmp"));
+  EXPECT_FALSE(std::filesystem::exists(plain_ + "/options.dic"));
+}
+
+TEST_F(UserAndSharedTest, PrepareToChangeCopiesOnlyWhatCannotChangeWhereItIs) {
+  writeFile(shared_ + "/kjv.vn", "shared notes");
+  writeFile(plain_ + "/web.vn", "plain notes");
+  EXPECT_TRUE(prepareToChange("kjv.vn"));
+  EXPECT_EQ(readFile(user_ + "/kjv.vn"), "shared notes");
+  std::FILE* copy = _fopen("kjv.vn", "r+b");  // the copy, earlier on the path
+  ASSERT_NE(copy, nullptr);
+  ASSERT_EQ(std::fputs("mine", copy), 1);
+  _fclose(copy);
+  EXPECT_EQ(readFile(shared_ + "/kjv.vn"), "shared notes");
+  EXPECT_EQ(readFile(user_ + "/kjv.vn"), "mineed notes");
+
+  EXPECT_TRUE(prepareToChange("web.vn"));  // changes where it is
+  EXPECT_FALSE(std::filesystem::exists(user_ + "/web.vn"));
+  EXPECT_TRUE(prepareToChange("new.vn"));  // nowhere yet: made in the user's directory
+  EXPECT_FALSE(std::filesystem::exists(user_ + "/new.vn"));
+
+  setUserDataDirectory({});
+  writeFile(shared_ + "/kjv.hil", "shared");
+  EXPECT_FALSE(prepareToChange("kjv.hil"));  // nowhere to copy it to
 }
 
 TEST_F(FilesTest, FirstOpticalMountSkipsOtherAndEmptyMounts) {

@@ -33,7 +33,11 @@ struct RunResult {
 RunResult run(const std::string& program, const std::string& arguments,
               const test::TempDir& scratch) {
   const std::string errorFile = scratch.file("stderr.txt");
-  const std::string command = shellQuote(program) + " " + arguments + " 2>" + shellQuote(errorFile);
+  // The user's and the shared XDG data directories are the scratch directory's own.
+  const std::string command = "XDG_DATA_HOME=" + shellQuote(scratch.file("home")) +
+                              " XDG_DATA_DIRS=" + shellQuote(scratch.file("shared")) + " " +
+                              shellQuote(program) + " " + arguments + " 2>" +
+                              shellQuote(errorFile);
   RunResult result;
   std::FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) {
@@ -166,11 +170,14 @@ TEST_F(CliTest, ModuleThatCannotBeOpenedNamesFileReasonAndPath) {
   EXPECT_EQ(broken.exitCode, 2);
   EXPECT_TRUE(broken.err.starts_with("vellum-cli: cannot open broken.bib: ")) << broken.err;
 
-  // No -d: the current directory (the test's scratch directory holds no module).
+  // No -d: the current directory (the test's scratch directory holds no module), then the
+  // user's and the shared data directories.
   const RunResult here = cli("show 'John 3:16'");
   EXPECT_EQ(here.exitCode, 2);
   EXPECT_TRUE(here.err.starts_with("vellum-cli: cannot open kjv.bib: ")) << here.err;
-  EXPECT_NE(here.err.find("(data path: .)"), std::string::npos) << here.err;
+  const std::string path =
+      ".;" + scratch_.file("home") + "/vellum;" + scratch_.file("shared") + "/vellum;";
+  EXPECT_NE(here.err.find("(data path: " + path), std::string::npos) << here.err;
 }
 
 TEST_F(CliTest, UsageErrorsPrintTheUsageAndExitTwo) {

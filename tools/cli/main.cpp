@@ -3,8 +3,9 @@
 //   vellum-cli [-d DIR]... [-b FILE] COMMAND [ARGUMENTS]
 //
 // Global options come before the command: each -d adds a data directory (searched in the
-// order given; the current directory when there is none), -b names the module by its bare
-// file name (kjv.bib by default). Each command is one entry of kCommands with its own
+// order given; without any, the current directory and then the standard places of an
+// installed data set: the user's, the shared ones, the installation's), -b names the module by
+// its bare file name (kjv.bib by default). Each command is one entry of kCommands with its own
 // argument parser, so a new command is one function and one table row.
 //
 // Exit status: 0 done (a search that finds nothing included), 1 nothing found by a look-up, a
@@ -97,7 +98,10 @@ constexpr Command kCommands[] = {
 void printUsage(std::FILE* out) {
   std::fputs(
       "usage: vellum-cli [-d DIR]... [-b FILE] COMMAND [ARGUMENTS]\n"
-      "  -d DIR    a data directory (repeatable, searched in order; default: .)\n"
+      "       vellum-cli --help | --version\n"
+      "  -d DIR    a data directory (repeatable, searched in order; default: the current\n"
+      "            directory, then $XDG_DATA_HOME/vellum, vellum under each of\n"
+      "            $XDG_DATA_DIRS and the installation's share/vellum/data)\n"
       "  -b FILE   the module's bare file name (default: kjv.bib)\n"
       "commands:\n",
       out);
@@ -121,7 +125,13 @@ void setDataPath(const Options& options) {
   std::string dataPath;
   for (const std::string& directory : options.dataDirectories)
     dataPath += (dataPath.empty() ? "" : ";") + directory;
-  if (dataPath.empty()) dataPath = ".";
+  if (dataPath.empty()) {
+    // New stores and changed copies of shared ones go to the user's data directory.
+    dataPath = ".";
+    for (const std::string& directory :
+         vellum::setStandardDataDirectories(vellum::executableDirectory()))
+      dataPath += ";" + directory;
+  }
   vellum::set_dpath(dataPath.c_str());
 }
 
@@ -230,6 +240,11 @@ int runLookup(const Options& options, std::span<const std::string_view> args) {
 
 int runNotes(const Options& options, std::span<const std::string_view> args) {
   setDataPath(options);
+  // A store in a directory that is not to be written changes as the user's own copy.
+  if (!args.empty() && (args[0] == "set" || args[0] == "delete" || args[0] == "import")) {
+    vellum::prepareToChange(
+        vellum::changeExtension(vellum::bareFileName(options.moduleFile), ".vn").c_str());
+  }
   return vellum::cli::runNotes(toStrings(args), options.moduleFile, std::cout, std::cerr);
 }
 
@@ -263,6 +278,10 @@ int main(int argc, char** argv) {
     std::string_view option = args[i];
     if (option == "-h" || option == "--help") {
       printUsage(stdout);
+      return 0;
+    }
+    if (option == "--version") {
+      std::puts("vellum-cli " VELLUM_VERSION);
       return 0;
     }
     if (option != "-d" && option != "-b")

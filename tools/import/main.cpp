@@ -49,6 +49,7 @@ constexpr const char* kUsage =
     "       vellum-import lexicon --hebrew SRC --greek SRC OUT.lex\n"
     "       vellum-import lexicon --sword-hebrew MODULE --sword-greek MODULE OUT.lex\n"
     "       vellum-import notes --bible FILE.bib NOTES.txt\n"
+    "       vellum-import --help | --version\n"
     "\n"
     "  bible    build a Bible module from verse-per-line text (one verse a line,\n"
     "           BOOK<TAB>CHAPTER<TAB>VERSE<TAB>TEXT, UTF-8, in canonical order), an OSIS\n"
@@ -132,6 +133,10 @@ int main(int argc, char** argv) {
   if (args.empty()) return usage("");
   if (args[0] == "-h" || args[0] == "--help") {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (args[0] == "--version") {
+    std::puts("vellum-import " VELLUM_VERSION);
     return 0;
   }
   const std::vector<std::string_view> tail(args.begin() + 1, args.end());

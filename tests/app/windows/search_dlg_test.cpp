@@ -149,6 +149,7 @@ class SearchDlgTest : public QObject {
     // Every test starts without saved searches or book sets.
     std::error_code ignored;
     fs::remove(data_->dir().file("options.dic"), ignored);
+    fs::remove(data_->userFile("options.dic"), ignored);
     fs::remove(data_->dir().file("topics.dic"), ignored);
   }
 
