@@ -9,8 +9,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "tools/import/vpl.h"
+
+namespace vellum {
+struct DictHandle;
+}
 
 namespace vellum::fuzz {
 
@@ -26,6 +34,18 @@ bool writeScratchFile(const std::string& name, std::string_view bytes);
 // process when that fails (a target cannot run without its module).
 void buildScratchModule(const std::string& fileName, const std::string& displayName,
                         const std::string& vplText);
+
+// Aborts, naming what it found, when the scratch directory holds anything but the named files:
+// an importer that refused its input must leave neither its output nor a temporary behind.
+void expectOnlyScratchFiles(std::initializer_list<std::string_view> names);
+
+// Opens the module scratchDir()/fileName by its bare name and aborts unless it holds exactly
+// the verses the importer read, each as getVerse gives it back.
+void expectModuleHolds(const std::string& fileName, const std::vector<import::VerseLine>& lines);
+
+// A new, empty options store "options.dic" in the scratch directory, made as the reader makes
+// it at its first start; aborts when that fails.
+DictHandle* newOptionsStore();
 
 // The text of a file of the source tree (path relative to its top), or "" when unreadable.
 std::string readSourceFile(const std::string& relativePath);
