@@ -1,5 +1,6 @@
 #include "app/session_record.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -58,9 +59,12 @@ std::optional<SessionRecord> parseSessionRecord(std::string_view text) {
     return std::nullopt;
   SessionRecord record;
   record.file.assign(at, end);
-  // A bare file name that fits a translation's record, as the data path looks it up.
+  // A bare file name that fits a translation's record, as the data path looks it up, and that
+  // the file can hold again: a control character (a carriage return inside the value) cannot.
   if (record.file.empty() || record.file.size() >= sizeof(bibleName::path) ||
-      record.file.find_first_of("/\\") != std::string::npos)
+      record.file.find_first_of("/\\") != std::string::npos ||
+      std::any_of(record.file.begin(), record.file.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
     return std::nullopt;
   record.reference = Reference{static_cast<std::uint8_t>(book), static_cast<std::uint8_t>(chapter),
                                static_cast<std::uint8_t>(verse)};
