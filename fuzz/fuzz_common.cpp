@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "app/profile.h"
 #include "engine/bible/bible.h"
 #include "engine/stores/dict.h"
 #include "support/files.h"
@@ -86,6 +87,34 @@ void buildScratchModule(const std::string& fileName, const std::string& displayN
     std::fprintf(stderr, "cannot build %s: %s\n", fileName.c_str(), error.c_str());
     std::abort();
   }
+}
+
+BibleHandle* openNotesModule() {
+  const std::string sample = readSourceFile("samples/kjv-sample.vpl");
+  std::size_t end = 0;
+  for (int line = 0; line < 45 && end != std::string::npos; ++line)
+    end = sample.find('\n', end + 1);
+  buildScratchModule("notes.bib", "Notes Module",
+                     end == std::string::npos ? sample : sample.substr(0, end + 1));
+  bibleName name;
+  std::snprintf(name.path, sizeof name.path, "notes.bib");
+  BibleHandle* module = openBible(&name);
+  if (module == nullptr) std::abort();
+  return module;
+}
+
+void useScratchConfigDirectory() {
+  setenv("XDG_CONFIG_HOME", scratchDir().c_str(), 1);
+  fs::create_directories(profileDirectory());
+}
+
+std::string withCrLf(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
 }
 
 void expectOnlyScratchFiles(std::initializer_list<std::string_view> names) {

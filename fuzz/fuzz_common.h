@@ -17,6 +17,7 @@
 #include "tools/import/vpl.h"
 
 namespace vellum {
+struct BibleHandle;
 struct DictHandle;
 }
 
@@ -34,6 +35,17 @@ bool writeScratchFile(const std::string& name, std::string_view bytes);
 // process when that fails (a target cannot run without its module).
 void buildScratchModule(const std::string& fileName, const std::string& displayName,
                         const std::string& vplText);
+
+// Builds and opens "notes.bib", Ruth 1-2 of the sample text (two chapters, real verse counts),
+// the module of the notes targets; aborts when that fails.
+BibleHandle* openNotesModule();
+
+// Points the configuration directory ($XDG_CONFIG_HOME/vellum, where "VLMR20.INI" lives) into
+// the scratch directory and creates it.
+void useScratchConfigDirectory();
+
+// The text with a carriage return before each line feed.
+std::string withCrLf(std::string_view text);
 
 // Aborts, naming what it found, when the scratch directory holds anything but the named files:
 // an importer that refused its input must leave neither its output nor a temporary behind.

@@ -2,7 +2,8 @@
 // them: the input up to its first NUL byte is the Hebrew source, the rest the Greek one.
 // runLexiconImport builds "out.lex" in the scratch directory. Refused, it leaves nothing but
 // the sources; built, the lexicon opens and gives back every definition the sources hold
-// (read here with the same readLexiconSource), and an empty text for the numbers they skip.
+// (read here with the same readLexiconSource), with its line feeds widened to CR LF, and an
+// empty text for the numbers they skip.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,16 +20,6 @@
 using namespace vellum;
 
 namespace {
-
-// The definition as the lexicon gives it back: line feeds widened to CR LF.
-std::string widened(const std::string& definition) {
-  std::string out;
-  for (char c : definition) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
 
 void expectTable(const std::string& source, char letter, LexiconHandle* lexicon) {
   std::istringstream in(source);
@@ -47,7 +38,7 @@ void expectTable(const std::string& source, char letter, LexiconHandle* lexicon)
     previous = entry.number;
     if (lookupLexicon(text.data(), &length, 65535, entry.number, letter == 'H', lexicon) ==
             nullptr ||
-        widened(entry.definition) != std::string_view(text.data(), length)) {
+        fuzz::withCrLf(entry.definition) != std::string_view(text.data(), length)) {
       std::fprintf(stderr, "%c%u reads back wrong\n", letter, entry.number);
       std::abort();
     }

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -80,8 +79,7 @@ std::string trimmed(std::string text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  setenv("XDG_CONFIG_HOME", fuzz::scratchDir().c_str(), 1);
-  std::filesystem::create_directories(profileDirectory());
+  fuzz::useScratchConfigDirectory();
   return 0;
 }
 

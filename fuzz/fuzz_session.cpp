@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,8 +19,7 @@ using namespace vellum;
 using namespace vellum::ui;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  setenv("XDG_CONFIG_HOME", fuzz::scratchDir().c_str(), 1);
-  std::filesystem::create_directories(profileDirectory());
+  fuzz::useScratchConfigDirectory();
   return 0;
 }
 

@@ -202,12 +202,8 @@ void dictSeeds(const Items& items) {
 }
 
 void notesSeeds(const std::string& sample) {
-  // The notes target's own module: Ruth 1-2 (lines 0..44), so the stores fit its verse count.
-  fuzz::buildScratchModule("notes.bib", "Notes Module", lines(sample, 0, 45));
-  bibleName name;
-  std::snprintf(name.path, sizeof name.path, "notes.bib");
-  BibleHandle* module = openBible(&name);
-  if (module == nullptr) fail("cannot open notes.bib");
+  // The notes target's own module, so the stores fit its verse count.
+  BibleHandle* module = fuzz::openNotesModule();
   NotesHandle* notes = VNCreate(module);
   if (notes == nullptr) fail("cannot create notes.vn");
   seed("notes", "empty.vn", readFile(scratch("notes.vn")));
@@ -312,15 +308,6 @@ std::vector<import::VerseLine> verseLines(const std::string& vpl) {
   return verses;
 }
 
-std::string withCrLf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
 void vplSeeds(const std::string& sample, const std::string& typeset) {
   seed("vpl", "ruth1.vpl", lines(sample, 0, 22));
   seed("vpl", "john1.vpl", lines(sample, 85, 51));
@@ -328,7 +315,7 @@ void vplSeeds(const std::string& sample, const std::string& typeset) {
        lines(sample, 0, 4) + lines(sample, 85, 4) + lines(sample, 964, 4));
   seed("vpl", "typeset.vpl", typeset);
   seed("vpl", "bom-crlf-blank.vpl",
-       "\xEF\xBB\xBF" + withCrLf(lines(sample, 0, 3) + "\n" + lines(sample, 3, 3)));
+       "\xEF\xBB\xBF" + fuzz::withCrLf(lines(sample, 0, 3) + "\n" + lines(sample, 3, 3)));
 }
 
 std::string xmlEscaped(const std::string& text) {
@@ -483,7 +470,8 @@ void lexiconSourceSeeds(const std::string& sample) {
       greek += "g0" + std::to_string(i - 7) + "\n  " + text + "\n  26\nsecond line\n";
   }
   seed("lexsource", "both.txt", hebrew + '\0' + greek);
-  seed("lexsource", "crlf.txt", "\xEF\xBB\xBF" + withCrLf(hebrew) + '\0' + withCrLf(greek));
+  seed("lexsource", "crlf.txt",
+       "\xEF\xBB\xBF" + fuzz::withCrLf(hebrew) + '\0' + fuzz::withCrLf(greek));
 }
 
 void notesImportSeeds(const std::string& sample) {
@@ -496,7 +484,7 @@ void notesImportSeeds(const std::string& sample) {
             (i % 2 ? "a second line\n" : "") + "\n";
   }
   seed("notesimport", "ruth1.txt", text);
-  seed("notesimport", "crlf.txt", withCrLf(text));
+  seed("notesimport", "crlf.txt", fuzz::withCrLf(text));
   seed("notesimport", "odd.txt",
        "\n\nruth 2:3\n\t \nRuth 9:9\nno such verse\n\nJohn 3:16\nnot in this module\n\n"
        "Ru 1:4\nlast entry without a line end");
@@ -542,7 +530,7 @@ void settingsSeeds(const std::string& sample) {
   ui::writeSession({first, second}, 2);
   take("session.ini");
   // Edited by hand: line ends of another system, comments, a repeated section, odd blanks.
-  const std::string edited = withCrLf(readFile(ini)) +
+  const std::string edited = fuzz::withCrLf(readFile(ini)) +
                              "; a comment\n[ session ]\nWINDOW3 = 0,1,1,-1,-1,-1,0,0,0,1,1,2,x\n"
                              "[FONTS]\nSCREEN_FONT_SIZE=10.5\n" +
                              lines(sample, 0, 1);
@@ -593,7 +581,7 @@ int main(int argc, char** argv) {
   }
   corpus = fs::absolute(argv[1]);
   // The reader's settings are written by its own code into a configuration directory here.
-  setenv("XDG_CONFIG_HOME", fuzz::scratchDir().c_str(), 1);
+  fuzz::useScratchConfigDirectory();
   fs::remove_all(corpus);  // no seed of an earlier build stays behind
   const std::string root = argv[2];
   initBibleModule();
