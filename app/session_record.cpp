@@ -60,9 +60,11 @@ std::optional<SessionRecord> parseSessionRecord(std::string_view text) {
   SessionRecord record;
   record.file.assign(at, end);
   // A bare file name that fits a translation's record, as the data path looks it up, and that
-  // the file can hold again: a control character (a carriage return inside the value) cannot.
+  // the file can hold again: a control character (a carriage return inside the value) cannot,
+  // nor a blank at either end (a NUL after a blank cuts the value there; values are trimmed).
   if (record.file.empty() || record.file.size() >= sizeof(bibleName::path) ||
-      record.file.find_first_of("/\\") != std::string::npos ||
+      record.file.find_first_of("/\\") != std::string::npos || record.file.front() == ' ' ||
+      record.file.back() == ' ' ||
       std::any_of(record.file.begin(), record.file.end(),
                   [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
     return std::nullopt;

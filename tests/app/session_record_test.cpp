@@ -35,6 +35,9 @@ class SessionRecordTest : public QObject {
     // A carriage return inside the value was read into the file name, which then could not be
     // written back: the session saved at exit lost the window.
     QTest::newRow("carriage return") << QByteArray("1,1,1,-1,-1,-1,0,0,0,1,1,0,kjv.bib\rx");
+    // A NUL after a blank in the value left a file name ending in that blank, which the
+    // trimmed value written back dropped.
+    QTest::newRow("blank at the end") << QByteArray("1,1,1,-1,-1,-1,0,0,0,1,1,0,web ");
   }
   void damagedRecordsAreRefused() {
     QFETCH(QByteArray, text);
