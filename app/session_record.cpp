@@ -64,9 +64,9 @@ std::optional<SessionRecord> parseSessionRecord(std::string_view text) {
   // nor a blank at either end (a NUL after a blank cuts the value there; values are trimmed).
   if (record.file.empty() || record.file.size() >= sizeof(bibleName::path) ||
       record.file.find_first_of("/\\") != std::string::npos || record.file.front() == ' ' ||
-      record.file.back() == ' ' ||
-      std::any_of(record.file.begin(), record.file.end(),
-                  [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+      record.file.back() == ' ' || std::any_of(record.file.begin(), record.file.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20;
+      }))
     return std::nullopt;
   record.reference = Reference{static_cast<std::uint8_t>(book), static_cast<std::uint8_t>(chapter),
                                static_cast<std::uint8_t>(verse)};

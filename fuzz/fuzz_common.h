@@ -19,7 +19,7 @@
 namespace vellum {
 struct BibleHandle;
 struct DictHandle;
-}
+}  // namespace vellum
 
 namespace vellum::fuzz {
 
