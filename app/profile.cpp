@@ -3,7 +3,8 @@
 // The file is kept as the list of its lines exactly as read (a trailing '\r' included), so a
 // rewrite changes only the one line it means to and every comment, blank line, unknown key and
 // ordering survives. Matching is ASCII case-insensitive; the first matching section and the
-// first matching key within it win, as with the classic calls.
+// first matching key within it win, as with the classic calls. A deletion removes every repeat
+// of what it deletes, so a file edited by hand never reads an older repeat in its place.
 //
 // Limits: a file larger than kMaxProfileBytes is not an initialisation file this program wrote;
 // it reads as missing (every key gives its default) and is never rewritten, so nothing in it
@@ -336,9 +337,23 @@ bool writePrivateProfileString(const char* section, const char* key, const char*
     lines.push_back({"[" + std::string(sectionText) + "]" + lineEnd});
     lines.push_back({newLine});
   } else if (!key) {
-    // A null key removes the whole section, its header included.
-    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*header),
-                lines.begin() + static_cast<std::ptrdiff_t>(end));
+    // A null key removes the whole section, its header included, and every later section of
+    // the same name: a repeat left behind would be read in its place.
+    bool inMatch = false;
+    std::erase_if(lines, [&](const Line& line) {
+      if (auto found = sectionName(line.text)) inMatch = equalsIgnoringCase(*found, sectionText);
+      return inMatch;
+    });
+  } else if (!value) {
+    // Every line of the key goes, so no repeat of it is read in its place.
+    const auto first = lines.begin() + static_cast<std::ptrdiff_t>(begin);
+    const auto last = lines.begin() + static_cast<std::ptrdiff_t>(end);
+    const auto kept = std::remove_if(first, last, [&](const Line& line) {
+      auto entry = keyValue(line.text);
+      return entry && equalsIgnoringCase(entry->key, keyText);
+    });
+    if (kept == last) return true;  // deleting a key that is not there
+    lines.erase(kept, last);
   } else {
     std::size_t keyLine = end;
     for (std::size_t i = begin; i < end; ++i) {
@@ -348,18 +363,12 @@ bool writePrivateProfileString(const char* section, const char* key, const char*
       }
     }
     if (keyLine != end) {
-      if (value) {
-        lines[keyLine].text = newLine;
-      } else {
-        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(keyLine));
-      }
-    } else if (value) {
+      lines[keyLine].text = newLine;
+    } else {
       // After the section's last non-blank line, so blank separators stay between sections.
       std::size_t at = end;
       while (at > begin && trim(lines[at - 1].text).empty()) --at;
       lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), Line{newLine});
-    } else {
-      return true;  // deleting a key that is not there
     }
   }
 

@@ -27,7 +27,8 @@ std::size_t getPrivateProfileString(const char* section, const char* key, const 
 // The value's leading decimal, or the default when the key is missing or has no digits.
 unsigned int getPrivateProfileInt(const char* section, const char* key, int defaultValue,
                                   const char* fileName);
-// Writes (or replaces) the key; a null value deletes the key. Returns false when the file
+// Writes (or replaces) the key; a null value deletes the key (every line of it in the section),
+// a null key the section (every section of that name). Returns false when the file
 // could not be written (then it is left as it was).
 bool writePrivateProfileString(const char* section, const char* key, const char* value,
                                const char* fileName);

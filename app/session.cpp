@@ -11,6 +11,7 @@
 #include "app/config.h"
 #include "app/frame.h"
 #include "app/profile.h"
+#include "app/session_record.h"
 #include "app/windows/parallel.h"
 #include "engine/bible/parallel.h"
 
@@ -19,20 +20,11 @@ namespace {
 
 constexpr const char* kSection = "SESSION";
 constexpr const char* kLinkedKey = "LINKED";
-constexpr const char* kParallelMark = "P,";
 constexpr char kFileSeparator = '|';
-constexpr int kFields = 12;  // the numbers before the file name
-// More windows than anyone reads side by side; a larger count is a damaged file.
-constexpr int kMaxWindows = 64;
+constexpr int kMaxWindows = kMaxSessionWindows;
 // A record: the mark, twelve numbers of at most eleven characters, the commas and up to four
 // bare file names.
 constexpr std::size_t kRecordSize = 512;
-
-// A bare file name that fits a translation's record, as the data path looks it up.
-bool isBareFileName(std::string_view file) {
-  return !file.empty() && file.size() < sizeof(bibleName::path) &&
-         file.find_first_of("/\\") == std::string_view::npos;
-}
 
 std::vector<std::string> splitFiles(const std::string& files) {
   std::vector<std::string> result;
@@ -59,56 +51,39 @@ int readNumber(const char* key, int fallback) {
 
 }  // namespace
 
+// The records are read and written by the window-free codec of session_record.h, which the
+// fuzz target reads too.
+static_assert(kMinParallelColumns == TParallelView::kMinColumns &&
+              kMaxParallelColumns == TParallelView::kMaxColumns);
+
 std::string formatSessionWindow(const SessionWindow& window) {
-  const TPassage::Place& place = window.place;
-  char numbers[kRecordSize];
-  std::snprintf(numbers, sizeof numbers, "%s%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,",
-                window.parallel ? kParallelMark : "", place.reference.book, place.reference.chapter,
-                place.reference.verse, place.selectionAnchor, place.selectionEnd, place.topWord,
-                window.strongs ? 1 : 0, window.geometry.x(), window.geometry.y(),
-                window.geometry.width(), window.geometry.height(), window.state);
-  return numbers + window.file;
+  SessionRecord record;
+  record.file = window.file;
+  record.parallel = window.parallel;
+  record.reference = window.place.reference;
+  record.selectionAnchor = window.place.selectionAnchor;
+  record.selectionEnd = window.place.selectionEnd;
+  record.topWord = window.place.topWord;
+  record.strongs = window.strongs;
+  record.x = window.geometry.x();
+  record.y = window.geometry.y();
+  record.width = window.geometry.width();
+  record.height = window.geometry.height();
+  record.state = window.state;
+  return formatSessionRecord(record);
 }
 
 std::optional<SessionWindow> parseSessionWindow(const std::string& text) {
-  std::array<int, kFields> field{};
-  const bool parallel = text.starts_with(kParallelMark);
-  const char* at = text.data() + (parallel ? std::strlen(kParallelMark) : 0);
-  const char* end = text.data() + text.size();
-  for (int& value : field) {
-    const auto [stop, error] = std::from_chars(at, end, value);
-    if (error != std::errc() || stop == end || *stop != ',') return std::nullopt;
-    at = stop + 1;
-  }
-  const auto [book, chapter, verse, anchor, last, top, strongs, x, y, width, height, state] = field;
-  const auto byte = [](int value) { return value >= 0 && value <= 255; };
-  const auto word = [](int value) { return value >= -1 && value <= 0xFFFF; };
-  const auto coordinate = [](int value) { return value >= -(1 << 20) && value <= (1 << 20); };
-  const auto extent = [](int value) { return value >= 0 && value <= (1 << 20); };
-  if (!byte(book) || !byte(chapter) || !byte(verse) || !word(anchor) || !word(last) || !word(top) ||
-      (strongs != 0 && strongs != 1) || !coordinate(x) || !coordinate(y) || !extent(width) ||
-      !extent(height) || state < 0 || state > 2)
-    return std::nullopt;
+  const std::optional<SessionRecord> record = parseSessionRecord(text);
+  if (!record) return std::nullopt;
   SessionWindow window;
-  window.parallel = parallel;
-  window.file.assign(at, end);
-  if (parallel) {
-    const std::vector<std::string> files = splitFiles(window.file);
-    if (files.size() < TParallelView::kMinColumns || files.size() > TParallelView::kMaxColumns ||
-        !std::all_of(files.begin(), files.end(), isBareFileName))
-      return std::nullopt;
-  } else if (!isBareFileName(window.file)) {
-    return std::nullopt;
-  }
-  window.place.reference =
-      Reference{static_cast<std::uint8_t>(book), static_cast<std::uint8_t>(chapter),
-                static_cast<std::uint8_t>(verse)};
-  window.place.selectionAnchor = anchor;
-  window.place.selectionEnd = last;
-  window.place.topWord = top;
-  window.strongs = strongs == 1;
-  window.geometry = QRect(x, y, width, height);
-  window.state = state;
+  window.file = record->file;
+  window.parallel = record->parallel;
+  window.place = TPassage::Place{record->reference, record->selectionAnchor, record->selectionEnd,
+                                 record->topWord};
+  window.strongs = record->strongs;
+  window.geometry = QRect(record->x, record->y, record->width, record->height);
+  window.state = record->state;
   return window;
 }
 

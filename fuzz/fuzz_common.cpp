@@ -10,6 +10,9 @@
 #include <sstream>
 #include <vector>
 
+#include "app/profile.h"
+#include "engine/bible/bible.h"
+#include "engine/stores/dict.h"
 #include "support/files.h"
 #include "tools/import/module_writer.h"
 #include "tools/import/vpl.h"
@@ -84,6 +87,79 @@ void buildScratchModule(const std::string& fileName, const std::string& displayN
     std::fprintf(stderr, "cannot build %s: %s\n", fileName.c_str(), error.c_str());
     std::abort();
   }
+}
+
+BibleHandle* openNotesModule() {
+  const std::string sample = readSourceFile("samples/kjv-sample.vpl");
+  std::size_t end = 0;
+  for (int line = 0; line < 45 && end != std::string::npos; ++line)
+    end = sample.find('\n', end + 1);
+  buildScratchModule("notes.bib", "Notes Module",
+                     end == std::string::npos ? sample : sample.substr(0, end + 1));
+  bibleName name;
+  std::snprintf(name.path, sizeof name.path, "notes.bib");
+  BibleHandle* module = openBible(&name);
+  if (module == nullptr) std::abort();
+  return module;
+}
+
+void useScratchConfigDirectory() {
+  setenv("XDG_CONFIG_HOME", scratchDir().c_str(), 1);
+  fs::create_directories(profileDirectory());
+}
+
+std::string withCrLf(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+void expectOnlyScratchFiles(std::initializer_list<std::string_view> names) {
+  for (const fs::directory_entry& entry : fs::directory_iterator(scratchDir())) {
+    const std::string name = entry.path().filename().string();
+    bool expected = false;
+    for (std::string_view allowed : names) expected = expected || name == allowed;
+    if (!expected) {
+      std::fprintf(stderr, "left behind in the scratch directory: %s\n", name.c_str());
+      std::abort();
+    }
+  }
+}
+
+void expectModuleHolds(const std::string& fileName, const std::vector<import::VerseLine>& lines) {
+  bibleName name;
+  std::snprintf(name.path, sizeof name.path, "%s", fileName.c_str());
+  std::string why;
+  BibleHandle* module = openBible(&name, &why);
+  if (module == nullptr) {
+    std::fprintf(stderr, "the module written does not open: %s\n", why.c_str());
+    std::abort();
+  }
+  setStrongs(module, 1);
+  static std::vector<char> text(32767);
+  std::uint16_t length = 0;
+  std::uint16_t verse = 0;
+  for (const import::VerseLine& line : lines) {
+    const std::string expected = line.book + " " + std::to_string(line.chapter) + ":" +
+                                 std::to_string(line.verse) + " " + line.text;
+    getVerse(text.data(), &length, static_cast<std::uint16_t>(text.size()), verse++, module);
+    if (expected != std::string_view(text.data(), length)) {
+      std::fprintf(stderr, "line %d reads back as \"%s\", not \"%s\"\n", line.line, text.data(),
+                   expected.c_str());
+      std::abort();
+    }
+  }
+  closeBible(module);
+}
+
+DictHandle* newOptionsStore() {
+  scratchDir();
+  DictHandle* options = new_dict("options.dic", "Vellum Options", 241, 0);
+  if (options == nullptr) std::abort();
+  return options;
 }
 
 std::string readSourceFile(const std::string& relativePath) {

@@ -9,8 +9,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "tools/import/vpl.h"
+
+namespace vellum {
+struct BibleHandle;
+struct DictHandle;
+}  // namespace vellum
 
 namespace vellum::fuzz {
 
@@ -26,6 +35,29 @@ bool writeScratchFile(const std::string& name, std::string_view bytes);
 // process when that fails (a target cannot run without its module).
 void buildScratchModule(const std::string& fileName, const std::string& displayName,
                         const std::string& vplText);
+
+// Builds and opens "notes.bib", Ruth 1-2 of the sample text (two chapters, real verse counts),
+// the module of the notes targets; aborts when that fails.
+BibleHandle* openNotesModule();
+
+// Points the configuration directory ($XDG_CONFIG_HOME/vellum, where "VLMR20.INI" lives) into
+// the scratch directory and creates it.
+void useScratchConfigDirectory();
+
+// The text with a carriage return before each line feed.
+std::string withCrLf(std::string_view text);
+
+// Aborts, naming what it found, when the scratch directory holds anything but the named files:
+// an importer that refused its input must leave neither its output nor a temporary behind.
+void expectOnlyScratchFiles(std::initializer_list<std::string_view> names);
+
+// Opens the module scratchDir()/fileName by its bare name and aborts unless it holds exactly
+// the verses the importer read, each as getVerse gives it back.
+void expectModuleHolds(const std::string& fileName, const std::vector<import::VerseLine>& lines);
+
+// A new, empty options store "options.dic" in the scratch directory, made as the reader makes
+// it at its first start; aborts when that fails.
+DictHandle* newOptionsStore();
 
 // The text of a file of the source tree (path relative to its top), or "" when unreadable.
 std::string readSourceFile(const std::string& relativePath);

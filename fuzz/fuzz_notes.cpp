@@ -18,24 +18,11 @@ namespace {
 
 BibleHandle* module = nullptr;
 
-std::string firstLines(const std::string& text, int count) {
-  std::size_t end = 0;
-  for (int i = 0; i < count && end != std::string::npos; ++i) end = text.find('\n', end + 1);
-  return end == std::string::npos ? text : text.substr(0, end + 1);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::scratchDir();
   initBibleModule();
-  // Ruth 1-2 of the sample text: two chapters, real verse counts.
-  fuzz::buildScratchModule("notes.bib", "Notes Module",
-                           firstLines(fuzz::readSourceFile("samples/kjv-sample.vpl"), 45));
-  bibleName name;
-  std::snprintf(name.path, sizeof name.path, "notes.bib");
-  module = openBible(&name);
-  if (module == nullptr) std::abort();
+  module = fuzz::openNotesModule();
   return 0;
 }
 

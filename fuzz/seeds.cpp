@@ -2,8 +2,11 @@
 //   vellum-fuzz-seeds CORPUS_DIR SOURCE_ROOT
 // writes CORPUS_DIR/<target>/<seed> for every target: modules built by the importer's writer
 // from the sample text, dictionary stores from a slice of Easton's dictionary (../shared/data
-// beside the tree; sample verses stand in when it is absent), notes stores, a lexicon, and the
-// typed texts of the text target. Each seed is small, so the fuzzer's inputs stay small too.
+// beside the tree; sample verses stand in when it is absent), notes stores, a lexicon, the
+// typed texts of the text target, the importers' sources made from the same texts (VPL, OSIS,
+// JSON, CSV, lexicon sources, notes files), and the reader's settings as its own code writes
+// them ("VLMR20.INI", the options store's search record and book sets). Each seed is small, so
+// the fuzzer's inputs stay small too.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,13 +16,19 @@
 #include <string>
 #include <vector>
 
+#include "app/config.h"
+#include "app/profile.h"
+#include "app/session_record.h"
+#include "app/windows/search_record.h"
 #include "engine/bible/bible.h"
 #include "engine/bible/codec.h"
 #include "engine/stores/dict.h"
 #include "engine/stores/notes.h"
 #include "fuzz/fuzz_common.h"
+#include "support/endian.h"
 #include "support/files.h"
 #include "tools/import/lexicon_writer.h"
+#include "tools/import/vpl.h"
 
 using namespace vellum;
 namespace fs = std::filesystem;
@@ -130,10 +139,12 @@ DictHandle* newOrFail(const std::string& name, std::uint16_t tableSize, int comp
   return store;
 }
 
-void dictSeeds(const std::string& root, const std::string& sample) {
+using Items = std::vector<std::pair<std::string, std::string>>;
+
+// The first articles of Easton's dictionary, or sample verses without it.
+Items dictItems(const std::string& root, const std::string& sample) {
   const std::string eastons = readFile(fs::path(root) / ".." / "shared" / "data" / "eastons.json");
-  // The items: the first articles of Easton's dictionary, or sample verses without it.
-  std::vector<std::pair<std::string, std::string>> items;
+  Items items;
   if (!eastons.empty()) {
     std::size_t at = 0;
     while (items.size() < 25) {
@@ -150,6 +161,10 @@ void dictSeeds(const std::string& root, const std::string& sample) {
     for (int i = 0; std::getline(in, line); ++i)
       items.emplace_back("Ruth 1:" + std::to_string(i + 1), line.substr(line.rfind('\t') + 1));
   }
+  return items;
+}
+
+void dictSeeds(const Items& items) {
   std::vector<std::string> built;
   for (std::size_t count : {std::size_t{8}, items.size()}) {
     for (int compress = 0; compress < 2; ++compress) {
@@ -187,12 +202,8 @@ void dictSeeds(const std::string& root, const std::string& sample) {
 }
 
 void notesSeeds(const std::string& sample) {
-  // The notes target's own module: Ruth 1-2 (lines 0..44), so the stores fit its verse count.
-  fuzz::buildScratchModule("notes.bib", "Notes Module", lines(sample, 0, 45));
-  bibleName name;
-  std::snprintf(name.path, sizeof name.path, "notes.bib");
-  BibleHandle* module = openBible(&name);
-  if (module == nullptr) fail("cannot open notes.bib");
+  // The notes target's own module, so the stores fit its verse count.
+  BibleHandle* module = fuzz::openNotesModule();
   NotesHandle* notes = VNCreate(module);
   if (notes == nullptr) fail("cannot create notes.vn");
   seed("notes", "empty.vn", readFile(scratch("notes.vn")));
@@ -287,6 +298,280 @@ void textSeeds(const std::string& sample) {
   seed("text", "verses-import", std::string(1, 6) + "John 1:1\n" + lines(sample, 85, 4));
 }
 
+// ---- The importers' sources ----
+
+std::vector<import::VerseLine> verseLines(const std::string& vpl) {
+  std::istringstream in(vpl);
+  std::vector<import::VerseLine> verses;
+  std::string error;
+  if (!import::readVpl(in, verses, error)) fail("sample text: " + error);
+  return verses;
+}
+
+void vplSeeds(const std::string& sample, const std::string& typeset) {
+  seed("vpl", "ruth1.vpl", lines(sample, 0, 22));
+  seed("vpl", "john1.vpl", lines(sample, 85, 51));
+  seed("vpl", "three-books.vpl",
+       lines(sample, 0, 4) + lines(sample, 85, 4) + lines(sample, 964, 4));
+  seed("vpl", "typeset.vpl", typeset);
+  seed("vpl", "bom-crlf-blank.vpl",
+       "\xEF\xBB\xBF" + fuzz::withCrLf(lines(sample, 0, 3) + "\n" + lines(sample, 3, 3)));
+}
+
+std::string xmlEscaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '&')
+      out += "&amp;";
+    else if (c == '<')
+      out += "&lt;";
+    else if (c == '>')
+      out += "&gt;";
+    else if (c == '"')
+      out += "&quot;";
+    else
+      out += c;
+  }
+  return out;
+}
+
+// A verse's text as OSIS markup: each word followed by a Strong's number becomes
+// <w lemma="strong:H776">earth.</w>, added words in brackets become <transChange>.
+std::string osisMarkup(const std::string& text, char testament) {
+  std::istringstream in(text);
+  std::vector<std::string> tokens{std::istream_iterator<std::string>(in),
+                                  std::istream_iterator<std::string>()};
+  std::string out;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    const std::string& token = tokens[i];
+    if (!out.empty()) out += ' ';
+    const bool numbered =
+        i + 1 < tokens.size() && tokens[i + 1].find_first_not_of("0123456789") == std::string::npos;
+    if (token.size() > 2 && token.front() == '[' && token.back() == ']') {
+      out += "<transChange type=\"added\">" + xmlEscaped(token.substr(1, token.size() - 2)) +
+             "</transChange>";
+    } else if (numbered) {
+      out += "<w lemma=\"strong:" + std::string(1, testament) + tokens[i + 1] + "\">" +
+             xmlEscaped(token) + "</w>";
+      ++i;
+    } else {
+      out += xmlEscaped(token);
+    }
+  }
+  return out;
+}
+
+std::string osisId(const std::string& book) {
+  std::string id;
+  for (char c : book)
+    if (c != ' ') id += c;
+  return id;
+}
+
+// An OSIS file of the verses: containers, or milestones when asked.
+std::string osisFile(const std::vector<import::VerseLine>& verses, bool milestones) {
+  std::string out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<osis><osisText osisIDWork=\"KJV\">\n";
+  std::string book;
+  int chapter = 0;
+  for (const import::VerseLine& v : verses) {
+    const std::string id =
+        osisId(v.book) + "." + std::to_string(v.chapter) + "." + std::to_string(v.verse);
+    if (v.book != book || v.chapter != chapter) {
+      if (chapter != 0) out += "</chapter>\n";
+      if (v.book != book && !book.empty()) out += "</div>\n";
+      if (v.book != book) out += "<div type=\"book\" osisID=\"" + osisId(v.book) + "\">\n";
+      out += "<chapter osisID=\"" + osisId(v.book) + "." + std::to_string(v.chapter) + "\">\n";
+      book = v.book;
+      chapter = v.chapter;
+    }
+    const std::string text = osisMarkup(v.text, v.book == "Ruth" ? 'H' : 'G');
+    if (milestones)
+      out += "<verse sID=\"" + id + "\" osisID=\"" + id + "\"/>" + text + "<verse eID=\"" + id +
+             "\"/>\n";
+    else
+      out += "<verse osisID=\"" + id + "\">" + text + "</verse>\n";
+  }
+  return out + "</chapter>\n</div>\n</osisText></osis>\n";
+}
+
+void osisSeeds(const std::string& sample) {
+  seed("osis", "ruth1.xml", osisFile(verseLines(lines(sample, 0, 12)), false));
+  seed("osis", "john1-milestones.xml", osisFile(verseLines(lines(sample, 85, 12)), true));
+  seed("osis", "three-books.xml",
+       osisFile(verseLines(lines(sample, 0, 3) + lines(sample, 85, 3) + lines(sample, 964, 3)),
+                false));
+  // The markup a real Bible carries beside its words.
+  seed("osis", "markup.xml",
+       "<?xml version=\"1.0\"?>\n<osis><osisText><div type=\"book\" osisID=\"Ps\">"
+       "<chapter osisID=\"Ps.3\"><title type=\"psalm\" canonical=\"true\">A Psalm of David, "
+       "when he fled from Absalom his son.</title>\n<verse osisID=\"Ps.3.1\"><divineName>Lord"
+       "</divineName>, how are they increased<note type=\"x-study\">Or, <hi type=\"italic\">"
+       "many</hi></note> that trouble me!</verse>\n<verse osisID=\"Ps.3.2 Ps.3.3\"><l>Many "
+       "[there be] &amp; &#x2019;s</l><lb/><l>Selah.</l></verse>\n<verse osisID=\"Ps.3.4\">"
+       "<w lemma=\"strong:H06963 lemma.TR:x\">voice</w> \\nd LORD\\nd*</verse>"
+       "<chapter eID=\"Ps.3\"/>glossary</chapter></div>\n<div type=\"book\" osisID=\"Tob\">"
+       "<chapter osisID=\"Tob.1\"><verse osisID=\"Tob.1.1\">The book</verse></chapter></div>"
+       "</osisText></osis>\n");
+}
+
+std::string jsonString(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
+  }
+  return out + "\"";
+}
+
+std::string csvField(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+void dictSourceSeeds(const std::string& root, const Items& items) {
+  for (std::size_t count : {std::size_t{3}, items.size()}) {
+    std::string json = "[\n", csv = "Name,Text\r\n";
+    for (std::size_t i = 0; i < count && i < items.size(); ++i) {
+      json += std::string(i ? ",\n" : "") + "  {\n    \"mot\": " + jsonString(items[i].first) +
+              ",\n    \"definition\": " + jsonString(items[i].second) + "\n  }";
+      csv += csvField(items[i].first) + "," + csvField(items[i].second) + "\r\n";
+    }
+    seed("dictjson", "items-" + std::to_string(count) + ".json", json + "\n]\n");
+    seed("dictcsv", "items-" + std::to_string(count) + ".csv", csv);
+  }
+  seed("dictjson", "escapes.json",
+       "\xEF\xBB\xBF[{\"mot\": \"Caf\\u00e9\", \"definition\": \"\\ud83d\\ude00 a\\tb\\/c\", "
+       "\"n\": -1.5e3, \"x\": null, \"y\": true},\n {\"mot\": \"caf\\u00c9\", \"definition\": "
+       "\"again\"}, {\"definition\": \"no name\"}, {\"mot\": 3, \"definition\": \"\"}]");
+  seed("dictcsv", "quotes.csv",
+       "Name,Text\n\"A, B\",\"line one\r\nline \"\"two\"\"\"\n\nplain,text\nthree,col,umns\n");
+  const std::string hitchcock =
+      readFile(fs::path(root) / ".." / "shared" / "data" / "hitchcock.csv");
+  if (!hitchcock.empty()) seed("dictcsv", "hitchcock.csv", lines(hitchcock, 0, 40));
+}
+
+void lexiconSourceSeeds(const std::string& sample) {
+  // Definitions from verse texts; the Hebrew source, a NUL, then the Greek one.
+  std::istringstream in(lines(sample, 100, 12));
+  std::string line, hebrew, greek;
+  for (int i = 0; std::getline(in, line); ++i) {
+    const std::string text = line.substr(line.rfind('\t') + 1);
+    if (i < 8)
+      hebrew += (i % 3 == 0 ? "H" : "") + std::to_string(i * 2 + 1) + "\n" + text + "\n\n";
+    else
+      greek += "g0" + std::to_string(i - 7) + "\n  " + text + "\n  26\nsecond line\n";
+  }
+  seed("lexsource", "both.txt", hebrew + '\0' + greek);
+  seed("lexsource", "crlf.txt",
+       "\xEF\xBB\xBF" + fuzz::withCrLf(hebrew) + '\0' + fuzz::withCrLf(greek));
+}
+
+void notesImportSeeds(const std::string& sample) {
+  std::string text;
+  std::istringstream in(lines(sample, 0, 10));
+  std::string line;
+  for (int i = 0; std::getline(in, line); ++i) {
+    const std::string note = line.substr(line.rfind('\t') + 1);
+    text += "Ruth 1:" + std::to_string(i + 1) + "\n" + note + "\n" +
+            (i % 2 ? "a second line\n" : "") + "\n";
+  }
+  seed("notesimport", "ruth1.txt", text);
+  seed("notesimport", "crlf.txt", fuzz::withCrLf(text));
+  seed("notesimport", "odd.txt",
+       "\n\nruth 2:3\n\t \nRuth 9:9\nno such verse\n\nJohn 3:16\nnot in this module\n\n"
+       "Ru 1:4\nlast entry without a line end");
+}
+
+// ---- The reader's settings ----
+
+void settingsSeeds(const std::string& sample) {
+  const std::string ini = profilePath(kIniFile);
+  const auto take = [&](const std::string& name) {
+    const std::string text = readFile(ini);
+    seed("profile", name, text);
+    seed("session", name, text);
+  };
+  fs::remove(ini);
+  setScreenFontName("DejaVu Serif");
+  setScreenFontSize(14);
+  setPrinterFontName("Times New Roman");
+  setPrinterFontSize(10);
+  bibleName bible{};
+  std::snprintf(bible.name, sizeof bible.name, "King James Version");
+  std::snprintf(bible.path, sizeof bible.path, "kjv.bib");
+  writeDefaultBible(&bible);
+  for (const char* key : {"Xmin", "Ymin", "Xext", "Yext"})
+    writePrivateProfileString("WindowPos", key, key[0] == 'X' ? "4294967288" : "480", kIniFile);
+  setCopyOption("INCLUDE_BOOK_AND_CHAPTER", true);
+  setCopyOption("COPY_AS_PARAGRAPH", false);
+  take("settings.ini");
+  ui::SessionRecord first;
+  first.file = "kjv.bib";
+  first.reference = Reference{7, 1, 16};
+  first.x = 10;
+  first.y = 20;
+  first.width = 640;
+  first.height = 480;
+  ui::SessionRecord second = first;
+  second.file = "web, 2nd.bib";
+  second.selectionAnchor = 3;
+  second.selectionEnd = 9;
+  second.topWord = 120;
+  second.strongs = true;
+  second.state = 1;
+  ui::writeSession({first, second}, 2);
+  take("session.ini");
+  // Edited by hand: line ends of another system, comments, a repeated section, odd blanks.
+  const std::string edited = fuzz::withCrLf(readFile(ini)) +
+                             "; a comment\n[ session ]\nWINDOW3 = 0,1,1,-1,-1,-1,0,0,0,1,1,2,x\n"
+                             "[FONTS]\nSCREEN_FONT_SIZE=10.5\n" +
+                             lines(sample, 0, 1);
+  seed("profile", "edited.ini", edited);
+  seed("session", "edited.ini", edited);
+  fs::remove(ini);
+}
+
+void searchRecordSeeds() {
+  ui::SearchRecord record;
+  record.scope = ui::kBookSetId;
+  for (std::uint32_t kind = ui::kKindVerse; kind <= ui::kKindExpression; ++kind) {
+    ui::SearchRecord r = record;
+    r.kind = kind;
+    if (kind == ui::kKindVerse) r.book = 42, r.chapter = 3, r.verse = 16;
+    if (kind == ui::kKindTopic) r.topic = "Faith";
+    if (kind == ui::kKindPhrase) r.text = "living water", r.scope = ui::kVersesFoundId;
+    if (kind == ui::kKindWords) {
+      r.words = {"love", "", "hate"};
+      r.operator1 = ui::kAnd1;
+      r.operator2 = ui::kAndNot2;
+    }
+    if (kind == ui::kKindExpression) r.text = "(love or hate) not god";
+    const std::vector<std::uint8_t> bytes = r.encode();
+    seed("srchdlg", "kind-" + std::to_string(kind), std::string(bytes.begin(), bytes.end()));
+  }
+}
+
+void bookSetSeeds() {
+  for (int command : {309, 310, 315}) {
+    ui::BookFlags flags = ui::bookSetFlags(command);
+    if (command == 310) flags[7] = flags[42] = flags[61] = 1;
+    std::string bytes(1, '\4');
+    std::vector<std::uint8_t> items;  // WHICHBOOKS, then SEARCHBOOKS
+    le::put32(items, static_cast<std::uint32_t>(command));
+    for (std::uint32_t flag : flags) le::put32(items, flag);
+    bytes.append(items.begin(), items.end());
+    seed("booksets", "set-" + std::to_string(command), bytes);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -295,6 +580,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   corpus = fs::absolute(argv[1]);
+  // The reader's settings are written by its own code into a configuration directory here.
+  fuzz::useScratchConfigDirectory();
   fs::remove_all(corpus);  // no seed of an earlier build stays behind
   const std::string root = argv[2];
   initBibleModule();
@@ -304,9 +591,18 @@ int main(int argc, char** argv) {
   if (typeset.empty()) fail("cannot read samples/typeset-sample.vpl");
   moduleSeeds(sample, typeset);
   codecSeeds(sample);
-  dictSeeds(root, sample);
+  const Items items = dictItems(root, sample);
+  dictSeeds(items);
   notesSeeds(sample);
   lexiconSeeds(sample);
   textSeeds(sample);
+  vplSeeds(sample, typeset);
+  osisSeeds(sample);
+  dictSourceSeeds(root, items);
+  lexiconSourceSeeds(sample);
+  notesImportSeeds(sample);
+  settingsSeeds(sample);
+  searchRecordSeeds();
+  bookSetSeeds();
   return 0;
 }

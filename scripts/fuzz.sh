@@ -2,12 +2,13 @@
 # Builds the fuzz targets (fuzz/, clang with libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each from its corpus.
 #
-#   bash scripts/fuzz.sh short            every target for 30 seconds (continuous integration)
+#   bash scripts/fuzz.sh short            every target for 30 seconds, two at a time (continuous
+#                                         integration)
 #   bash scripts/fuzz.sh long [SECONDS]   every target for SECONDS (default 600): the campaign
 #   bash scripts/fuzz.sh build            only build
 #
 # Environment: FUZZ_TARGETS="module dict" runs only those; FUZZ_JOBS=2 runs two targets at a
-# time (default 1); FUZZ_BUILD_DIR (default build-fuzz); CXX picks the compiler (clang++).
+# time (default 2 for short runs, 1 for the campaign); FUZZ_BUILD_DIR (default build-fuzz); CXX picks the compiler (clang++).
 # Each run reads the seeds made at build time (build-fuzz/corpus/TARGET) and grows its own
 # corpus (build-fuzz/runs/TARGET), which later runs start from. A crash stops with status 1
 # and names the input that caused it (build-fuzz/artifacts/); replay it with
@@ -26,8 +27,9 @@ build=${FUZZ_BUILD_DIR:-build-fuzz}
 mkdir -p "$build"
 # Absolute, since each target runs in a work directory of its own.
 build=$(cd "$build" && pwd)
-targets=${FUZZ_TARGETS:-"decode roundtrip module dict notes lexicon text"}
-jobs=${FUZZ_JOBS:-1}
+targets=${FUZZ_TARGETS:-"decode roundtrip module dict notes lexicon text vpl osis dictjson dictcsv
+  lexsource notesimport profile session srchdlg booksets"}
+if [ "$mode" = short ]; then jobs=${FUZZ_JOBS:-2}; else jobs=${FUZZ_JOBS:-1}; fi
 compiler=${CXX:-clang++}
 if ! command -v "$compiler" >/dev/null; then compiler=clang++-14; fi
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test: once in a plain build, once with AddressSanitizer and
-# UndefinedBehaviorSanitizer, with every fuzz target run for 30 seconds (scripts/fuzz.sh) in
-# between. The data set in ./data is prepared first (from the plain build's importer), so the
-# tests on real data run too.
+# UndefinedBehaviorSanitizer, with every fuzz target run for 30 seconds, two at a time
+# (scripts/fuzz.sh), in between. The data set in ./data is prepared first (from the plain
+# build's importer), so the tests on real data run too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -196,6 +196,15 @@ class ProfileTest : public QObject {
     QCOMPARE(text("S", "b"), std::string("<none>"));
   }
 
+  // A key or section repeated by hand read its repeat back after it was deleted.
+  void deletingAKeyOrASectionRemovesItsRepeats() {
+    writeIni("[S]\nk=first\nk=second\n[T]\nt=1\n[s]\nk=third\n");
+    QVERIFY(writePrivateProfileString("S", "k", nullptr, "test.ini"));
+    QCOMPARE(text("S", "k"), std::string("<none>"));
+    QVERIFY(writePrivateProfileString("S", nullptr, nullptr, "test.ini"));
+    QCOMPARE(readFile(iniPath()), std::string("[T]\nt=1\n"));
+  }
+
   void namesAndValuesThatWouldBreakTheFileAreRefused() {
     writeIni("[S]\nk=v\n");
     const std::string before = readFile(iniPath());

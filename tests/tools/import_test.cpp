@@ -386,6 +386,9 @@ std::vector<Refusal> refusals() {
       {"book name with two spaces", "Song of  Solomon\t1\t1\ta\n",
        "line 1: book name \"Song of  Solomon\" begins or ends with a space or holds two in a row; "
        "the reference parser could never match it"},
+      // Written as a module the engine then refused to open ("damaged book names").
+      {"NUL in a book name", std::string("Ru\0th\t1\t1\ta\n", 12),
+       std::string("line 1: book name \"Ru\0th\" holds a NUL byte", 42)},
       {"long word", "Ruth\t1\t1\ta\nRuth\t1\t2\tx " + std::string(255, 'w') + ".\n",
        "line 2: the word \"" + std::string(40, 'w') +
            "...\" is 255 characters long; a word holds at most 254"},

@@ -134,6 +134,10 @@ TEST_F(OsisFileTest, RefusesFaultsNamingTheLine) {
   EXPECT_FALSE(read("<verse osisID=\"Tob.1.1\">a</verse>"));
   EXPECT_NE(error_.find("--books 66"), std::string::npos);
   EXPECT_FALSE(read("<p>no verses</p>"));
+  // A verse inside a container verse ended the container while its walk went on, and the
+  // container's end then read its freed text.
+  EXPECT_FALSE(read("<verse osisID=\"Gen.1.1\">a\n<verse eID=\"x\"/>b</verse>"));
+  EXPECT_EQ(error_, "line 4: a verse inside another verse");
 }
 
 TEST_F(OsisFileTest, BooksBeyondTheCanonAreLeftOutOnRequest) {

@@ -93,6 +93,11 @@ bool readLexiconSource(std::istream& in, char letter, std::vector<LexiconEntry>&
     ++lineNumber;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (lineNumber == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+    // The lexicon's texts end at a NUL: one inside a definition would cut it short.
+    if (line.find('\0') != std::string::npos) {
+      error = at(lineNumber, "a NUL byte");
+      return false;
+    }
     const std::optional<NumberLine> number = numberLine(line);
     if (!number) {
       if (inEntry) {

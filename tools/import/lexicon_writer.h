@@ -12,6 +12,7 @@
 //   other table, and text before the first number are refused, naming the line. Numbers the
 //   source skips get an empty definition.
 // - A definition holds at most 32765 bytes, the size of the program's text buffers.
+// - A NUL byte anywhere is refused, naming the line: the program's texts end at one.
 //
 // The file (engine/stores/lexicon_format.h) is laid out as header | Hebrew index | Greek index
 // | one empty record shared by every missing number | the definitions in number order. It is

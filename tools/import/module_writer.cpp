@@ -77,6 +77,11 @@ bool checkBookName(const VerseLine& v, std::string& error) {
                       "parser could never match it");
     return false;
   }
+  // The module's book names end at a NUL: the engine refuses a name holding one.
+  if (name.find('\0') != std::string::npos) {
+    error = at(v, "book name " + inQuotes(name) + " holds a NUL byte");
+    return false;
+  }
   if (isDigit(name[0]) && (name.size() < 3 || name[1] != ' ')) {
     error = at(v, "book name " + inQuotes(name) +
                       " must be written as digit, space, name (for example \"1 John\")");

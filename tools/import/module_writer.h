@@ -32,8 +32,9 @@
 // books, book names of 1 to 28 characters (a numbered book as digit, space, name, the form
 // the reference parser looks for), at most 255 chapters in a book and 255 verses in a
 // chapter, fewer than 31200 verses, fewer than 65535 distinct words, words of at most 254
-// characters, chapter text of at most 32765 characters, no NUL bytes in the text. Books must
-// not reappear after another book; chapters and verses start at 1 and ascend without gaps.
+// characters, chapter text of at most 32765 characters, no NUL bytes in the text or in a book
+// name. Books must not reappear after another book; chapters and verses start at 1 and ascend
+// without gaps.
 //
 // The output is written to a temporary file beside the target, flushed and synced to disk,
 // then renamed over the target; on any failure the temporary is removed and an existing

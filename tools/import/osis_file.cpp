@@ -121,6 +121,9 @@ class OsisWalker {
   }
 
   bool verse(const pugi::xml_node& node) {
+    // A verse of either form inside a container verse would end the container's text while
+    // its walk goes on.
+    if (inContainer_) return fail(node, "a verse inside another verse");
     if (node.attribute("eID")) {
       if (current_) endVerse();
       return true;
@@ -167,7 +170,9 @@ class OsisWalker {
       pendingTitle_.clear();
     }
     if (node.first_child()) {  // a container verse
+      inContainer_ = true;
       if (!walk(node)) return false;
+      inContainer_ = false;
       endVerse();
     }
     return true;
@@ -186,6 +191,7 @@ class OsisWalker {
   std::string pendingTitle_;
   std::size_t index_ = 0;
   int lastBook_ = -1, lastChapter_ = 0, lastVerse_ = 0;
+  bool inContainer_ = false;
   std::string error_;
 };
 

@@ -9,7 +9,8 @@
 //
 // Books are named by the 66-book table (osis_books.h). A book outside it is refused unless
 // canonOnly is set, which leaves such books out. Within a book, chapters and verses must
-// ascend; a verse that does not follow the one before is refused, naming the file's line.
+// ascend; a verse that does not follow the one before is refused, naming the file's line, and so
+// is a verse inside a container verse.
 // The lines of the VerseLines are the file's lines, for the module writer's messages.
 #pragma once
 

@@ -220,6 +220,8 @@ TEST(LexiconSourceTest, RefusalsNameTheLine) {
   EXPECT_EQ(refusal("H0\na\n"), "line 1: number 0 is outside 1 to 65535");
   EXPECT_EQ(refusal("H65536\na\n"), "line 1: number 65536 is outside 1 to 65535");
   EXPECT_EQ(refusal("\n\n"), "no entries (an entry starts with a line holding only its number)");
+  // A NUL inside a definition was stored, and the definition read back cut at it.
+  EXPECT_EQ(refusal(std::string("H1\nfather\nH2\na\0b\n", 17)), "line 4: a NUL byte");
   EXPECT_EQ(refusal("H1\n" + std::string(32766, 'x') + "\n"),
             "line 1: the definition of H1 is longer than 32765 bytes");
 }
