@@ -21,10 +21,6 @@ namespace {
 constexpr const char* kSection = "SESSION";
 constexpr const char* kLinkedKey = "LINKED";
 constexpr char kFileSeparator = '|';
-constexpr int kMaxWindows = kMaxSessionWindows;
-// A record: the mark, twelve numbers of at most eleven characters, the commas and up to four
-// bare file names.
-constexpr std::size_t kRecordSize = 512;
 
 std::vector<std::string> splitFiles(const std::string& files) {
   std::vector<std::string> result;
@@ -38,25 +34,12 @@ std::vector<std::string> splitFiles(const std::string& files) {
   return result;
 }
 
-std::string windowKey(int number) { return "WINDOW" + std::to_string(number); }
-
-int readNumber(const char* key, int fallback) {
-  char text[16] = {};
-  getPrivateProfileString(kSection, key, "", text, sizeof text, kIniFile);
-  int value = 0;
-  const char* end = text + std::strlen(text);
-  const auto [stop, error] = std::from_chars(text, end, value);
-  return error == std::errc() && stop == end && stop != text ? value : fallback;
-}
-
-}  // namespace
-
-// The records are read and written by the window-free codec of session_record.h, which the
+// The records are read and written by the window-free code of session_record.h, which the
 // fuzz target reads too.
 static_assert(kMinParallelColumns == TParallelView::kMinColumns &&
               kMaxParallelColumns == TParallelView::kMaxColumns);
 
-std::string formatSessionWindow(const SessionWindow& window) {
+SessionRecord toRecord(const SessionWindow& window) {
   SessionRecord record;
   record.file = window.file;
   record.parallel = window.parallel;
@@ -70,21 +53,31 @@ std::string formatSessionWindow(const SessionWindow& window) {
   record.width = window.geometry.width();
   record.height = window.geometry.height();
   record.state = window.state;
-  return formatSessionRecord(record);
+  return record;
+}
+
+SessionWindow fromRecord(const SessionRecord& record) {
+  SessionWindow window;
+  window.file = record.file;
+  window.parallel = record.parallel;
+  window.place = TPassage::Place{record.reference, record.selectionAnchor, record.selectionEnd,
+                                 record.topWord};
+  window.strongs = record.strongs;
+  window.geometry = QRect(record.x, record.y, record.width, record.height);
+  window.state = record.state;
+  return window;
+}
+
+}  // namespace
+
+std::string formatSessionWindow(const SessionWindow& window) {
+  return formatSessionRecord(toRecord(window));
 }
 
 std::optional<SessionWindow> parseSessionWindow(const std::string& text) {
   const std::optional<SessionRecord> record = parseSessionRecord(text);
   if (!record) return std::nullopt;
-  SessionWindow window;
-  window.file = record->file;
-  window.parallel = record->parallel;
-  window.place = TPassage::Place{record->reference, record->selectionAnchor, record->selectionEnd,
-                                 record->topWord};
-  window.strongs = record->strongs;
-  window.geometry = QRect(record->x, record->y, record->width, record->height);
-  window.state = record->state;
-  return window;
+  return fromRecord(*record);
 }
 
 bool rememberedLinkedWindows() {
@@ -178,42 +171,32 @@ QWidget* openSessionWindow(TMyMDIClient& client, const SessionWindow& window) {
 }  // namespace
 
 void saveSession(const TMyMDIClient& client) {
-  writePrivateProfileString(kSection, nullptr, nullptr, kIniFile);
-  rememberLinkedWindows(client.linked());
-  int count = 0;
+  std::vector<SessionRecord> records;
   int active = 0;
   QMdiSubWindow* current =
       client.activeSubWindow() ? client.activeSubWindow() : client.currentSubWindow();
   for (QMdiSubWindow* sub : client.subWindowList(QMdiArea::StackingOrder)) {
-    if (count == kMaxWindows) break;
+    if (records.size() == static_cast<std::size_t>(kMaxSessionWindows)) break;
     const std::optional<SessionWindow> window = sessionWindow(sub);
     if (!window) continue;
-    ++count;
-    if (sub == current) active = count;
-    writePrivateProfileString(kSection, windowKey(count).c_str(),
-                              formatSessionWindow(*window).c_str(), kIniFile);
+    records.push_back(toRecord(*window));
+    if (sub == current) active = static_cast<int>(records.size());
   }
-  if (count == 0) return;
-  writePrivateProfileString(kSection, "ACTIVE", std::to_string(active).c_str(), kIniFile);
-  writePrivateProfileString(kSection, "WINDOWS", std::to_string(count).c_str(), kIniFile);
+  // writeSession replaces the whole section, so the link setting is written after it.
+  writeSession(records, active);
+  rememberLinkedWindows(client.linked());
 }
 
 bool restoreSession(TMyMDIClient& client) {
-  const int count = readNumber("WINDOWS", 0);
-  if (count <= 0 || count > kMaxWindows) return false;
-  const int active = readNumber("ACTIVE", 0);
+  const StoredSession session = readSession();
   QWidget* toActivate = nullptr;
   QWidget* last = nullptr;
-  for (int number = 1; number <= count; ++number) {
-    char text[kRecordSize] = {};
-    getPrivateProfileString(kSection, windowKey(number).c_str(), "", text, sizeof text, kIniFile);
-    const std::optional<SessionWindow> window = parseSessionWindow(text);
-    if (!window) continue;
+  for (const StoredSession::Window& stored : session.windows) {
     // A translation that is gone, or no longer holds the passage, is left out.
-    QWidget* opened = openSessionWindow(client, *window);
+    QWidget* opened = openSessionWindow(client, fromRecord(stored.record));
     if (opened == nullptr) continue;
     last = opened;
-    if (number == active) toActivate = last;
+    if (stored.number == session.active) toActivate = last;
   }
   if (last == nullptr) return false;
   if (toActivate == nullptr) toActivate = last;
