@@ -110,7 +110,7 @@ char* getVerse(char* text, std::uint16_t* length, std::uint16_t size, std::uint1
   char prefix[40];
   unparseReference(prefix, reference, module);
   std::string_view prefixText(prefix);
-  prefixText = prefixText.substr(0, prefixText.find(':') + 1);  // "Book C:"
+  prefixText = prefixText.substr(0, prefixText.rfind(':') + 1);  // "Book C:"
 
   const std::size_t capacity = size - 1u;
   const std::size_t prefixLength = std::min(prefixText.size(), capacity);

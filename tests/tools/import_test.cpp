@@ -255,6 +255,10 @@ TEST(ImportLayout, LenientInputFormsAreAcceptedAndLineNumbersStayTrue) {
   ASSERT_NE(open.module, nullptr) << open.why;
   EXPECT_STREQ(getBookName(0, open.module), "Ruth");
   EXPECT_EQ(chapterText(open.module, {0, 1, 1}), "1 first\n2 second");
+  // A colon in a book's name does not cut the verse's reference short.
+  ASSERT_EQ(build("Odes: Solomon\t1\t1\tx\n", dir.file("colon.bib")), "");
+  OpenModule colon(dir, "colon.bib");
+  EXPECT_EQ(verseText(colon.module, 0), "Odes: Solomon 1:1 x");
 
   const std::string error =
       build("Ruth\t1\t1\ta\r\n\r\nRuth\t1\t2\tb\r\nRuth\t1\t4\tc\r\n", dir.file("gap.bib"));
