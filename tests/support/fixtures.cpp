@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <system_error>
@@ -189,6 +190,69 @@ ForeignLock::ForeignLock(const std::string& path, LockKind kind) {
 ForeignLock::~ForeignLock() {
   if (release_ >= 0) ::close(release_);
   if (child_ > 0) waitpid(child_, nullptr, 0);
+}
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) ADD_FAILURE() << "cannot write " << path;
+}
+
+void corrupt(const std::filesystem::path& path, std::size_t offset, std::size_t count) {
+  std::string bytes = readFile(path);
+  if (offset + count > bytes.size()) {
+    ADD_FAILURE() << "corrupt: " << path << " holds only " << bytes.size() << " bytes";
+    return;
+  }
+  for (std::size_t i = offset; i < offset + count; ++i) bytes[i] = static_cast<char>(~bytes[i]);
+  writeFile(path, bytes);
+}
+
+void cutTo(const std::filesystem::path& path, std::size_t length) {
+  std::filesystem::resize_file(path, length);
+}
+
+void everyCut(const std::filesystem::path& path, const std::function<void(std::size_t)>& check) {
+  const std::string whole = readFile(path);
+  for (std::size_t length = 0; length < whole.size(); ++length) {
+    writeFile(path, std::string_view(whole).substr(0, length));
+    check(length);
+  }
+  writeFile(path, whole);
+}
+
+std::string shellQuote(std::string_view text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+Ran runProgram(const std::string& program, const std::string& arguments, const TempDir& scratch,
+               const std::string& environment) {
+  const std::string errorFile = scratch.file("stderr.txt");
+  const std::string command = environment + " XDG_DATA_HOME=" + shellQuote(scratch.file("home")) +
+                              " XDG_DATA_DIRS=" + shellQuote(scratch.file("shared")) + " " +
+                              shellQuote(program) + " " + arguments + " 2>" +
+                              shellQuote(errorFile);
+  Ran ran;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    ADD_FAILURE() << "cannot run " << command;
+    return ran;
+  }
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    ran.out.append(buffer, n);
+  const int status = pclose(pipe);
+  ran.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ran.err = readFile(errorFile);
+  std::filesystem::remove(errorFile);
+  return ran;
 }
 
 }  // namespace vellum::test

@@ -4,11 +4,17 @@
 // tests/data, so a test always reads a module laid out exactly as the importer writes it.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "engine/bible/bible.h"
+#include "engine/stores/dict.h"
+#include "engine/stores/lexicon.h"
+#include "engine/stores/notes.h"
 #include "support/files.h"
 
 namespace vellum::test {
@@ -28,11 +34,50 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// Closes a module with closeBible.
+// Handles that close themselves: a module, a dictionary store, a lexicon, a notes store.
 struct ModuleCloser {
   void operator()(BibleHandle* m) const;
 };
 using Module = std::unique_ptr<BibleHandle, ModuleCloser>;
+struct DictCloser {
+  void operator()(DictHandle* d) const { deinit_dict(d); }
+};
+using Dict = std::unique_ptr<DictHandle, DictCloser>;
+struct LexiconCloser {
+  void operator()(LexiconHandle* l) const { deinitLexicon(l); }
+};
+using Lexicon = std::unique_ptr<LexiconHandle, LexiconCloser>;
+struct NotesCloser {
+  void operator()(NotesHandle* n) const { VNClose(n); }
+};
+using Notes = std::unique_ptr<NotesHandle, NotesCloser>;
+
+// A whole file's bytes ("" when it cannot be read), and a file made to hold exactly these bytes.
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, std::string_view bytes);
+
+// Damage done to a file in place: count bytes from offset flipped (each XOR 0xFF), or the file
+// cut to its first length bytes.
+void corrupt(const std::filesystem::path& path, std::size_t offset, std::size_t count = 1);
+void cutTo(const std::filesystem::path& path, std::size_t length);
+// Calls check(length) with the file cut to each length from 0 to its size less one, the whole
+// file put back before each cut and after the last.
+void everyCut(const std::filesystem::path& path, const std::function<void(std::size_t)>& check);
+
+// A string quoted for the shell.
+std::string shellQuote(std::string_view text);
+
+// What a program run by runProgram did.
+struct Ran {
+  int exitCode = -1;  // -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+// Runs program with arguments (already quoted for the shell) and collects what it wrote. Its
+// user and shared data directories (XDG_DATA_HOME, XDG_DATA_DIRS) are scratch's "home" and
+// "shared"; environment, when given, is put before the command ("NAME=value ...").
+Ran runProgram(const std::string& program, const std::string& arguments, const TempDir& scratch,
+               const std::string& environment = "");
 
 // Sets the data path to dir and opens fileName there; null when it cannot be opened (why, when
 // given, says why). The data path stays set to dir.
