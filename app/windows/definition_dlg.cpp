@@ -32,11 +32,6 @@ constexpr std::uint16_t kTextBufferSize = 32766;
 constexpr std::size_t kBookSearchSpan = 200;
 constexpr std::size_t kNeighbourSpan = 20;
 
-void checked(const QMetaObject::Connection& connection) {
-  Q_ASSERT(connection);
-  Q_UNUSED(connection);
-}
-
 bool startsWithDigit(const std::string& word) { return !word.empty() && isDigit(word.front()); }
 
 bool isSplitCharacter(char c) {

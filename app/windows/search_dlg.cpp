@@ -44,11 +44,6 @@ constexpr int kTextLength = 99;
 constexpr int kWordLength = 39;
 constexpr std::uint16_t kTopicReadSize = 4096;
 
-void checked(const QMetaObject::Connection& connection) {
-  Q_ASSERT(connection);
-  Q_UNUSED(connection);
-}
-
 char operatorCharacter(int checkedId, int first) {
   if (checkedId == first) return '&';
   if (checkedId == first + 2) return '!';
