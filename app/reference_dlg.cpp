@@ -41,11 +41,6 @@ class RefreshRunning {
   RefreshRunning& operator=(const RefreshRunning&) = delete;
 };
 
-void checked(const QMetaObject::Connection& connection) {
-  Q_ASSERT(connection);
-  Q_UNUSED(connection);
-}
-
 // The decimal value of a list's text read the classic way: leading blanks, an optional sign,
 // then digits up to the first non-digit; no digits read as 0. Saturates far above any count,
 // so ten typed digits cannot overflow.

@@ -1,11 +1,13 @@
 // Window utilities shared by every window: the main window's placement in the initialisation
 // file, centring, cursor and client helpers, the message box wrapper, the clipboard text
-// helpers, the edit control that reports double clicks, and the help viewer.
+// helpers, the check on a signal's connection, the edit control that reports double clicks,
+// and the help viewer.
 #pragma once
 
 #include <QColor>
 #include <QIcon>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPoint>
 #include <QRect>
@@ -55,6 +57,13 @@ std::unique_ptr<char[]> _GetClipboardData(QWidget* owner);
 void _SetClipboardData(const char* text, QWidget* owner);
 
 namespace ui {
+
+// Wraps connect(): a connection Qt refused (a signal or slot that does not exist) stops a
+// debug build at once.
+inline void checked(const QMetaObject::Connection& connection) {
+  Q_ASSERT(connection);
+  Q_UNUSED(connection);
+}
 
 // Opens the help viewer (one per program, a QTextBrowser window with objectName "HelpViewer")
 // at a numbered topic: the page help/<context>.html shipped with the program.

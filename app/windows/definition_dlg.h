@@ -1,6 +1,4 @@
-// The reference-work windows and the dictionary's word dialogs.
-//
-// Look-up windows (modal, one per command, history and lexicon handle go with them):
+// The reference-work windows (modal, one per command, history and lexicon handle go with them):
 //   TStrongsDlg   8001 "Strong's Number Lookup"              lexicon.lex (its own handle)
 //   TEastonsDlg   8002 "Easton's Dictionary"                 eastons.dic
 //   TMHCDlg       8003 "Search Matthew Henry's Commentary"   mhc.dic, keys "%d:%d" (chapter,
@@ -9,10 +7,6 @@
 // window), "C&opy" 24323, "&Print..." 24337, "&Back" 904, Cancel and Help, and a history of at
 // most kHistoryLimit earlier keys. Only a successful look-up changes the current key and pushes
 // the one before it; a look-up that finds nothing empties the pane and keeps both.
-//
-// Word dialogs (TDictionaryDlg): 6000 "Add Word...", 6001 "Rename Word", 6002 "Delete Word",
-// each with the word list 10033 filled from the store. A change the store refuses (read-only
-// file, full store) is reported and the dialog stays open, so nothing typed is lost.
 #pragma once
 
 #include <QString>
@@ -21,12 +15,12 @@
 
 #include "app/commands.h"
 #include "app/dialog_base.h"
+#include "app/windows/store_text.h"
 #include "engine/bible/bible.h"
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QPlainTextEdit;
 
 namespace vellum {
 struct DictHandle;
@@ -41,7 +35,7 @@ class TDefinitionDlg : public TOkCancelHelpDlg, public CommandHandler {
   Q_OBJECT
  public:
   static constexpr int kHistoryLimit = 50;
-  static constexpr int kMaxKeyLength = 40;
+  static constexpr int kMaxKeyLength = kMaxKeyBytes;
   static constexpr int kBackId = 904;
   static constexpr int kKeyId = 10033;
   static constexpr int kPaneId = 11070;
@@ -207,82 +201,6 @@ class TMHCDlg : public TDefinitionDlg {
   QComboBox* chapter_;
   bool changing_ = false;
 };
-
-// The word dialogs' base: list 10033 of the store's words, the initial word put into it.
-class TDictionaryDlg : public TOkCancelHelpDlg {
-  Q_OBJECT
- public:
-  static constexpr int kHelpContext = 1250;
-  static constexpr int kWordId = 10033;
-
-  TDictionaryDlg(QWidget* parent, int resourceId, DictHandle* store, const std::string& word,
-                 bool editableList);
-
-  QComboBox* wordList() const { return words_; }
-  DictHandle* store() const { return store_; }
-
- protected:
-  // The list's text, trimmed of blanks at both ends, as UTF-8.
-  std::string chosenWord() const;
-  // The article of a word (empty when there is none), line ends as line feeds.
-  QString articleOf(const std::string& word) const;
-  // Reports a refused change; the dialog stays open.
-  void refuse(const QString& text);
-  // After a failed change: when another program held the store, says so and returns true.
-  bool refusedAsBusy();
-
- private:
-  DictHandle* store_;
-  QComboBox* words_;
-};
-
-// 6000: adds a word with its article, or replaces the article of a word already there.
-class TInsertDictionaryDlg : public TDictionaryDlg {
-  Q_OBJECT
- public:
-  static constexpr int kResourceId = 6000;
-  static constexpr int kTextId = 11070;
-  TInsertDictionaryDlg(QWidget* parent, DictHandle* store, const std::string& word);
-  QPlainTextEdit* textField() const { return text_; }
-  void CmOk() override;
-
- private:
-  QPlainTextEdit* text_;
-};
-
-// 6001: renames a word; a new name that another word already has is refused, so that word's
-// article is never overwritten.
-class TRenameDictionaryDlg : public TDictionaryDlg {
-  Q_OBJECT
- public:
-  static constexpr int kResourceId = 6001;
-  static constexpr int kNewNameId = 10034;
-  TRenameDictionaryDlg(QWidget* parent, DictHandle* store, const std::string& word);
-  QLineEdit* newName() const { return newName_; }
-  void CmOk() override;
-
- private:
-  QLineEdit* newName_;
-};
-
-// 6002: deletes the chosen word, its article shown read-only in 11070.
-class TDeleteDictionaryDlg : public TDictionaryDlg {
-  Q_OBJECT
- public:
-  static constexpr int kResourceId = 6002;
-  static constexpr int kTextId = 11070;
-  TDeleteDictionaryDlg(QWidget* parent, DictHandle* store, const std::string& word);
-  QPlainTextEdit* textField() const { return text_; }
-  void CmOk() override;
-
- private:
-  QPlainTextEdit* text_;
-};
-
-// The word dialogs run modally; true when they changed the store.
-bool runInsertWord(QWidget* parent, DictHandle* store, const std::string& word);
-bool runRenameWord(QWidget* parent, DictHandle* store, const std::string& word);
-bool runDeleteWord(QWidget* parent, DictHandle* store, const std::string& word);
 
 // Word splitter of the double-click reference reading: the words of `length` bytes of text
 // before (forward false) or from (forward true) the position, the span moved out to whole

@@ -9,6 +9,7 @@
 #include "app/main_app.h"
 #include "app/window_utils.h"
 #include "app/windows/definition_dlg.h"
+#include "app/windows/dictionary_dlg.h"
 #include "app/windows/notes_dlg.h"
 #include "app/windows/passage.h"
 #include "app/windows/window_commands.h"

@@ -5,8 +5,10 @@
 #include "app/main_app.h"
 #include "app/windows/passage.h"
 #include "app/windows/search_dlg.h"
+#include "app/windows/specific_books_dlg.h"
 #include "app/windows/topic_dlg.h"
 #include "app/windows/window_commands.h"
+#include "app/windows/word_list_dlg.h"
 #include "engine/stores/dict.h"
 
 namespace vellum::ui {

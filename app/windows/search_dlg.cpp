@@ -2,20 +2,17 @@
 
 #include <QBoxLayout>
 #include <QButtonGroup>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
+#include <span>
 
 #include "app/frame.h"
 #include "app/utf8.h"
@@ -23,9 +20,7 @@
 #include "engine/search/boolean.h"
 #include "engine/search/search.h"
 #include "engine/search/verselist.h"
-#include "engine/search/wordlists.h"
 #include "engine/stores/dict.h"
-#include "support/endian.h"
 #include "support/strings.h"
 
 namespace vellum::ui {
@@ -36,18 +31,11 @@ constexpr int kPhraseId = 10019;
 constexpr int kExpressionId = 10020;
 constexpr int kWordIds[3] = {10021, 10022, 10023};
 constexpr int kClearId = 910;
-constexpr int kWordFieldId = 10033;
-constexpr int kWordListId = 10035;
 
 constexpr int kTopicLength = 39;
 constexpr int kTextLength = 99;
 constexpr int kWordLength = 39;
 constexpr std::uint16_t kTopicReadSize = 4096;
-
-void checked(const QMetaObject::Connection& connection) {
-  Q_ASSERT(connection);
-  Q_UNUSED(connection);
-}
 
 char operatorCharacter(int checkedId, int first) {
   if (checkedId == first) return '&';
@@ -59,76 +47,6 @@ char operatorCharacter(int checkedId, int first) {
 long leadingNumber(const std::string& text) { return std::strtol(text.c_str(), nullptr, 10); }
 
 }  // namespace
-
-const char* const kTemplateBookNames[66] = {"Genesis",
-                                            "Exodus",
-                                            "Leviticus",
-                                            "Numbers",
-                                            "Deuteronomy",
-                                            "Joshua",
-                                            "Judges",
-                                            "Ruth",
-                                            "1 Samuel",
-                                            "2 Samuel",
-                                            "1 Kings",
-                                            "2 Kings",
-                                            "1 Chronicles",
-                                            "2 Chronicles",
-                                            "Ezra",
-                                            "Nehemiah",
-                                            "Esther",
-                                            "Job",
-                                            "Psalms",
-                                            "Proverbs",
-                                            "Ecclesiastes",
-                                            "Song of Solomon",
-                                            "Isaiah",
-                                            "Jeremiah",
-                                            "Lamentations",
-                                            "Ezekiel",
-                                            "Daniel",
-                                            "Hosea",
-                                            "Joel",
-                                            "Amos",
-                                            "Obadiah",
-                                            "Jonah",
-                                            "Micah",
-                                            "Nahum",
-                                            "Habakkuk",
-                                            "Zephaniah",
-                                            "Haggai",
-                                            "Zechariah",
-                                            "Malachi",
-                                            "Matthew",
-                                            "Mark",
-                                            "Luke",
-                                            "John",
-                                            "Acts",
-                                            "Romans",
-                                            "1 Corinthians",
-                                            "2 Corinthians",
-                                            "Galatians",
-                                            "Ephesians",
-                                            "Philippians",
-                                            "Colossians",
-                                            "1 Thessalonians",
-                                            "2 Thessalonians",
-                                            "1 Timothy",
-                                            "2 Timothy",
-                                            "Titus",
-                                            "Philemon",
-                                            "Hebrews",
-                                            "James",
-                                            "1 Peter",
-                                            "2 Peter",
-                                            "1 John",
-                                            "2 John",
-                                            "3 John",
-                                            "Jude",
-                                            "Revelation"};
-
-// ---------------------------------------------------------------------------------------------
-// TSearchDlg
 
 TSearchDlg::TSearchDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module, DictHandle* topics,
                        DictHandle* options, Reference current, const std::string& initialText,
@@ -619,168 +537,6 @@ void TSearchDlg::postFrameCommand(int id) {
   // To the Bible window that opened the dialog: it handles 306 and 307.
   if (QWidget* owner = parentWidget()) postCommand(owner, id);
   CmCancel();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Word-list dialogs
-
-TWordListDlg::TWordListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
-                           const QString& initialWord, int resourceId)
-    : TOkCancelHelpDlg(owner, resourceId),
-      frame_(frame),
-      module_(module),
-      word_(new QLineEdit(this)),
-      list_(new QListWidget(this)) {
-  const bool phonetic = resourceId == kPhoneticResource;
-  setWindowTitle(phonetic ? QStringLiteral("Phonetic Search") : QStringLiteral("Wildcard Search"));
-  setHelpContext(phonetic ? 1140 : 1150);
-  word_->setObjectName(QString::number(kWordFieldId));
-  word_->setMaxLength(kWordWidth - 1);
-  word_->setText(initialWord);
-  list_->setObjectName(QString::number(kWordListId));
-  list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-
-  auto* layout = new QVBoxLayout(this);
-  auto* label =
-      new QLabel(phonetic ? QStringLiteral("&Word that sounds like:")
-                          : QStringLiteral("&Word or pattern (* any letters, ? one letter):"),
-                 this);
-  label->setBuddy(word_);
-  layout->addWidget(label);
-  layout->addWidget(word_);
-  auto* listLabel = new QLabel(QStringLiteral("Words &found (select those to search for):"), this);
-  listLabel->setBuddy(list_);
-  layout->addWidget(listLabel);
-  layout->addWidget(list_, 1);
-  addButtonRow(layout);
-  resize(360, 420);
-
-  checked(connect(list_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-    if (item) {
-      list_->clearSelection();
-      item->setSelected(true);
-    }
-    CmOk();
-  }));
-  requestFocus(kWordFieldId);
-}
-
-void TWordListDlg::wordList(std::string* words, std::uint16_t* count, std::uint16_t capacity,
-                            const char* word) {
-  getWildCardWordList(words, count, capacity, word, 0, module_);
-}
-
-void TWordListDlg::CmOk() {
-  const QByteArray word = QByteArray::fromStdString(cutUtf8(word_->text(), kWordWidth - 1));
-  if (trimmedLength(std::string_view(word.constData(), static_cast<std::size_t>(word.size()))) == 0)
-    return;
-  if (word != listedWord_ || listedCase_ != 0) {
-    listedCase_ = 0;
-    std::vector<std::string> words(kMaxWords);
-    std::uint16_t count = 0;
-    if (module_) wordList(words.data(), &count, kMaxWords, word.constData());
-    list_->clear();
-    std::vector<char*> sorted;
-    for (std::uint16_t i = 0; i < count; ++i) sorted.push_back(words[i].data());
-    if (!sorted.empty()) strSort(sorted.data(), static_cast<int>(sorted.size()));
-    const char* previous = nullptr;
-    for (char* entry : sorted) {
-      if (previous && _stricmp(previous, entry) == 0) continue;
-      list_->addItem(QString::fromUtf8(entry));
-      previous = entry;
-    }
-    listedWord_ = word;
-    if (list_->count() > 0) list_->setCurrentRow(0, QItemSelectionModel::NoUpdate);
-    list_->setFocus();
-    return;
-  }
-
-  std::vector<std::string> selected;
-  for (int row = 0; row < list_->count() && selected.size() < kMaxWords; ++row) {
-    QListWidgetItem* item = list_->item(row);
-    if (item->isSelected()) selected.push_back(cutUtf8(item->text(), kWordWidth - 1));
-  }
-  if (selected.empty()) {
-    TOkCancelHelpDlg::CmOk();
-    return;
-  }
-  std::vector<std::uint16_t> verses(kVerseListCapacity, kVerseListEnd);
-  std::uint16_t count = 0;
-  wordListSearch(verses.data(), &count, kVerseListCapacity, selected.data(),
-                 static_cast<std::uint16_t>(selected.size()), orOp, 0, module_);
-  TOkCancelHelpDlg::CmOk();
-  resultVerses_.assign(verses.begin(), verses.begin() + count);
-  resultText_ = word;
-  if (frame_) {
-    verses[count] = kVerseListEnd;
-    frame_->showVersesFound(verses.data(), count, false, word.constData(), module_);
-  }
-}
-
-TPhoneticListDlg::TPhoneticListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
-                                   const QString& initialWord)
-    : TWordListDlg(owner, frame, module, initialWord, kPhoneticResource) {}
-
-void TPhoneticListDlg::wordList(std::string* words, std::uint16_t* count, std::uint16_t capacity,
-                                const char* word) {
-  getSoundexWordList(words, count, capacity, word, module());
-}
-
-// ---------------------------------------------------------------------------------------------
-// TSearchSpecificBooksDlg
-
-TSearchSpecificBooksDlg::TSearchSpecificBooksDlg(QWidget* owner, BookFlags& flags,
-                                                 BibleHandle* module)
-    : TOkCancelHelpDlg(owner, kResourceId), flags_(flags) {
-  setWindowTitle(QStringLiteral("Books"));
-  setHelpContext(kHelpContext);
-  const int books = std::min<int>(module ? getBooksInBible(module) : 66, 66);
-
-  auto* layout = new QVBoxLayout(this);
-  auto* grid = new QGridLayout;
-  constexpr int kRows = 17;
-  for (int book = 0; book < books; ++book) {
-    auto* box = new QCheckBox(QString::fromLatin1(kTemplateBookNames[book]), this);
-    box->setObjectName(QString::number(kFirstBoxId + book));
-    box->setChecked(flags_[static_cast<std::size_t>(book)] != 0);
-    grid->addWidget(box, book % kRows, book / kRows);
-    boxes_.push_back(box);
-  }
-  layout->addLayout(grid);
-  auto* row = new QHBoxLayout;
-  auto* includeAll = new QPushButton(QStringLiteral("&Include All"), this);
-  includeAll->setObjectName(QString::number(kIncludeAllId));
-  includeAll->setAutoDefault(false);
-  auto* excludeAll = new QPushButton(QStringLiteral("&Exclude All"), this);
-  excludeAll->setObjectName(QString::number(kExcludeAllId));
-  excludeAll->setAutoDefault(false);
-  row->addWidget(includeAll);
-  row->addWidget(excludeAll);
-  row->addStretch(1);
-  layout->addLayout(row);
-  addButtonRow(layout);
-
-  checked(connect(includeAll, &QPushButton::clicked, this, [this] {
-    for (QCheckBox* box : boxes_) box->setChecked(true);
-  }));
-  checked(connect(excludeAll, &QPushButton::clicked, this, [this] {
-    for (QCheckBox* box : boxes_) box->setChecked(false);
-  }));
-}
-
-void TSearchSpecificBooksDlg::CmOk() {
-  const bool any =
-      std::any_of(boxes_.begin(), boxes_.end(), [](QCheckBox* box) { return box->isChecked(); });
-  if (!any) {
-    _MessageBox(
-        this,
-        QStringLiteral("I'm sorry but you really do need to select at least one book to search"),
-        QStringLiteral("No books selected"), MB_OK);
-    return;
-  }
-  for (std::size_t book = 0; book < boxes_.size(); ++book)
-    flags_[book] = boxes_[book]->isChecked() ? 1 : 0;
-  TOkCancelHelpDlg::CmOk();
 }
 
 }  // namespace vellum::ui

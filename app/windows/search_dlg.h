@@ -1,11 +1,10 @@
-// Searching from the reader: the search dialog TSearchDlg (resource 3000), the word-list dialogs
-// TWordListDlg (3006, wildcards) and TPhoneticListDlg (3005, sound-alike words), the books
-// dialog TSearchSpecificBooksDlg (3007), and the book sets that restrict what a search keeps.
+// The search dialog TSearchDlg (resource 3000): one search of five kinds (a verse, a topic, a
+// phrase, up to three words joined by operators, an expression), whose last run is kept in the
+// options store and put back the next time the dialog opens.
 //
-// Every search ends by handing a verse list to the frame's showVersesFound (or a reference list
-// to showReferencesFound), which applies the book set or the "Verses Found" restriction. The
-// dialogs also keep what they handed over (resultVerses(), resultText()), so they can be driven
-// without a frame.
+// Every search ends by handing a verse list to the frame's showVersesFound, which applies the
+// book set or the "Verses Found" restriction. The dialog also keeps what it handed over
+// (resultVerses(), resultText()), so it can be driven without a frame.
 //
 #pragma once
 
@@ -14,7 +13,6 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -23,10 +21,8 @@
 #include "engine/bible/bible.h"
 
 class QButtonGroup;
-class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QListWidget;
 class QRadioButton;
 
 namespace vellum {
@@ -36,9 +32,6 @@ struct DictHandle;
 namespace vellum::ui {
 
 class TMyMDIFrame;
-
-// ---------------------------------------------------------------------------------------------
-// The search dialog
 
 class TSearchDlg : public TReferenceDlg {
   Q_OBJECT
@@ -123,82 +116,5 @@ class TSearchDlg : public TReferenceDlg {
   std::vector<std::uint16_t> resultVerses_;
   QByteArray resultText_;
 };
-
-// ---------------------------------------------------------------------------------------------
-// Word-list dialogs
-
-class TWordListDlg : public TOkCancelHelpDlg {
-  Q_OBJECT
- public:
-  static constexpr int kWildCardResource = 3006;
-  static constexpr int kPhoneticResource = 3005;
-  static constexpr int kMaxWords = 100;
-  static constexpr int kWordWidth = 40;
-
-  TWordListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module, const QString& initialWord,
-               int resourceId = kWildCardResource);
-
-  QLineEdit* wordField() const { return word_; }
-  QListWidget* list() const { return list_; }
-  const std::vector<std::uint16_t>& resultVerses() const { return resultVerses_; }
-  const QByteArray& resultText() const { return resultText_; }
-
-  // First press (or a new word): list the words. Same word again: search the selected ones.
-  void CmOk() override;
-
- protected:
-  // Fills words with at most capacity copies of the words matching word.
-  virtual void wordList(std::string* words, std::uint16_t* count, std::uint16_t capacity,
-                        const char* word);
-  BibleHandle* module() const { return module_; }
-
- private:
-  TMyMDIFrame* frame_;
-  BibleHandle* module_;
-  QLineEdit* word_;
-  QListWidget* list_;
-  QByteArray listedWord_;  // the word the list now shown was made for
-  int listedCase_ = 0;     // the templates have no case box (10036): always 0
-  bool listed_ = false;
-  std::vector<std::uint16_t> resultVerses_;
-  QByteArray resultText_;
-};
-
-class TPhoneticListDlg : public TWordListDlg {
-  Q_OBJECT
- public:
-  TPhoneticListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
-                   const QString& initialWord);
-
- protected:
-  void wordList(std::string* words, std::uint16_t* count, std::uint16_t capacity,
-                const char* word) override;
-};
-
-// ---------------------------------------------------------------------------------------------
-// Books dialog
-
-class TSearchSpecificBooksDlg : public TOkCancelHelpDlg {
-  Q_OBJECT
- public:
-  static constexpr int kResourceId = 3007;
-  static constexpr int kHelpContext = 1160;
-  static constexpr int kFirstBoxId = 11000;
-  static constexpr int kIncludeAllId = 11066;
-  static constexpr int kExcludeAllId = 11067;
-
-  // One box per book of the module (at most the 66 of the template); flags is changed only
-  // when the dialog ends with OK.
-  TSearchSpecificBooksDlg(QWidget* owner, BookFlags& flags, BibleHandle* module);
-
-  void CmOk() override;
-
- private:
-  BookFlags& flags_;
-  std::vector<QCheckBox*> boxes_;
-};
-
-// The 66 book names of the books dialog's template.
-extern const char* const kTemplateBookNames[66];
 
 }  // namespace vellum::ui

@@ -23,11 +23,6 @@ constexpr int kBookListId = 10013;
 constexpr int kReferenceListId = 10015;
 constexpr int kVerseTextId = 10016;
 
-void checked(const QMetaObject::Connection& connection) {
-  Q_ASSERT(connection);
-  Q_UNUSED(connection);
-}
-
 // A topic name as typed: UTF-8, at most 39 bytes, never cut inside a character.
 std::string topicName(const QString& text) { return cutUtf8(text, kMaxTopicName); }
 

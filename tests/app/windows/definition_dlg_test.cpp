@@ -32,6 +32,7 @@
 #include "app/print_text.h"
 #include "app/profile.h"
 #include "app/window_utils.h"
+#include "app/windows/dictionary_dlg.h"
 #include "app/windows/passage.h"
 #include "app/windows/window_commands.h"
 #include "engine/stores/dict.h"

@@ -24,6 +24,7 @@
 #include "app/frame.h"
 #include "app/main_app.h"
 #include "app/windows/passage.h"
+#include "app/windows/word_list_dlg.h"
 #include "engine/stores/dict.h"
 #include "support/endian.h"
 #include "tests/app/app_fixtures.h"
