@@ -75,6 +75,7 @@ Postings postingsOf(const std::string& path) {
 
 // The text of a verse (numbered over the module) as getVerse gives it, or of its chapter.
 std::string textOf(BibleHandle* module, std::uint16_t verse, bool chapter = false) {
+  if (module == nullptr) return "(the module does not open)";
   std::vector<char> text(kChapterBufferSize);
   const auto size = static_cast<std::uint16_t>(text.size());
   std::uint16_t length = 0, first = 0;
