@@ -255,4 +255,13 @@ Ran runProgram(const std::string& program, const std::string& arguments, const T
   return ran;
 }
 
+Ran runCommand(const std::function<int(std::ostream& out, std::ostream& err)>& command) {
+  std::ostringstream out, err;
+  Ran ran;
+  ran.exitCode = command(out, err);
+  ran.out = out.str();
+  ran.err = err.str();
+  return ran;
+}
+
 }  // namespace vellum::test

@@ -130,4 +130,8 @@ class ForeignLock {
   bool held_ = false;
 };
 
+// Runs a command of the tools in-process (a function writing to out and err and giving its
+// exit status) and collects what it wrote, as runProgram does for a program.
+Ran runCommand(const std::function<int(std::ostream& out, std::ostream& err)>& command);
+
 }  // namespace vellum::test

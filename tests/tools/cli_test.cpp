@@ -1,12 +1,13 @@
-// Covers vellum-cli: show a verse or chapter, Strong's numbers, options and error exits.
+// Covers the two programs from the command line: vellum-cli's show (a verse, a chapter,
+// Strong's numbers, translations side by side), search, words and list with their data path
+// and module options, and every usage error of vellum-cli and vellum-import.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <memory>
+#include <span>
 #include <sstream>
 #include <string>
 
@@ -17,198 +18,252 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string shellQuote(const std::string& s) {
-  std::string quoted = "'";
-  for (char c : s) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-struct RunResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs a program with the arguments (already quoted for the shell) and collects its output.
-RunResult run(const std::string& program, const std::string& arguments,
-              const test::TempDir& scratch) {
-  const std::string errorFile = scratch.file("stderr.txt");
-  // The user's and the shared XDG data directories are the scratch directory's own.
-  const std::string command = "XDG_DATA_HOME=" + shellQuote(scratch.file("home")) +
-                              " XDG_DATA_DIRS=" + shellQuote(scratch.file("shared")) + " " +
-                              shellQuote(program) + " " + arguments + " 2>" +
-                              shellQuote(errorFile);
-  RunResult result;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) {
-    ADD_FAILURE() << "cannot run " << command;
-    return result;
-  }
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-  const int status = pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream in(errorFile);
-  result.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  fs::remove(errorFile);
-  return result;
-}
-
-// The chapter as the fixture's own VPL text gives it: "N text" lines joined by line feeds.
-std::string fixtureChapter(const std::string& book, int chapter) {
+// The fixture's own text of a chapter ("N text" lines) or, given a verse, of the verse as show
+// prints it ("Book C:V text").
+std::string fixtureText(const std::string& book, int chapter, int verse = 0) {
   std::istringstream vpl(test::kjvVersificationVpl());
   const std::string prefix = book + "\t" + std::to_string(chapter) + "\t";
   std::string line, text;
   while (std::getline(vpl, line)) {
     if (!line.starts_with(prefix)) continue;
-    const std::string rest = line.substr(prefix.size());
-    const std::size_t tab = rest.find('\t');
-    if (!text.empty()) text += '\n';
-    text += rest.substr(0, tab) + " " + rest.substr(tab + 1);
+    const std::size_t tab = line.find('\t', prefix.size());
+    const std::string number = line.substr(prefix.size(), tab - prefix.size());
+    if (verse == 0) text += number + " " + line.substr(tab + 1) + "\n";
+    if (number == std::to_string(verse))
+      return book + " " + std::to_string(chapter) + ":" + number + " " + line.substr(tab + 1) +
+             "\n";
   }
   return text;
 }
 
+constexpr const char* kGenesis11 =
+    "In the beginning 7225 God 430 created 1254 the heaven 8064 and 853 the earth. 776\n";
 constexpr const char* kJohn316 =
     "John 3:16 For God so loved the world, that he gave his only begotten Son, that whosoever "
     "believeth in him should not perish, but have everlasting life.\n";
+constexpr const char* kKjv316 =
+    "John 3:16 (King James Version) For God so loved the world, that he gave his only begotten "
+    "Son, that whosoever believeth in him should not perish, but have everlasting life.\n";
 
-class CliTest : public ::testing::Test {
+// A second translation of two books whose chapters are longer than the fixture KJV's: its
+// John 3 has 37 verses (the KJV 36) and its 3 John 1 has 15 (the KJV 14).
+std::string shortVersion() {
+  std::string text = "John\t1\t1\tShort John one.\nJohn\t2\t1\tShort John two.\n";
+  for (int verse = 1; verse <= 37; ++verse)
+    text += "John\t3\t" + std::to_string(verse) + "\tShort John three.\n";
+  for (int verse = 1; verse <= 15; ++verse)
+    text += "3 John\t1\t" + std::to_string(verse) + "\tShort letter.\n";
+  return text;
+}
+
+class Cli : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     data_ = std::make_unique<test::TempDir>();
     test::buildKjvFixture(data_->path());
     test::buildModule(data_->path(), "other.bib", "Other Version",
                       "Ruth\t1\t1\tNow it came to pass 3117 in the days.\n");
-    std::ofstream(data_->file("broken.bib"), std::ios::binary) << "not a module";
+    test::buildModule(data_->path(), "short.bib", "Short Version", shortVersion());
+    test::writeFile(data_->file("broken.bib"), "not a module");
+    fs::create_directory(data_->path() / "search");
+    test::buildModule(data_->path() / "search", "kjv.bib", "Command Test",
+                      "Genesis\t1\t1\tIn the beginning God created the heaven.\n"
+                      "Genesis\t1\t2\tThe LORD, God of Israel, said Love is kind.\n"
+                      "Genesis\t2\t1\tThey love to live; Robert came.\n"
+                      "Exodus\t1\t1\tHate not, but love; Rupert seeth.\n");
   }
   static void TearDownTestSuite() { data_.reset(); }
 
-  RunResult cli(const std::string& arguments) { return run(VELLUM_CLI_EXE, arguments, scratch_); }
-  static std::string dataOption() { return "-d " + shellQuote(data_->path().string()); }
+  test::Ran cli(const std::string& arguments) {
+    return test::runProgram(VELLUM_CLI_EXE, arguments, scratch_);
+  }
+  static std::string data() { return "-d " + test::shellQuote(data_->path().string()) + " "; }
+  static std::string search() { return "-d " + test::shellQuote(data_->file("search")) + " "; }
 
   static std::unique_ptr<test::TempDir> data_;
   test::TempDir scratch_;
 };
+std::unique_ptr<test::TempDir> Cli::data_;
 
-std::unique_ptr<test::TempDir> CliTest::data_;
+struct Case {
+  std::string arguments;
+  int exitCode;
+  std::string out;
+  std::string errHas;  // what standard error holds ("" for nothing at all)
+};
 
-TEST_F(CliTest, ShowPrintsTheVerseWithItsReference) {
-  for (const char* reference : {"'John 3:16'", "John 3:16", "'john 3.16'", "'  John   3 : 16 '"}) {
-    SCOPED_TRACE(reference);
-    const RunResult result = cli(dataOption() + " show " + reference);
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, kJohn316);
-    EXPECT_EQ(result.err, "");
-  }
-  // Generated verses: Jude 1:25 is the fixture's last verse of Jude, 1 John reached as "1john".
-  const RunResult jude = cli(dataOption() + " show 'Jude 1:25'");
-  EXPECT_EQ(jude.exitCode, 0) << jude.err;
-  EXPECT_TRUE(jude.out.starts_with("Jude 1:25 Jude saith ")) << jude.out;
-  const RunResult firstJohn = cli(dataOption() + " show '1john 1:9'");
-  EXPECT_TRUE(firstJohn.out.starts_with("1 John 1:9 John saith ")) << firstJohn.out;
-}
-
-TEST_F(CliTest, StrongsOptionKeepsTheNumbers) {
-  EXPECT_EQ(cli(dataOption() + " show 'Genesis 1:1'").out,
-            "Genesis 1:1 In the beginning God created the heaven and the earth.\n");
-  EXPECT_EQ(cli(dataOption() + " show --strongs 'Genesis 1:1'").out,
-            "Genesis 1:1 In the beginning 7225 God 430 created 1254 the heaven 8064 and 853 the "
-            "earth. 776\n");
-}
-
-TEST_F(CliTest, ChapterOptionPrintsTheWholeChapter) {
-  const RunResult jude = cli(dataOption() + " show --chapter 'Jude 1:3'");
-  EXPECT_EQ(jude.exitCode, 0) << jude.err;
-  EXPECT_EQ(jude.out, fixtureChapter("Jude", 1) + "\n");
-  EXPECT_EQ(std::count(jude.out.begin(), jude.out.end(), '\n'), 25);
-
-  const RunResult psalm = cli(dataOption() + " show --chapter 'Psalms 119:176'");
-  EXPECT_EQ(psalm.out, fixtureChapter("Psalms", 119) + "\n");
-  EXPECT_EQ(std::count(psalm.out.begin(), psalm.out.end(), '\n'), 176);
-
-  const std::string genesis = fixtureChapter("Genesis", 1);
-  EXPECT_EQ(cli(dataOption() + " show --chapter --strongs 'Genesis 1:2'").out, genesis + "\n");
-  const RunResult plain = cli(dataOption() + " show --chapter 'Genesis 1:2'");
-  EXPECT_TRUE(plain.out.starts_with("1 In the beginning God created the heaven and the earth.\n2 "))
-      << plain.out.substr(0, 100);
-}
-
-TEST_F(CliTest, InvalidReferenceIsReportedWithExitTwo) {
-  for (const char* reference : {"Jude 1:26", "Genesis 51:1", "John 3", "Hezekiah 1:1"}) {
-    SCOPED_TRACE(reference);
-    const RunResult result = cli(dataOption() + " show " + shellQuote(reference));
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, std::string(reference) + " is not a valid reference\n");
-  }
-}
-
-TEST_F(CliTest, DataPathAndModuleOptions) {
+TEST_F(Cli, CommandsPrintWhatTheyFindAndSayWhyNot) {
+  const std::string genesis1 = fixtureText("Genesis", 1);
   test::TempDir empty;
-  // Directories are searched in order: the empty one first, then the fixture's.
-  const RunResult found =
-      cli("-d " + shellQuote(empty.path().string()) + " " + dataOption() + " show 'John 3:16'");
-  EXPECT_EQ(found.exitCode, 0) << found.err;
-  EXPECT_EQ(found.out, kJohn316);
-
-  const RunResult other = cli(dataOption() + " -b other.bib show --strongs 'Ruth 1:1'");
-  EXPECT_EQ(other.exitCode, 0) << other.err;
-  EXPECT_EQ(other.out, "Ruth 1:1 Now it came to pass 3117 in the days.\n");
-}
-
-TEST_F(CliTest, ModuleThatCannotBeOpenedNamesFileReasonAndPath) {
-  const RunResult missing = cli(dataOption() + " -b missing.bib show 'John 3:16'");
-  EXPECT_EQ(missing.exitCode, 2);
-  EXPECT_EQ(missing.out, "");
-  EXPECT_TRUE(missing.err.starts_with("vellum-cli: cannot open missing.bib: ")) << missing.err;
-  EXPECT_NE(missing.err.find("(data path: " + data_->path().string() + ")\n"), std::string::npos)
-      << missing.err;
-
-  const RunResult broken = cli(dataOption() + " -b broken.bib show 'John 3:16'");
-  EXPECT_EQ(broken.exitCode, 2);
-  EXPECT_TRUE(broken.err.starts_with("vellum-cli: cannot open broken.bib: ")) << broken.err;
-
-  // No -d: the current directory (the test's scratch directory holds no module), then the
-  // user's and the shared data directories.
-  const RunResult here = cli("show 'John 3:16'");
-  EXPECT_EQ(here.exitCode, 2);
-  EXPECT_TRUE(here.err.starts_with("vellum-cli: cannot open kjv.bib: ")) << here.err;
-  const std::string path =
-      ".;" + scratch_.file("home") + "/vellum;" + scratch_.file("shared") + "/vellum;";
-  EXPECT_NE(here.err.find("(data path: " + path), std::string::npos) << here.err;
-}
-
-TEST_F(CliTest, UsageErrorsPrintTheUsageAndExitTwo) {
-  for (const char* arguments :
-       {"", "-d", "-b", "-x show John 3:16", "frobnicate", "show", "show --chapter",
-        "show --verbose John 3:16", "-d 'a;b' show John 3:16"}) {
-    SCOPED_TRACE(arguments);
-    const RunResult result = cli(arguments);
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.out, "");
-    EXPECT_NE(result.err.find("usage: vellum-cli [-d DIR]... [-b FILE] COMMAND"), std::string::npos)
-        << result.err;
+  const Case runs[] = {
+      {data() + "show 'John 3:16'", 0, kJohn316, ""},
+      {data() + "show John 3:16", 0, kJohn316, ""},
+      {data() + "show 'john 3.16'", 0, kJohn316, ""},
+      {data() + "show '  John   3 : 16 '", 0, kJohn316, ""},
+      {data() + "show '1john 1:9'", 0, fixtureText("1 John", 1, 9), ""},
+      {data() + "show 'Jude 1:25'", 0, fixtureText("Jude", 1, 25), ""},
+      {data() + "show 'Genesis 1:1'", 0,
+       "Genesis 1:1 In the beginning God created the heaven and the earth.\n", ""},
+      {data() + "show --strongs 'Genesis 1:1'", 0, "Genesis 1:1 " + std::string(kGenesis11), ""},
+      {data() + "show --chapter 'Jude 1:3'", 0, fixtureText("Jude", 1), ""},
+      {data() + "show --chapter 'Psalms 119:176'", 0, fixtureText("Psalms", 119), ""},
+      {data() + "show --chapter --strongs 'Genesis 1:2'", 0, genesis1, ""},
+      {data() + "show --chapter 'Genesis 1:2'", 0,
+       "1 In the beginning God created the heaven and the earth." +
+           genesis1.substr(genesis1.find('\n')),
+       ""},
+      {data() + "show 'Jude 1:26'", 2, "", "Jude 1:26 is not a valid reference\n"},
+      {data() + "show 'Genesis 51:1'", 2, "", "Genesis 51:1 is not a valid reference\n"},
+      {data() + "show 'John 3'", 2, "", "John 3 is not a valid reference\n"},
+      {data() + "show 'Hezekiah 1:1'", 2, "", "Hezekiah 1:1 is not a valid reference\n"},
+      // Directories are searched in order: the empty one first, then the fixture's.
+      {"-d " + test::shellQuote(empty.path().string()) + " " + data() + "show 'John 3:16'", 0,
+       kJohn316, ""},
+      {data() + "-b other.bib show --strongs 'Ruth 1:1'", 0,
+       "Ruth 1:1 Now it came to pass 3117 in the days.\n", ""},
+      {data() + "-b missing.bib show 'John 3:16'", 2, "",
+       "(data path: " + data_->path().string() + ")\n"},
+      {data() + "-b broken.bib show 'John 3:16'", 2, "", "vellum-cli: cannot open broken.bib: "},
+      // No -d: the current directory, then the user's and the shared data directories.
+      {"show 'John 3:16'", 2, "",
+       "(data path: .;" + scratch_.file("home") + "/vellum;" + scratch_.file("shared") +
+           "/vellum;"},
+      // Translations side by side: the first that holds the reference reads it; a book or
+      // verse one lacks is named as the reading one names it.
+      {data() + "show --parallel kjv.bib,short.bib 'John 3:16'", 0,
+       kKjv316 + std::string("John 3:16 (Short Version) Short John three.\n"), ""},
+      {data() + "show --parallel kjv.bib,short.bib '3 John 1:15'", 0,
+       "3 John 1:15 (King James Version) (not in this translation)\n"
+       "3 John 1:15 (Short Version) Short letter.\n",
+       ""},
+      {data() + "show --parallel kjv.bib,short.bib --strongs 'Genesis 1:1'", 0,
+       "Genesis 1:1 (King James Version) " + std::string(kGenesis11) +
+           "Genesis 1:1 (Short Version) (not in this translation)\n",
+       ""},
+      {data() + "show --parallel kjv.bib,missing.bib 'John 3:16'", 2, "",
+       "vellum-cli: cannot open missing.bib"},
+      {data() + "show --parallel kjv.bib,short.bib 'Hezekiah 1:1'", 2, "",
+       "Hezekiah 1:1 is not a valid reference\n"},
+      {data() + "show --parallel short.bib,kjv.bib 'John 3:38'", 2, "",
+       "John 3:38 is not a valid reference\n"},
+      {search() + "search word love", 0, "Genesis 1:2\nGenesis 2:1\nExodus 1:1\n", ""},
+      {search() + "search csword love", 0, "Genesis 2:1\nExodus 1:1\n", ""},
+      {search() + "search phrase 'lord god'", 0, "Genesis 1:2\n", ""},
+      {search() + "search phrase in the beginning", 0, "Genesis 1:1\n", ""},
+      {search() + "search csphrase 'lord god'", 0, "", ""},
+      {search() + "search expr '(love or hate) not god'", 0, "Genesis 2:1\nExodus 1:1\n", ""},
+      {search() + "search wildcard 'l?ve'", 0, "Genesis 1:2\nGenesis 2:1\nExodus 1:1\n", ""},
+      {search() + "search cswildcard 'L?ve'", 0, "Genesis 1:2\n", ""},
+      {search() + "search soundex Robert", 0, "Genesis 2:1\nExodus 1:1\n", ""},
+      {search() + "search word nowhere", 0, "", ""},
+      {search() + "-b missing.bib search word love", 2, "", "vellum-cli: cannot open missing"},
+      {search() + "words cswildcard 'l?ve'", 0, "live\nlove\n", ""},
+      {search() + "words wildcard 'l?ve'", 0, "live\nLove\nlove\n", ""},
+      {search() + "words soundex Rupert", 0, "Robert\nRupert\n", ""},
+      {search() + "list", 0, "kjv.bib\tCommand Test\n", ""},
+      {data() + "lookup list absent.dic", 2, "", "vellum-cli: absent.dic: cannot open the store\n"},
+  };
+  for (const Case& run : runs) {
+    const test::Ran ran = cli(run.arguments);
+    EXPECT_EQ(ran.exitCode, run.exitCode) << run.arguments << "\n" << ran.err;
+    EXPECT_EQ(ran.out, run.out) << run.arguments;
+    if (run.errHas.empty()) {
+      EXPECT_EQ(ran.err, "") << run.arguments;
+    }
+    EXPECT_NE(ran.err.find(run.errHas), std::string::npos) << run.arguments << "\n" << ran.err;
   }
-  const RunResult help = cli("--help");
-  EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.out.find("show [--chapter] [--strongs] REFERENCE"), std::string::npos);
 }
 
-// The first commands of the README: build the sample, then show a verse from it.
-TEST_F(CliTest, ReadmeQuickStartWorks) {
-  const fs::path dataDir = scratch_.path() / "data";
-  fs::create_directory(dataDir);
-  const RunResult built =
-      run(VELLUM_IMPORT_EXE,
-          "bible --vpl " + shellQuote(std::string(VELLUM_SAMPLES_DIR) + "/kjv-sample.vpl") +
-              " --name 'King James Version' " + shellQuote((dataDir / "kjv.bib").string()),
-          scratch_);
-  ASSERT_EQ(built.exitCode, 0) << built.err;
-  const RunResult shown = cli("-d " + shellQuote(dataDir.string()) + " show 'John 3:16'");
-  EXPECT_EQ(shown.exitCode, 0) << shown.err;
-  EXPECT_EQ(shown.out, kJohn316);
+TEST_F(Cli, ParallelChapterRunsToTheLongestTranslation) {
+  const test::Ran ran = cli(data() + "show --parallel short.bib,kjv.bib --chapter 'John 3:5'");
+  EXPECT_EQ(ran.exitCode, 0) << ran.err;
+  EXPECT_EQ(std::count(ran.out.begin(), ran.out.end(), '\n'), 74);
+  EXPECT_TRUE(ran.out.starts_with("John 3:1 (Short Version) Short John three.\nJohn 3:1 (King"));
+  EXPECT_NE(ran.out.find("John 3:16 (Short Version) Short John three.\n" + std::string(kKjv316)),
+            std::string::npos);
+  EXPECT_TRUE(
+      ran.out.ends_with("John 3:37 (Short Version) Short John three.\n"
+                        "John 3:37 (King James Version) (not in this translation)\n"));
+}
+
+// Every wrong command line names its fault and prints the usage, exit status 2, nothing on
+// standard output; --help and --version answer on standard output. Each line of the tables:
+// the arguments, " => ", the start of what standard error holds (after "PROGRAM: ").
+TEST_F(Cli, UsageErrorsNameTheFaultAndPrintTheUsage) {
+  const char* cliRuns = R"( => no command given
+-d => -d needs a value
+-b '' show x => -b needs a file name of 1 to 79 characters
+-x show John 3:16 => unknown option -x
+-d 'a;b' show John 3:16 => -d needs a directory name without ';'
+frobnicate => unknown command frobnicate
+show --chapter => show needs a REFERENCE
+show --verbose John 3:16 => show: unknown option --verbose
+show --parallel => show: --parallel needs FILE,FILE[,...]
+show --parallel a.bib x => show: --parallel needs two or more file names separated by commas
+show --parallel a.bib,,b.bib x => show: --parallel needs two or more file names
+lookup => lookup: needs dict or list
+lookup what x => lookup: unknown lookup what
+lookup dict x => lookup: dict needs STORE and WORD
+lookup list => lookup: list needs STORE
+lookup strongs => lookup strongs needs hebrew or greek and a NUMBER
+notes => notes needs a subcommand
+topics frob => unknown topics subcommand frob
+search grep love => unknown search kind grep
+search word => usage: vellum-cli search word|csword|phrase|csphrase|expr|wildcard|
+words regex x => usage: vellum-cli words wildcard|cswildcard|soundex PATTERN
+list x => usage: vellum-cli list)";
+  const char* importRuns = R"( => usage: vellum-import bible --vpl FILE
+dictionary => unknown command dictionary
+bible => bible needs one of --vpl, --osis or --sword
+bible --vpl x --osis y --name T o.bib => bible needs one of --vpl, --osis or --sword
+bible --vpl x.vpl out.bib => bible needs --name "DISPLAY NAME"
+bible --vpl x.vpl --name Test => bible needs the output file OUT.bib
+bible --vpl x.vpl --name T a.bib b.bib => more than one output file
+bible --vpl x.vpl --name T --zip o.bib => unknown option --zip
+bible --vpl => --vpl needs a value
+bible --vpl x --books 65 --zip o.bib => --books takes 66 (the books of the Protestant canon)
+bible --vpl x --books 66 --name T o.bib => --books and --no-strongs go with --osis or --sword
+dict => dict needs one of --json or --csv
+dict --csv c --json c --title t o.dic => dict needs one of --json or --csv
+dict --csv c o.dic => dict needs --title TITLE
+dict --csv c --title t => dict needs the output file OUT.dic
+dict --json c --title t o.dic => --json needs --key FIELD and --value FIELD
+dict --csv c --title t --table-size 16384 o.dic => --table-size must be a number from 1 to 16383
+dict --csv c --title t --table-size 0 o.dic => --table-size must be a number from 1 to 16383
+dict --csv c --title t --bogus o.dic => unknown option --bogus
+lexicon --hebrew h out.lex => lexicon needs --hebrew SRC and --greek SRC
+lexicon --hebrew h --greek g => lexicon needs the output file OUT.lex
+notes n.txt => notes needs --bible FILE.bib
+notes --bible k.bib => notes needs the notes file NOTES.txt
+notes --bible k.bib a b => more than one notes file
+bible --sword KJV => needs the file to write or check
+bible --sword KJV a b => more than one file given
+bible --sword KJV --books 65 o.bib => --books takes 66
+check --books 66 k.bib => needs --sword MODULE
+lexicon --sword-hebrew H o.lex => needs --sword-greek MODULE)";
+  for (const auto& [program, runs] :
+       {std::pair{VELLUM_CLI_EXE, cliRuns}, {VELLUM_IMPORT_EXE, importRuns}}) {
+    const std::string name = fs::path(program).filename();
+    std::istringstream lines(runs);
+    for (std::string line; std::getline(lines, line);) {
+      const std::size_t arrow = line.find(" => ");
+      const std::string arguments = line.substr(0, arrow), problem = line.substr(arrow + 4);
+      const test::Ran ran = test::runProgram(program, arguments, scratch_);
+      EXPECT_EQ(ran.exitCode, 2) << line;
+      EXPECT_EQ(ran.out, "") << line;
+      const std::string said = problem.starts_with("usage: ") ? problem : name + ": " + problem;
+      EXPECT_TRUE(ran.err.starts_with(said)) << line << "\n" << ran.err;
+      EXPECT_NE(ran.err.find("usage: " + name + " "), std::string::npos) << line << "\n" << ran.err;
+    }
+    const test::Ran help = test::runProgram(program, "--help", scratch_);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.starts_with("usage: " + name + " ")) << help.out;
+    const std::string version = test::runProgram(program, "--version", scratch_).out;
+    EXPECT_TRUE(version.starts_with(name + " ") && std::isdigit(version[name.size() + 1]))
+        << version;
+  }
+  EXPECT_NE(cli("--help").out.find("\n  show [--chapter] [--strongs] REFERENCE\n"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -5,12 +5,13 @@
 #include <vector>
 
 #include "engine/stores/dict.h"
+#include "tools/common/tool_args.h"
 
 namespace vellum::cli {
 namespace {
 
-constexpr int kExitNotFound = 1;
-constexpr int kExitUsage = 2;
+using tools::kExitFailed;
+using tools::kExitRefused;
 
 constexpr const char* kUsage =
     "usage: vellum-cli lookup dict STORE WORD...\n"
@@ -22,8 +23,7 @@ struct CloseStore {
 using StorePtr = std::unique_ptr<DictHandle, CloseStore>;
 
 int usage(std::ostream& err, const std::string& problem) {
-  err << "vellum-cli: lookup: " << problem << '\n' << kUsage;
-  return kExitUsage;
+  return tools::usageError(err, "vellum-cli", "lookup: " + problem, kUsage);
 }
 
 // The store gives texts with carriage return and line feed; a terminal wants line feeds.
@@ -49,7 +49,7 @@ int runLookupDict(const std::vector<std::string>& args, std::ostream& out, std::
   const StorePtr store(open_dict(args[1].c_str()));
   if (!store) {
     err << "vellum-cli: " << args[1] << ": cannot open the store\n";
-    return kExitUsage;
+    return kExitFailed;
   }
   if (what == "list") {
     std::span<const std::string> names;
@@ -67,7 +67,7 @@ int runLookupDict(const std::vector<std::string>& args, std::ostream& out, std::
   if (fuzzy_find_string_item(buffer.data(), &length, static_cast<std::uint16_t>(buffer.size()),
                              word, store.get()) == nullptr) {
     err << "vellum-cli: " << args[1] << ": \"" << word << "\" not found\n";
-    return kExitNotFound;
+    return kExitRefused;
   }
   out << word << '\n' << withLineFeeds(std::string_view(buffer.data(), length)) << '\n';
   return 0;

@@ -30,14 +30,12 @@
 #include "tools/cli/parallel_commands.h"
 #include "tools/cli/search_commands.h"
 #include "tools/cli/store_commands.h"
+#include "tools/common/tool_args.h"
 
 namespace {
 
 using vellum::BibleHandle;
-
-constexpr int kExitOutput = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitFailed = 2;
+using vellum::tools::kExitFailed;
 
 struct Options {
   std::vector<std::string> dataDirectories;
@@ -95,25 +93,21 @@ constexpr Command kCommands[] = {
      runList},
 };
 
-void printUsage(std::FILE* out) {
-  std::fputs(
+std::string usageText() {
+  std::string text =
       "usage: vellum-cli [-d DIR]... [-b FILE] COMMAND [ARGUMENTS]\n"
       "       vellum-cli --help | --version\n"
       "  -d DIR    a data directory (repeatable, searched in order; default: the current\n"
       "            directory, then $XDG_DATA_HOME/vellum, vellum under each of\n"
       "            $XDG_DATA_DIRS and the installation's share/vellum/data)\n"
       "  -b FILE   the module's bare file name (default: kjv.bib)\n"
-      "commands:\n",
-      out);
-  for (const Command& command : kCommands)
-    std::fprintf(out, "  %.*s\n", static_cast<int>(command.synopsis.size()),
-                 command.synopsis.data());
+      "commands:\n";
+  for (const Command& command : kCommands) text.append("  ").append(command.synopsis) += '\n';
+  return text;
 }
 
 int usageError(const std::string& problem) {
-  std::fprintf(stderr, "vellum-cli: %s\n", problem.c_str());
-  printUsage(stderr);
-  return kExitUsage;
+  return vellum::tools::usageError(std::cerr, "vellum-cli", problem, usageText());
 }
 
 struct ModuleCloser {
@@ -158,7 +152,7 @@ Module openModule(const Options& options) {
 int writeLine(const char* text) {
   if (std::puts(text) < 0 || std::fflush(stdout) != 0) {
     std::fprintf(stderr, "vellum-cli: cannot write the output: %s\n", std::strerror(errno));
-    return kExitOutput;
+    return vellum::tools::kExitRefused;
   }
   return 0;
 }
@@ -279,7 +273,7 @@ int main(int argc, char** argv) {
   for (; i < args.size() && args[i].starts_with("-"); ++i) {
     std::string_view option = args[i];
     if (option == "-h" || option == "--help") {
-      printUsage(stdout);
+      std::cout << usageText();
       return 0;
     }
     if (option == "--version") {

@@ -8,12 +8,13 @@
 #include "engine/bible/bible.h"
 #include "engine/bible/parallel.h"
 #include "support/files.h"
+#include "tools/common/tool_args.h"
 
 namespace vellum {
 namespace {
 
-constexpr int kExitOutput = 1;
-constexpr int kExitFailed = 2;
+using tools::kExitFailed;
+using tools::kExitRefused;
 constexpr const char* kNotHere = "(not in this translation)";
 
 struct ModuleCloser {
@@ -118,7 +119,7 @@ int runShowParallel(const std::vector<std::string>& files, const std::string& re
   out.flush();
   if (!out) {
     err << "vellum-cli: cannot write the output\n";
-    return kExitOutput;
+    return kExitRefused;
   }
   return 0;
 }

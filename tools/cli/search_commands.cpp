@@ -13,11 +13,12 @@
 #include "engine/search/verselist.h"
 #include "engine/search/wordlists.h"
 #include "support/files.h"
+#include "tools/common/tool_args.h"
 
 namespace vellum {
 namespace {
 
-constexpr int kUsageError = 2;
+using tools::kExitFailed;
 constexpr std::uint16_t kExpressionWords = 8;  // as the search dialog's expression form
 constexpr std::uint16_t kMaxModulesListed = 10;
 
@@ -57,20 +58,15 @@ int runSearch(const std::vector<std::string>& args, const std::string& bibleFile
   static constexpr const char* kUsage =
       "usage: vellum-cli search word|csword|phrase|csphrase|expr|wildcard|cswildcard|soundex "
       "TEXT\n";
-  if (args.size() < 2) {
-    err << kUsage;
-    return kUsageError;
-  }
+  if (args.size() < 2) return tools::usageError(err, "vellum-cli", "", kUsage);
   const std::string& kind = args[0];
   const std::string text = joinedText(args);
   static constexpr const char* kKinds[] = {"word",     "csword",     "phrase",  "csphrase",
                                            "expr",     "wildcard",   "cswildcard", "soundex"};
-  if (std::none_of(std::begin(kKinds), std::end(kKinds), [&](const char* k) { return kind == k; })) {
-    err << "vellum-cli: unknown search kind " << kind << "\n" << kUsage;
-    return kUsageError;
-  }
+  if (std::none_of(std::begin(kKinds), std::end(kKinds), [&](const char* k) { return kind == k; }))
+    return tools::usageError(err, "vellum-cli", "unknown search kind " + kind, kUsage);
   Module module = openModule(bibleFile, err);
-  if (!module) return kUsageError;
+  if (!module) return kExitFailed;
 
   auto verses = std::make_unique<std::uint16_t[]>(kVerseListCapacity);
   std::uint16_t count = 0;
@@ -118,13 +114,10 @@ int runSearch(const std::vector<std::string>& args, const std::string& bibleFile
 int runWords(const std::vector<std::string>& args, const std::string& bibleFile,
              std::ostream& out, std::ostream& err) {
   static constexpr const char* kUsage = "usage: vellum-cli words wildcard|cswildcard|soundex PATTERN\n";
-  if (args.size() < 2 ||
-      (args[0] != "wildcard" && args[0] != "cswildcard" && args[0] != "soundex")) {
-    err << kUsage;
-    return kUsageError;
-  }
+  if (args.size() < 2 || (args[0] != "wildcard" && args[0] != "cswildcard" && args[0] != "soundex"))
+    return tools::usageError(err, "vellum-cli", "", kUsage);
   Module module = openModule(bibleFile, err);
-  if (!module) return kUsageError;
+  if (!module) return kExitFailed;
   const std::string pattern = joinedText(args);
   std::vector<std::string> words(kVerseListCapacity);
   std::uint16_t count = 0;
@@ -141,10 +134,7 @@ int runWords(const std::vector<std::string>& args, const std::string& bibleFile,
 }
 
 int runList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (!args.empty()) {
-    err << "usage: vellum-cli list\n";
-    return kUsageError;
-  }
+  if (!args.empty()) return tools::usageError(err, "vellum-cli", "", "usage: vellum-cli list\n");
   bibleName names[kMaxModulesListed];
   std::uint16_t count = 0;
   getBibleNames(names, &count, get_dpath().c_str(), kMaxModulesListed);

@@ -14,12 +14,13 @@
 #include "engine/stores/topics.h"
 #include "support/files.h"
 #include "support/strings.h"
+#include "tools/common/tool_args.h"
 
 namespace vellum::cli {
 namespace {
 
-constexpr int kExitNothing = 1;
-constexpr int kExitFailed = 2;
+using tools::kExitFailed;
+using tools::kExitRefused;
 constexpr const char* kLexiconFile = "lexicon.lex";
 constexpr const char* kTopicsFile = "topics.dic";
 
@@ -38,8 +39,7 @@ struct StoreCloser {
 using Module = std::unique_ptr<BibleHandle, ModuleCloser>;
 
 int usageError(std::ostream& err, const std::string& problem, const char* synopsis) {
-  err << "vellum-cli: " << problem << "\nusage: vellum-cli " << synopsis << "\n";
-  return kExitFailed;
+  return tools::synopsisError(err, "vellum-cli", problem, synopsis);
 }
 
 std::string join(const std::vector<std::string>& args, std::size_t from, std::size_t to) {
@@ -76,7 +76,7 @@ Module openNamedModule(const std::string& bibleFile, std::ostream& err) {
 // Tells that a change was refused because another program held the store; the exit status.
 int refused(std::ostream& err, std::string_view fileName) {
   err << "vellum-cli: " << changeRefusedMessage(fileName) << "\n";
-  return kExitNothing;
+  return kExitRefused;
 }
 
 // Drops the carriage return of every CR LF: the engine hands out texts for edit controls.
@@ -116,7 +116,7 @@ int runLookupStrongs(const std::vector<std::string>& args, std::ostream& out, st
   if (lookupLexicon(text.data(), &length, static_cast<std::uint16_t>(text.size()),
                     static_cast<std::uint16_t>(number), hebrew ? 1 : 0, lexicon.get()) == nullptr) {
     err << "vellum-cli: no " << (hebrew ? "Hebrew" : "Greek") << " entry " << number << "\n";
-    return kExitNothing;
+    return kExitRefused;
   }
   std::string definition = lineFeeds(std::string(text.data(), length));
   if (definition.empty() || definition.back() != '\n') definition += '\n';
@@ -181,7 +181,7 @@ int runNotes(const std::vector<std::string>& args, const std::string& bibleFile,
   if (verb == "get") {
     if (VNGetNoteByRef(text.data(), &length, size, reference, notes.get()) == nullptr) {
       err << "vellum-cli: " << referenceText(reference, module.get()) << " has no note\n";
-      return kExitNothing;
+      return kExitRefused;
     }
     std::string note(text.data(), length);
     if (note.empty() || note.back() != '\n') note += '\n';
@@ -200,7 +200,7 @@ int runNotes(const std::vector<std::string>& args, const std::string& bibleFile,
   if (verb == "delete") {
     if (VNGetNoteByRef(text.data(), &length, size, reference, notes.get()) == nullptr) {
       err << "vellum-cli: " << referenceText(reference, module.get()) << " has no note\n";
-      return kExitNothing;
+      return kExitRefused;
     }
     if (!VNDelNoteByRef(reference, notes.get())) {
       if (VNBusy(notes.get())) return refused(err, storeName);
@@ -216,7 +216,7 @@ int runNotes(const std::vector<std::string>& args, const std::string& bibleFile,
     if (length == 0) {
       err << "vellum-cli: no notes in " << getBookName(reference.book, module.get()) << " "
           << int{reference.chapter} << "\n";
-      return kExitNothing;
+      return kExitRefused;
     }
     out << std::string(text.data(), length);
     return 0;
@@ -233,7 +233,7 @@ int runNotes(const std::vector<std::string>& args, const std::string& bibleFile,
       VNPhraseSearch(list.data(), &count, maximum, phrase.c_str(), notes.get());
     if (count == 0) {
       err << "vellum-cli: no note holds \"" << phrase << "\"\n";
-      return kExitNothing;
+      return kExitRefused;
     }
     for (std::uint16_t i = 0; i < count; ++i)
       out << referenceText(verseToReference(list[i], module.get()), module.get()) << "\n";
@@ -251,7 +251,7 @@ int runNotes(const std::vector<std::string>& args, const std::string& bibleFile,
   }
   out << "imported " << stored << (stored == 1 ? " note" : " notes") << " into " << storeName
       << "\n";
-  return problems > 0 ? kExitNothing : 0;
+  return problems > 0 ? kExitRefused : 0;
 }
 
 namespace {
@@ -287,11 +287,11 @@ int changeTopicReferences(const std::vector<std::string>& args, DictHandle* topi
   std::optional<std::vector<Reference>> references = readTopic(topics, name);
   if (!references && !adding) {
     err << "vellum-cli: there is no topic named " << name << "\n";
-    return kExitNothing;
+    return kExitRefused;
   }
   if (references && adding && wanted.empty()) {
     err << "vellum-cli: There is already a topic named " << name << "\n";
-    return kExitNothing;
+    return kExitRefused;
   }
   if (!references) references.emplace();
   std::vector<std::string> done;
@@ -314,7 +314,7 @@ int changeTopicReferences(const std::vector<std::string>& args, DictHandle* topi
   }
   if (adding)
     for (const std::string& text : done) out << text << " has been added to " << name << "\n";
-  return allThere ? 0 : kExitNothing;
+  return allThere ? 0 : kExitRefused;
 }
 
 }  // namespace
@@ -360,13 +360,13 @@ int runTopics(const std::vector<std::string>& args, const std::string& bibleFile
     if (!change.held()) return refused(err, kTopicsFile);
     if (!topicExists(topics.get(), name)) {
       err << "vellum-cli: there is no topic named " << name << "\n";
-      return kExitNothing;
+      return kExitRefused;
     }
     // Names are compared ignoring case, so a change of case renames the topic itself.
     if (verb == "rename" && _stricmp(name.c_str(), args[2].c_str()) != 0 &&
         topicExists(topics.get(), args[2])) {
       err << "vellum-cli: There is already a topic named " << args[2] << "\n";
-      return kExitNothing;
+      return kExitRefused;
     }
     const bool done = verb == "rename" ? rename_item(args[2].c_str(), name.c_str(), topics.get())
                                        : delete_item(name.c_str(), topics.get());
@@ -384,7 +384,7 @@ int runTopics(const std::vector<std::string>& args, const std::string& bibleFile
   const std::optional<std::vector<Reference>> references = readTopic(topics.get(), name);
   if (!references) {
     err << "vellum-cli: there is no topic named " << name << "\n";
-    return kExitNothing;
+    return kExitRefused;
   }
   for (const Reference& reference : *references)
     out << topicReferenceText(reference, module.get()) << "\n";

@@ -15,13 +15,13 @@
 #include "engine/stores/dict_format.h"
 #include "support/files.h"
 #include "support/strings.h"
+#include "tools/common/tool_args.h"
 #include "tools/import/import_util.h"
 
 namespace vellum::import {
 namespace {
 
-constexpr int kExitRefused = 1;
-constexpr int kExitUsage = 2;
+using tools::kExitRefused;
 
 constexpr const char* kUsage =
     "usage: vellum-import dict (--json FILE --key FIELD --value FIELD | --csv FILE)\n"
@@ -371,59 +371,54 @@ std::vector<Item> usableItems(std::vector<SourceRow>& rows, const std::string& s
   return items;
 }
 
-
-struct Arguments {
-  std::string json, csv, keyField, valueField, title, out;
-  bool haveTitle = false;
-  bool compress = false;
-  std::optional<unsigned> tableSize;
-};
-
 int usage(std::ostream& err, const std::string& problem) {
-  err << "vellum-import: " << problem << '\n' << kUsage;
-  return kExitUsage;
+  return tools::usageError(err, "vellum-import", problem, kUsage);
+}
+
+// The table size --table-size gives, within the largest table the format holds.
+std::optional<std::uint16_t> tableSizeOf(std::string_view value) {
+  unsigned n = 0;
+  auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+  if (ec != std::errc() || end != value.data() + value.size() || n == 0 ||
+      n >= dict::kTableSizeLimit)
+    return std::nullopt;
+  return static_cast<std::uint16_t>(n);
+}
+
+std::string checkTableSize(std::string_view value) {
+  return tableSizeOf(value) ? "" : "--table-size must be a number from 1 to 16383";
 }
 
 }  // namespace
 
 int runDictImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Arguments a;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--json" || arg == "--csv" || arg == "--key" || arg == "--value" ||
-        arg == "--title" || arg == "--table-size") {
-      if (i + 1 == args.size()) return usage(err, arg + " needs a value");
-      const std::string& value = args[++i];
-      if (arg == "--json") a.json = value;
-      else if (arg == "--csv") a.csv = value;
-      else if (arg == "--key") a.keyField = value;
-      else if (arg == "--value") a.valueField = value;
-      else if (arg == "--title") a.title = value, a.haveTitle = true;
-      else {
-        unsigned n = 0;
-        auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-        if (ec != std::errc() || end != value.data() + value.size() || n == 0 ||
-            n >= dict::kTableSizeLimit)
-          return usage(err, "--table-size must be a number from 1 to 16383");
-        a.tableSize = n;
-      }
-    } else if (arg == "--compress") {
-      a.compress = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return usage(err, "unknown option " + arg);
-    } else if (a.out.empty()) {
-      a.out = arg;
-    } else {
-      return usage(err, "more than one output file");
-    }
-  }
-  if (a.json.empty() == a.csv.empty()) return usage(err, "dict needs one of --json or --csv");
-  if (!a.json.empty() && (a.keyField.empty() || a.valueField.empty()))
+  static constexpr tools::Option kOptions[] = {
+      {"--json"},
+      {"--csv"},
+      {"--key"},
+      {"--value"},
+      {"--title"},
+      {"--table-size", true, checkTableSize},
+      {"--compress", false},
+  };
+  tools::ParsedOptions a;
+  if (auto problem = tools::parseOptions(args, kOptions, "more than one output file", a))
+    return usage(err, *problem);
+  const std::string& json = a.values["--json"];
+  const std::string& csv = a.values["--csv"];
+  const std::string& keyField = a.values["--key"];
+  const std::string& valueField = a.values["--value"];
+  const bool compress = a.flags.contains("--compress");
+  const std::string& outFile = a.file;
+  const std::optional<std::uint16_t> tableSizeGiven =
+      a.values.contains("--table-size") ? tableSizeOf(a.values["--table-size"]) : std::nullopt;
+  if (json.empty() == csv.empty()) return usage(err, "dict needs one of --json or --csv");
+  if (!json.empty() && (keyField.empty() || valueField.empty()))
     return usage(err, "--json needs --key FIELD and --value FIELD");
-  if (!a.haveTitle) return usage(err, "dict needs --title TITLE");
-  if (a.out.empty()) return usage(err, "dict needs the output file OUT.dic");
+  if (!a.values.contains("--title")) return usage(err, "dict needs --title TITLE");
+  if (outFile.empty()) return usage(err, "dict needs the output file OUT.dic");
 
-  const std::string& source = a.json.empty() ? a.csv : a.json;
+  const std::string& source = json.empty() ? csv : json;
   std::ifstream in(source, std::ios::binary);
   if (!in) {
     err << "vellum-import: " << source << ": cannot open\n";
@@ -439,9 +434,8 @@ int runDictImport(const std::vector<std::string>& args, std::ostream& out, std::
 
   std::vector<SourceRow> rows;
   std::string error;
-  const bool parsed = a.json.empty() ? readCsvRows(body, rows, error)
-                                     : JsonReader(body).readRows(a.keyField, a.valueField, rows,
-                                                                 error);
+  const bool parsed = json.empty() ? readCsvRows(body, rows, error)
+                                   : JsonReader(body).readRows(keyField, valueField, rows, error);
   if (!parsed) {
     err << "vellum-import: " << source << ": " << error << '\n';
     return kExitRefused;
@@ -457,18 +451,18 @@ int runDictImport(const std::vector<std::string>& args, std::ostream& out, std::
   // The store is built under a temporary name in OUT's directory (the data path is pointed
   // there, since stores are created along it), then renamed over OUT.
   namespace fs = std::filesystem;
-  const fs::path outPath(a.out);
+  const fs::path outPath(outFile);
   const fs::path directory = outPath.has_parent_path() ? outPath.parent_path() : fs::path(".");
   const std::string tempName =
       "." + outPath.filename().string() + ".tmp" + std::to_string(::getpid());
   const fs::path tempPath = directory / tempName;
-  const std::uint16_t tableSize = a.tableSize ? static_cast<std::uint16_t>(*a.tableSize)
-                                              : defaultTableSize(items.size());
+  const std::uint16_t tableSize = tableSizeGiven.value_or(defaultTableSize(items.size()));
   bool written = false;
   {
     DataPathGuard restore;
     set_dpath(directory.string().c_str());
-    DictHandle* store = new_dict(tempName.c_str(), a.title.c_str(), tableSize, a.compress ? 1 : 0);
+    DictHandle* store =
+        new_dict(tempName.c_str(), a.values["--title"].c_str(), tableSize, compress ? 1 : 0);
     if (store != nullptr) {
       written = true;
       deferDictCommits(store, true);  // a temporary file: one commit at the close will do
@@ -487,11 +481,11 @@ int runDictImport(const std::vector<std::string>& args, std::ostream& out, std::
   if (written) written = renameDurably(tempPath.string(), outPath.string());
   if (!written) {
     fs::remove(tempPath, ec);
-    err << "vellum-import: " << a.out << ": cannot write the store\n";
+    err << "vellum-import: " << outFile << ": cannot write the store\n";
     return kExitRefused;
   }
-  out << a.out << ": " << items.size() << " items, table size " << tableSize
-      << (a.compress ? ", compressed" : "") << "; " << skipped << " rows skipped, " << replaced
+  out << outFile << ": " << items.size() << " items, table size " << tableSize
+      << (compress ? ", compressed" : "") << "; " << skipped << " rows skipped, " << replaced
       << " replaced\n";
   return 0;
 }

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/common/tool_args.h"
 #include "tools/import/dict_import.h"
 #include "tools/import/module_writer.h"
 #include "tools/import/osis_file.h"
@@ -32,8 +33,7 @@
 
 namespace {
 
-constexpr int kExitRefused = 1;
-constexpr int kExitUsage = 2;
+using vellum::tools::kExitRefused;
 
 constexpr const char* kUsage =
     "usage: vellum-import bible --vpl FILE --name \"DISPLAY NAME\" OUT.bib\n"
@@ -65,9 +65,7 @@ constexpr const char* kUsage =
     "  notes    import verse notes into a module's notes store\n";
 
 int usage(const std::string& problem) {
-  if (!problem.empty()) std::fprintf(stderr, "vellum-import: %s\n", problem.c_str());
-  std::fputs(kUsage, stderr);
-  return kExitUsage;
+  return vellum::tools::usageError(std::cerr, "vellum-import", problem, kUsage);
 }
 
 int fail(const std::string& where, const std::string& error) {
@@ -76,35 +74,29 @@ int fail(const std::string& where, const std::string& error) {
   return kExitRefused;
 }
 
-int importBible(const std::vector<std::string_view>& args) {
-  std::string vplPath, osisPath, name, outPath;
-  bool haveName = false;
+std::string onlyTheCanon(std::string_view books) {
+  return books == "66" ? "" : "--books takes 66 (the books of the Protestant canon)";
+}
+
+int importBible(const std::vector<std::string>& args) {
+  static constexpr vellum::tools::Option kOptions[] = {
+      {"--vpl"}, {"--osis"}, {"--name"}, {"--books", true, onlyTheCanon}, {"--no-strongs", false}};
+  vellum::tools::ParsedOptions parsed;
+  if (auto problem =
+          vellum::tools::parseOptions(args, kOptions, "more than one output file", parsed))
+    return usage(*problem);
+  const std::string& vplPath = parsed.values["--vpl"];
+  const std::string& osisPath = parsed.values["--osis"];
+  const std::string& outPath = parsed.file;
   vellum::import::OsisReadOptions osis;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string_view arg = args[i];
-    if (arg == "--vpl" || arg == "--osis" || arg == "--name" || arg == "--books") {
-      if (i + 1 == args.size()) return usage(std::string(arg) + " needs a value");
-      const std::string_view value = args[++i];
-      if (arg == "--vpl") vplPath = value;
-      else if (arg == "--osis") osisPath = value;
-      else if (arg == "--name") name = value, haveName = true;
-      else if (value != "66") return usage("--books takes 66 (the books of the Protestant canon)");
-      else osis.canonOnly = true;
-    } else if (arg == "--no-strongs") {
-      osis.strongs = false;
-    } else if (arg.starts_with("-") && arg.size() > 1) {
-      return usage("unknown option " + std::string(arg));
-    } else if (outPath.empty()) {
-      outPath = arg;
-    } else {
-      return usage("more than one output file");
-    }
-  }
+  osis.canonOnly = parsed.values.contains("--books");
+  osis.strongs = !parsed.flags.contains("--no-strongs");
   if (vplPath.empty() == osisPath.empty()) return usage("bible needs one of --vpl, --osis or --sword");
   if (!vplPath.empty() && (osis.canonOnly || !osis.strongs))
     return usage("--books and --no-strongs go with --osis or --sword");
-  if (!haveName) return usage("bible needs --name \"DISPLAY NAME\"");
+  if (!parsed.values.contains("--name")) return usage("bible needs --name \"DISPLAY NAME\"");
   if (outPath.empty()) return usage("bible needs the output file OUT.bib");
+  const std::string& name = parsed.values["--name"];
 
   const std::string& source = vplPath.empty() ? osisPath : vplPath;
   std::vector<vellum::import::VerseLine> lines;
@@ -122,8 +114,8 @@ int importBible(const std::vector<std::string_view>& args) {
   return 0;
 }
 
-bool hasOption(const std::vector<std::string_view>& args, std::string_view option) {
-  return std::find(args.begin(), args.end(), option) != args.end();
+bool hasOption(const std::vector<std::string>& args, std::string_view option) {
+  return std::ranges::find(args, option) != args.end();
 }
 
 }  // namespace
@@ -139,12 +131,11 @@ int main(int argc, char** argv) {
     std::puts("vellum-import " VELLUM_VERSION);
     return 0;
   }
-  const std::vector<std::string_view> tail(args.begin() + 1, args.end());
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (args[0] == "bible") {
-    if (hasOption(tail, "--sword"))
+    if (hasOption(rest, "--sword"))
       return vellum::import::runSwordBibleImport(rest, std::cout, std::cerr);
-    return importBible(tail);
+    return importBible(rest);
   }
   if (args[0] == "check") return vellum::import::runSwordCheck(rest, std::cout, std::cerr);
   if (args[0] == "commentary")
@@ -152,7 +143,7 @@ int main(int argc, char** argv) {
   if (args[0] == "topics") return vellum::import::runSwordTopicsImport(rest, std::cout, std::cerr);
   if (args[0] == "dict") return vellum::import::runDictImport(rest, std::cout, std::cerr);
   if (args[0] == "lexicon") {
-    if (hasOption(tail, "--sword-hebrew") || hasOption(tail, "--sword-greek"))
+    if (hasOption(rest, "--sword-hebrew") || hasOption(rest, "--sword-greek"))
       return vellum::import::runSwordLexiconImport(rest, std::cout, std::cerr);
     return vellum::import::runLexiconImport(rest, std::cout, std::cerr);
   }

@@ -10,17 +10,17 @@
 #include "engine/bible/bible.h"
 #include "engine/stores/notes.h"
 #include "support/files.h"
+#include "tools/common/tool_args.h"
 #include "tools/import/lexicon_writer.h"
 
 namespace vellum::import {
 namespace {
 
-constexpr int kExitRefused = 1;
-constexpr int kExitUsage = 2;
+using tools::kExitFailed;
+using tools::kExitRefused;
 
 int usage(std::ostream& err, const std::string& problem, const char* synopsis) {
-  err << "vellum-import: " << problem << "\nusage: vellum-import " << synopsis << "\n";
-  return kExitUsage;
+  return tools::synopsisError(err, "vellum-import", problem, synopsis);
 }
 
 struct ModuleCloser {
@@ -34,20 +34,13 @@ struct NotesCloser {
 
 int runLexiconImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   constexpr const char* kSynopsis = "lexicon --hebrew SRC --greek SRC OUT.lex";
-  std::string hebrewPath, greekPath, outPath;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--hebrew" || arg == "--greek") {
-      if (i + 1 == args.size()) return usage(err, arg + " needs a value", kSynopsis);
-      (arg == "--hebrew" ? hebrewPath : greekPath) = args[++i];
-    } else if (arg.starts_with("-") && arg.size() > 1) {
-      return usage(err, "unknown option " + arg, kSynopsis);
-    } else if (outPath.empty()) {
-      outPath = arg;
-    } else {
-      return usage(err, "more than one output file", kSynopsis);
-    }
-  }
+  static constexpr tools::Option kOptions[] = {{"--hebrew"}, {"--greek"}};
+  tools::ParsedOptions parsed;
+  if (auto problem = tools::parseOptions(args, kOptions, "more than one output file", parsed))
+    return usage(err, *problem, kSynopsis);
+  const std::string& hebrewPath = parsed.values["--hebrew"];
+  const std::string& greekPath = parsed.values["--greek"];
+  const std::string& outPath = parsed.file;
   if (hebrewPath.empty() || greekPath.empty())
     return usage(err, "lexicon needs --hebrew SRC and --greek SRC", kSynopsis);
   if (outPath.empty()) return usage(err, "lexicon needs the output file OUT.lex", kSynopsis);
@@ -58,7 +51,7 @@ int runLexiconImport(const std::vector<std::string>& args, std::ostream& out, st
     std::ifstream in(*sources[t], std::ios::binary);
     if (!in) {
       err << "vellum-import: " << *sources[t] << ": cannot open: " << std::strerror(errno) << "\n";
-      return kExitUsage;
+      return kExitFailed;
     }
     std::string error;
     if (!readLexiconSource(in, t == 0 ? 'H' : 'G', tables[t], error)) {
@@ -79,25 +72,17 @@ int runLexiconImport(const std::vector<std::string>& args, std::ostream& out, st
 
 int runNotesImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   constexpr const char* kSynopsis = "notes --bible FILE.bib NOTES.txt";
-  std::string biblePath, notesPath;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--bible") {
-      if (i + 1 == args.size()) return usage(err, "--bible needs a value", kSynopsis);
-      biblePath = args[++i];
-    } else if (arg.starts_with("-") && arg.size() > 1) {
-      return usage(err, "unknown option " + arg, kSynopsis);
-    } else if (notesPath.empty()) {
-      notesPath = arg;
-    } else {
-      return usage(err, "more than one notes file", kSynopsis);
-    }
-  }
+  static constexpr tools::Option kOptions[] = {{"--bible"}};
+  tools::ParsedOptions parsed;
+  if (auto problem = tools::parseOptions(args, kOptions, "more than one notes file", parsed))
+    return usage(err, *problem, kSynopsis);
+  const std::string& biblePath = parsed.values["--bible"];
+  const std::string& notesPath = parsed.file;
   if (biblePath.empty()) return usage(err, "notes needs --bible FILE.bib", kSynopsis);
   if (notesPath.empty()) return usage(err, "notes needs the notes file NOTES.txt", kSynopsis);
   if (std::ifstream probe(notesPath, std::ios::binary); !probe) {
     err << "vellum-import: " << notesPath << ": cannot open: " << std::strerror(errno) << "\n";
-    return kExitUsage;
+    return kExitFailed;
   }
 
   // The module and its store are found through the data path: the module's own directory.
@@ -114,14 +99,14 @@ int runNotesImport(const std::vector<std::string>& args, std::ostream& out, std:
   std::unique_ptr<BibleHandle, ModuleCloser> module(openBible(&name, &why));
   if (!module) {
     err << "vellum-import: cannot open " << biblePath << ": " << why << "\n";
-    return kExitUsage;
+    return kExitFailed;
   }
   std::unique_ptr<NotesHandle, NotesCloser> notes(VNOpen(module.get()));
   const std::string storeName = changeExtension(bare, ".vn");
   if (!notes || VNReadOnly(notes.get())) {
     err << "vellum-import: cannot open the notes store " << storeName << " for writing in "
         << directory << (notes ? " (read-only)" : " (missing, damaged or not creatable)") << "\n";
-    return kExitUsage;
+    return kExitFailed;
   }
   int problems = 0;
   const int stored = VNImport(notesPath.c_str(), notes.get(), [&](int line, const std::string& m) {

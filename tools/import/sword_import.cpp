@@ -29,6 +29,7 @@
 #include "engine/stores/dict.h"
 #include "engine/stores/dict_format.h"
 #include "support/files.h"
+#include "tools/common/tool_args.h"
 #include "tools/import/import_util.h"
 #include "tools/import/lexicon_writer.h"
 #include "tools/import/module_writer.h"
@@ -41,17 +42,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kExitRefused = 1;
-constexpr int kExitUsage = 2;
+using tools::kExitFailed;
+using tools::kExitRefused;
 constexpr std::size_t kMaxTopicName = 39;  // typed into 40-character fields
 
 // ---- Command lines ----
 
-struct Arguments {
-  std::map<std::string, std::string> values;
-  std::set<std::string> flags;
-  std::string file;
-};
+using Arguments = tools::ParsedOptions;
 
 // Parses args against the options taking a value and the flags; exactly one file. Returns 0,
 // or the usage exit status after reporting.
@@ -59,26 +56,13 @@ int parseArguments(const std::vector<std::string>& args, std::initializer_list<c
                    std::initializer_list<const char*> flags, const char* synopsis,
                    Arguments& parsed, std::ostream& err) {
   auto fail = [&](const std::string& problem) {
-    err << "vellum-import: " << problem << "\nusage: vellum-import " << synopsis << "\n";
-    return kExitUsage;
+    return tools::synopsisError(err, "vellum-import", problem, synopsis);
   };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (std::find_if(valued.begin(), valued.end(), [&](const char* o) { return arg == o; }) !=
-        valued.end()) {
-      if (i + 1 == args.size()) return fail(arg + " needs a value");
-      parsed.values[arg] = args[++i];
-    } else if (std::find_if(flags.begin(), flags.end(), [&](const char* o) { return arg == o; }) !=
-               flags.end()) {
-      parsed.flags.insert(arg);
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return fail("unknown option " + arg);
-    } else if (parsed.file.empty()) {
-      parsed.file = arg;
-    } else {
-      return fail("more than one file given");
-    }
-  }
+  std::vector<tools::Option> options;
+  for (const char* option : valued) options.push_back({option});
+  for (const char* flag : flags) options.push_back({flag, false});
+  if (auto problem = tools::parseOptions(args, options, "more than one file given", parsed))
+    return fail(*problem);
   for (const char* option : valued) {
     if (std::string_view(option) == "--name" || std::string_view(option) == "--books" ||
         std::string_view(option) == "--locale")
@@ -382,7 +366,7 @@ int runSwordBibleImport(const std::vector<std::string>& args, std::ostream& out,
     return status;
   const std::string& name = a.values["--sword"];
   OpenModule open;
-  if (!openModule(name, false, open, err)) return kExitUsage;
+  if (!openModule(name, false, open, err)) return kExitFailed;
   sword::SWModule& module = *open.module;
   const auto* system = versificationOf(module);
   if (system == nullptr) {
@@ -392,7 +376,7 @@ int runSwordBibleImport(const std::vector<std::string>& args, std::ostream& out,
   const bool canonOnly = a.values.contains("--books");
   const bool strongs = !a.flags.contains("--no-strongs");
   sword::SWLocale* locale = nullptr;
-  if (!bookNamesIn(a, locale, err)) return kExitUsage;
+  if (!bookNamesIn(a, locale, err)) return kExitFailed;
   int leftOut = 0;
   const std::vector<PlannedBook> books = planBooks(*system, canonOnly, leftOut, locale);
   int beyondCanon = 0;
@@ -469,10 +453,10 @@ int runSwordCheck(const std::vector<std::string>& args, std::ostream& out, std::
   if (int status = parseArguments(args, {"--sword", "--books", "--locale"}, {}, kSynopsis, a, err))
     return status;
   sword::SWLocale* locale = nullptr;
-  if (!bookNamesIn(a, locale, err)) return kExitUsage;
+  if (!bookNamesIn(a, locale, err)) return kExitFailed;
   const std::string& name = a.values["--sword"];
   OpenModule open;
-  if (!openModule(name, true, open, err)) return kExitUsage;
+  if (!openModule(name, true, open, err)) return kExitFailed;
   sword::SWModule& module = *open.module;
   open.library->setGlobalOption("Strong's Numbers", "Off");
   open.library->setGlobalOption("Footnotes", "Off");
@@ -490,7 +474,7 @@ int runSwordCheck(const std::vector<std::string>& args, std::ostream& out, std::
   if (directory.empty()) directory = ".";
   if (bare.empty() || bare.size() >= sizeof(bibleName::path)) {
     err << "vellum-import: " << a.file << ": not a module file name\n";
-    return kExitUsage;
+    return kExitFailed;
   }
   DataPathGuard restore;
   set_dpath(directory.c_str());
@@ -500,7 +484,7 @@ int runSwordCheck(const std::vector<std::string>& args, std::ostream& out, std::
   std::unique_ptr<BibleHandle, ModuleCloser> bible(openBible(&moduleName, &why));
   if (!bible) {
     err << "vellum-import: cannot open " << a.file << ": " << why << "\n";
-    return kExitUsage;
+    return kExitFailed;
   }
   setStrongs(bible.get(), 0);
 
@@ -653,7 +637,7 @@ int runSwordCommentaryImport(const std::vector<std::string>& args, std::ostream&
   if (int status = parseArguments(args, {"--sword"}, {}, kSynopsis, a, err)) return status;
   const std::string& name = a.values["--sword"];
   OpenModule open;
-  if (!openModule(name, false, open, err)) return kExitUsage;
+  if (!openModule(name, false, open, err)) return kExitFailed;
   sword::SWModule& module = *open.module;
   const auto* system = versificationOf(module);
   if (system == nullptr) {
@@ -797,7 +781,7 @@ int runSwordTopicsImport(const std::vector<std::string>& args, std::ostream& out
   if (int status = parseArguments(args, {"--sword"}, {}, kSynopsis, a, err)) return status;
   const std::string& name = a.values["--sword"];
   OpenModule open;
-  if (!openModule(name, false, open, err)) return kExitUsage;
+  if (!openModule(name, false, open, err)) return kExitFailed;
   sword::SWModule& module = *open.module;
   const auto* kjv =
       sword::VersificationMgr::getSystemVersificationMgr()->getVersificationSystem("KJV");
@@ -956,7 +940,7 @@ int runSwordLexiconImport(const std::vector<std::string>& args, std::ostream& ou
   for (auto [option, table] : {std::pair{"--sword-hebrew", &hebrew}, std::pair{"--sword-greek", &greek}}) {
     if (!readStrongsModule(a.values[option], *table, out, err)) {
       const bool missing = findModule(*newLibrary(nullptr, false), a.values[option]) == nullptr;
-      return missing ? kExitUsage : kExitRefused;
+      return missing ? kExitFailed : kExitRefused;
     }
   }
   std::string error;
