@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <random>
@@ -47,35 +46,70 @@ std::set<std::string> tokensOf(const std::string& list) {
   return tokens;
 }
 
-// What one writer reports: the notes of its own verses and its own items as it left them, every
-// text it set on a shared verse, the tokens it appended to the shared list, and why it failed
-// ("" when it did not). Saved one fact a line: kind, key and value, separated by tabs.
-struct WriterLog {
-  std::map<std::uint16_t, std::string> notes;
-  std::map<std::string, std::string> items;
-  std::set<std::string> shared, tokens;
-  std::string failure = "no log";
+// What a writer's changes leave, one fact a key: "N<verse>" the note of an own verse, "I<name>"
+// the text of an own item, "S<text>" a text set on a shared verse, "T<token>" a token appended
+// to the shared list; "F" names a change that failed.
+using WriterLog = std::map<std::string, std::string>;
 
-  void save(const std::string& path) const {
-    std::ofstream out(path);
-    for (const auto& [verse, text] : notes) out << "N\t" << verse << '\t' << text << '\n';
-    for (const auto& [name, text] : items) out << "I\t" << name << '\t' << text << '\n';
-    for (const auto& text : shared) out << "S\t\t" << text << '\n';
-    for (const auto& token : tokens) out << "T\t\t" << token << '\n';
-    out << "F\t\t" << failure << '\n';
-  }
-  void load(const std::string& path) {
-    std::ifstream in(path);
-    std::string kind, key, value;
-    while (std::getline(in, kind, '\t') && std::getline(in, key, '\t') && std::getline(in, value)) {
-      if (kind == "N") notes[static_cast<std::uint16_t>(std::stoi(key))] = value;
-      if (kind == "I") items[key] = value;
-      if (kind == "S") shared.insert(value);
-      if (kind == "T") tokens.insert(value);
-      if (kind == "F") failure = value;
+// The keys of the log that start with the letter, less the letter.
+std::vector<std::string> keysOf(const WriterLog& log, char letter) {
+  std::vector<std::string> keys;
+  for (auto it = log.lower_bound(std::string(1, letter)); it != log.end() && it->first[0] == letter;
+       ++it)
+    keys.push_back(it->first.substr(1));
+  return keys;
+}
+
+// One writer: sets and deletes notes of its own verses, sets the shared verses, adds, replaces,
+// deletes and renames its own items, and appends a token to the shared list holding the store
+// from its read to its write. Every change must be done (the lock waits as long as a user's
+// program does). Given no stores, it only tells what its changes leave.
+WriterLog writerChanges(int writer, NotesHandle* notes, DictHandle* store) {
+  WriterLog log;
+  std::mt19937 random(static_cast<unsigned>(writer) + 1);
+  for (int n = 0; n < kOperations; ++n) {
+    const std::string stamp = "w" + std::to_string(writer) + "n" + std::to_string(n);
+    const std::string ownName = "w" + std::to_string(writer) + "-" + std::to_string(random() % 6);
+    auto verse = static_cast<std::uint16_t>(
+        kSharedVerses + writer + kWriters * (random() % ((kVerses - kSharedVerses) / kWriters)));
+    const std::vector<std::string> ownNotes = keysOf(log, 'N'), ownItems = keysOf(log, 'I');
+    const unsigned kind = random() % 7;
+    if (kind == 3) verse = static_cast<std::uint16_t>(random() % kSharedVerses);
+    if (kind == 2 && !ownNotes.empty())
+      verse = static_cast<std::uint16_t>(std::stoi(ownNotes[random() % ownNotes.size()]));
+    const std::string text = "v" + std::to_string(verse) + " " + stamp;
+    bool done = true;
+    if (kind <= 1 || kind == 3) {  // a note of an own verse, or of a shared one
+      if (notes) done = VNSetNoteByVerse(verse, text.c_str(), notes);
+      log[kind == 3 ? "S" + text : "N" + std::to_string(verse)] = text;
+    } else if (kind == 2 && !ownNotes.empty()) {
+      if (notes) done = VNDelNoteByVerse(verse, notes);
+      log.erase("N" + std::to_string(verse));
+    } else if (kind == 4) {
+      if (store) done = add_string_item(store, ownName.c_str(), stamp.c_str());
+      log["I" + ownName] = stamp;
+    } else if (kind == 5 && !ownItems.empty()) {
+      const std::string old = ownItems.front();
+      const bool rename = random() % 2 == 0 && old != ownName;
+      if (store)
+        done = rename ? rename_item(ownName.c_str(), old.c_str(), store)
+                      : delete_item(old.c_str(), store);
+      if (rename) log["I" + ownName] = log["I" + old];
+      log.erase("I" + old);
+    } else if (kind == 6) {
+      if (store) {
+        const DictChange change(store);
+        const std::string list = test::itemText(store, "shared list");
+        done = change.held() &&
+               add_string_item(store, "shared list",
+                               ((list == "<none>" ? "" : list) + stamp + ";").c_str());
+      }
+      log["T" + stamp] = "";
     }
+    if (!done) log["F"] += stamp + " failed ";
   }
-};
+  return log;
+}
 
 class ConcurrencyTest : public ::testing::Test {
  protected:
@@ -109,72 +143,6 @@ class ConcurrencyTest : public ::testing::Test {
   test::Module module;
 };
 
-// One writer: sets and deletes notes of its own verses, sets the shared verses, adds, replaces,
-// deletes and renames its own items, and appends a token to the shared list holding the store
-// from its read to its write. Writer 0 waits for the lock as long as a user's program does; the
-// others give up after 1 ms, so many of their changes are refused.
-WriterLog runWriter(int writer, BibleHandle* module) {
-  setLockWait(std::chrono::milliseconds(writer == 0 ? 5000 : 1));
-  WriterLog log;
-  Notes notes(VNOpen(module));  // the store does not exist yet: every writer races to make it
-  Dict store(open_dict("shared.dic"));
-  log.failure = notes && store ? "" : "cannot open the stores";
-  std::mt19937 random(static_cast<unsigned>(writer) + 1);
-  for (int n = 0; n < kOperations && log.failure.empty(); ++n) {
-    const std::string stamp = "w" + std::to_string(writer) + "n" + std::to_string(n);
-    const std::string ownName = "w" + std::to_string(writer) + "-" + std::to_string(random() % 6);
-    const auto ownVerse = static_cast<std::uint16_t>(
-        kSharedVerses + writer + kWriters * (random() % ((kVerses - kSharedVerses) / kWriters)));
-    bool done = false;
-    std::function<void()> record;
-    const unsigned kind = random() % 7;
-    if (kind <= 1 || kind == 3) {  // a note of an own verse, or of a shared one
-      const auto verse =
-          kind == 3 ? static_cast<std::uint16_t>(random() % kSharedVerses) : ownVerse;
-      const std::string text = "v" + std::to_string(verse) + " " + stamp;
-      done = VNSetNoteByVerse(verse, text.c_str(), notes.get());
-      record = [&, verse, text] {
-        if (kind == 3)
-          log.shared.insert(text);
-        else
-          log.notes[verse] = text;
-      };
-    } else if (kind == 2) {
-      if (log.notes.empty()) continue;
-      const auto verse = std::next(log.notes.begin(), random() % log.notes.size())->first;
-      done = VNDelNoteByVerse(verse, notes.get());
-      record = [&, verse] { log.notes.erase(verse); };
-    } else if (kind == 4) {
-      done = add_string_item(store.get(), ownName.c_str(), stamp.c_str());
-      record = [&] { log.items[ownName] = stamp; };
-    } else if (kind == 5) {
-      if (log.items.empty()) continue;
-      const std::string old = log.items.begin()->first;
-      const bool rename = random() % 2 == 0 && old != ownName;
-      done = rename ? rename_item(ownName.c_str(), old.c_str(), store.get())
-                    : delete_item(old.c_str(), store.get());
-      record = [&, old, rename] {
-        if (rename) log.items[ownName] = log.items[old];
-        log.items.erase(old);
-      };
-    } else {
-      const DictChange change(store.get());
-      if (change.held()) {
-        const std::string list = test::itemText(store.get(), "shared list");
-        done = add_string_item(store.get(), "shared list",
-                               ((list == "<none>" ? "" : list) + stamp + ";").c_str());
-      }
-      record = [&] { log.tokens.insert(stamp); };
-    }
-    if (done) {
-      record();
-    } else if (!(kind <= 3 ? VNBusy(notes.get()) : isBusy(store.get()))) {
-      log.failure = "a change failed though no other program held the store: " + stamp;
-    }
-  }
-  return log;
-}
-
 // One reader, until told to stop: every note it sees names its own verse, the shared list only
 // ever grows, and every name it lists is one a writer gives. A wrong answer is its failure.
 bool runReader(BibleHandle* module, const std::string& stopFile) {
@@ -205,48 +173,39 @@ TEST_F(ConcurrencyTest, WritersAndReadersInSeveralProgramsLoseNothing) {
     readers.push_back(spawn([&] { return runReader(module.get(), stop); }));
   for (int w = 0; w < kWriters; ++w)
     writers.push_back(spawn([&, w] {
-      const WriterLog log = runWriter(w, module.get());
-      log.save(dir.file("writer" + std::to_string(w)));
-      return log.failure.empty();
+      Notes notes(VNOpen(module.get()));  // the store does not exist yet: all race to make it
+      Dict store(open_dict("shared.dic"));
+      return notes && store && !writerChanges(w, notes.get(), store.get()).count("F");
     }));
-  for (pid_t child : writers) EXPECT_TRUE(succeeded(child));
+  for (pid_t child : writers) EXPECT_TRUE(succeeded(child)) << "a writer's change failed";
   test::writeFile(stop, "\n");
   for (pid_t child : readers) EXPECT_TRUE(succeeded(child)) << "a reader saw a wrong answer";
 
-  // Everything every writer reports done is there, nothing it reports refused, nothing else.
+  // Every change of every writer is there, and nothing else.
   WriterLog all;
-  for (int w = 0; w < kWriters; ++w) {
-    WriterLog log;
-    log.load(dir.file("writer" + std::to_string(w)));
-    EXPECT_EQ(log.failure, "") << "writer " << w;
-    all.notes.insert(log.notes.begin(), log.notes.end());
-    all.items.insert(log.items.begin(), log.items.end());
-    all.shared.insert(log.shared.begin(), log.shared.end());
-    all.tokens.insert(log.tokens.begin(), log.tokens.end());
-  }
+  for (int w = 0; w < kWriters; ++w) all.merge(writerChanges(w, nullptr, nullptr));
   Notes notes(VNOpen(module.get()));
   Dict store(open_dict("shared.dic"));
   ASSERT_TRUE(notes && store);
+  const std::vector<std::string> shared = keysOf(all, 'S'), tokens = keysOf(all, 'T');
   for (std::uint16_t verse = 0; verse < kVerses; ++verse) {
-    const std::string found = test::noteText(notes.get(), verse);
-    if (verse >= kSharedVerses) {
-      EXPECT_EQ(found, all.notes.count(verse) ? all.notes[verse] : "<none>") << verse;
-    } else {
-      const bool anySet = std::any_of(all.shared.begin(), all.shared.end(), [&](auto& text) {
-        return text.starts_with("v" + std::to_string(verse) + " ");
-      });
-      EXPECT_TRUE(anySet ? all.shared.count(found) == 1 : found == "<none>") << verse << found;
-    }
+    const std::string found = test::noteText(notes.get(), verse), own = "N" + std::to_string(verse);
+    const bool anyShared = std::any_of(shared.begin(), shared.end(), [&](const std::string& text) {
+      return text.starts_with("v" + std::to_string(verse) + " ");
+    });
+    if (verse >= kSharedVerses)
+      EXPECT_EQ(found, all.count(own) ? all[own] : "<none>") << verse;
+    else
+      EXPECT_TRUE(anyShared ? all.count("S" + found) : found == "<none>") << verse << found;
   }
-  std::vector<std::string> expectedNames;
-  for (const auto& [name, text] : all.items) {
-    expectedNames.push_back(name);
-    EXPECT_EQ(test::itemText(store.get(), name), text) << name;
-  }
-  if (!all.tokens.empty()) expectedNames.push_back("shared list");
+  std::vector<std::string> expectedNames = keysOf(all, 'I');
+  for (const std::string& name : expectedNames)
+    EXPECT_EQ(test::itemText(store.get(), name), all["I" + name]) << name;
+  if (!tokens.empty()) expectedNames.push_back("shared list");
   std::sort(expectedNames.begin(), expectedNames.end());
   EXPECT_EQ(names(store.get()), expectedNames);
-  EXPECT_EQ(tokensOf(test::itemText(store.get(), "shared list")), all.tokens);
+  const std::set<std::string> listed = tokensOf(test::itemText(store.get(), "shared list"));
+  EXPECT_EQ(std::vector<std::string>(listed.begin(), listed.end()), tokens);
 
   // The name list written at the close reads back, and the notes' bits agree with their chains
   // (a phrase search reads only the verses whose bit is set).
@@ -257,7 +216,7 @@ TEST_F(ConcurrencyTest, WritersAndReadersInSeveralProgramsLoseNothing) {
   for (std::uint16_t verse = kSharedVerses; verse < kVerses; verse += 19) {
     VNPhraseSearch(list.data(), &count, kVerses, ("v" + std::to_string(verse)).c_str(),
                    notes.get());
-    EXPECT_EQ(count, all.notes.count(verse)) << verse;
+    EXPECT_EQ(count, all.count("N" + std::to_string(verse))) << verse;
   }
 }
 

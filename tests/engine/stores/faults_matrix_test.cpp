@@ -14,6 +14,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/stores/dict.h"
@@ -135,123 +136,96 @@ std::string binaryData(std::size_t length, int seed) {
   return bytes;
 }
 
-struct DictCase {
-  std::uint16_t tableSize;
-  bool compressed;
-  bool reopenBetween;
-};
-
-class DictFaultMatrix : public ::testing::TestWithParam<DictCase> {
- protected:
-  void SetUp() override { set_dpath(dir.path().string().c_str()); }
-  void TearDown() override {
-    faults::failWritesAfter(-1);
-    set_dpath(".");
+// Every listed item is found and every item found is listed.
+State readDict(DictHandle* store, const State& expected, const std::string& where) {
+  State found;
+  for (const std::string& name : test::itemNames(store)) {
+    found[lower(name)] = test::itemBytes(store, name);
+    EXPECT_NE(found[lower(name)], "<none>") << where << ": listed but not found: " << name;
   }
-  DictHandle* create(const char* name) {
-    return new_dict(name, "matrix", GetParam().tableSize, GetParam().compressed ? 1 : 0);
-  }
-
-  // Every listed item is found and every item found is listed.
-  State readState(DictHandle* store, const State& expected, const std::string& where) {
-    State found;
-    for (const std::string& name : test::itemNames(store)) {
-      found[lower(name)] = test::itemBytes(store, name);
-      EXPECT_NE(found[lower(name)], "<none>") << where << ": listed but not found: " << name;
-    }
-    for (const auto& [key, value] : expected)
-      EXPECT_TRUE(found.count(key) || test::itemBytes(store, key) == "<none>")
-          << where << ": found but not listed: " << key;
-    return found;
-  }
-
-  // The store still takes every kind of change, and keeps them across a reopen.
-  void expectWorking(const std::string& where) {
-    test::Dict store(open_dict("matrix.dic"));
-    ASSERT_NE(store, nullptr) << where;
-    const std::string blob = binaryData(700, 9);
-    EXPECT_TRUE(add_string_item(store.get(), "Zebulun", "habitation")) << where;
-    EXPECT_TRUE(add_binary_item(store.get(), "Blob", blob.data(), 700)) << where;
-    EXPECT_TRUE(rename_item("Zeb", "Zebulun", store.get())) << where;
-    EXPECT_TRUE(add_string_item(store.get(), "Zeb", "replaced")) << where;
-    EXPECT_TRUE(delete_item("Blob", store.get())) << where;
-    store.reset(open_dict("matrix.dic"));
-    EXPECT_EQ(test::itemBytes(store.get(), "zeb"), asStored("replaced")) << where;
-    EXPECT_EQ(test::itemBytes(store.get(), "Blob"), "<none>") << where;
-    for (const std::string& name : test::itemNames(store.get()))
-      EXPECT_NE(test::itemBytes(store.get(), name), "<none>") << where << ": " << name;
-  }
-
-  test::TempDir dir;
-};
-
-TEST_P(DictFaultMatrix, EveryChangeKilledAtEveryWriteKeepsWhatWasCommitted) {
-  const std::string longText(1500, 'a');  // long enough to be encoded in a compressed store
-  const State baseline = {{"aaron", asStored("a teacher; lofty")},
-                          {"abel", asStored("vanity")},
-                          {"cain", asStored("possession")},
-                          {"eve", asStored("living")},
-                          {"seth", asStored(longText + " put")}};
-  {
-    test::Dict store(create("matrix.dic"));
-    ASSERT_NE(store, nullptr);
-    for (const auto& [name, value] : baseline)
-      ASSERT_TRUE(add_string_item(store.get(), name.c_str(), value.c_str()));
-  }
-  const std::string baseBytes = test::readFile(dir.file("matrix.dic"));
-  const std::string blob = binaryData(600, 1), longerBlob = binaryData(2400, 2);
-  // Lines that would read as names, were the list text vouched for over a block written on it.
-  std::string replacement;
-  while (replacement.size() < 3000) replacement += "Ghost\n";
-  Scenario<DictHandle> scenario;
-  scenario.sequence = {
-      {"add_binary_item new",
-       [&](DictHandle* s) { return add_binary_item(s, "Blob", blob.data(), 600); },
-       setTo("blob", blob)},
-      {"add_binary_item replace",
-       [&](DictHandle* s) { return add_binary_item(s, "BLOB", longerBlob.data(), 2400); },
-       setTo("blob", longerBlob)},
-      {"add_string_item new", [](DictHandle* s) { return add_string_item(s, "Moses", "drawn"); },
-       setTo("moses", asStored("drawn"))},
-      {"add_string_item replace longer",
-       [&](DictHandle* s) { return add_string_item(s, "Eve", replacement.c_str()); },
-       setTo("eve", asStored(replacement))},
-      {"add_string_item replace shorter",
-       [](DictHandle* s) { return add_string_item(s, "seth", "x"); }, setTo("seth", asStored("x"))},
-      {"delete_item", [](DictHandle* s) { return delete_item("Cain", s); }, erase("cain")},
-      {"rename_item new name", [](DictHandle* s) { return rename_item("Abram", "Aaron", s); },
-       move("aaron", "abram")},
-      {"rename_item onto existing", [](DictHandle* s) { return rename_item("Moses", "Abel", s); },
-       move("abel", "moses")},
-      {"rename_item letter case", [](DictHandle* s) { return rename_item("ABRAM", "abram", s); },
-       [](State&) {}},
-  };
-  scenario.baseline = baseline;
-  scenario.restore = [&] { test::writeFile(dir.file("matrix.dic"), baseBytes); };
-  scenario.open = [] { return open_dict("matrix.dic"); };
-  scenario.close = [](DictHandle* s) { deinit_dict(s); };
-  scenario.reopenBetween = GetParam().reopenBetween;
-  scenario.check = [&](const State& committed, const State* inFlight, const std::string& where) {
-    test::Dict store(open_dict("matrix.dic"));
-    ASSERT_NE(store, nullptr) << where << ": the store no longer opens";
-    State expected = committed;
-    if (inFlight != nullptr) expected.insert(inFlight->begin(), inFlight->end());
-    expectCommitted(readState(store.get(), expected, where), committed, inFlight, where);
-    store.reset();
-    expectWorking(where);
-  };
-  killAtEveryStep("dictionary changes", scenario);
+  for (const auto& [key, value] : expected)
+    EXPECT_TRUE(found.count(key) || test::itemBytes(store, key) == "<none>")
+        << where << ": found but not listed: " << key;
+  return found;
 }
 
-// One bucket keeps every item on one chain; reopened, each change starts from a closed store whose
-// name list text is current.
-INSTANTIATE_TEST_SUITE_P(Stores, DictFaultMatrix,
-                         ::testing::Values(DictCase{7, true, false}, DictCase{1, false, true}),
-                         [](const auto& info) {
-                           return "Table" + std::to_string(info.param.tableSize) +
-                                  (info.param.compressed ? "Compressed" : "Plain") +
-                                  (info.param.reopenBetween ? "Reopened" : "");
-                         });
+// On a compressed store of several buckets kept open, and on a plain store of one bucket (every
+// item on one chain) closed and reopened after each change, so that each change starts from a
+// name list text that is current.
+TEST(DictFaultMatrix, EveryChangeKilledAtEveryWriteKeepsWhatWasCommitted) {
+  const std::tuple<std::uint16_t, std::uint8_t, bool> cases[] = {{7, 1, false}, {1, 0, true}};
+  for (const auto& [tableSize, compressed, reopenBetween] : cases) {
+    test::TempDir dir;
+    set_dpath(dir.path().string().c_str());
+    const std::string longText(1500, 'a');  // long enough to be encoded in a compressed store
+    const State baseline = {{"aaron", asStored("a teacher; lofty")},
+                            {"abel", asStored("vanity")},
+                            {"cain", asStored("possession")},
+                            {"eve", asStored("living")},
+                            {"seth", asStored(longText + " put")}};
+    test::Dict created(new_dict("matrix.dic", "matrix", tableSize, compressed));
+    ASSERT_NE(created, nullptr);
+    for (const auto& [name, value] : baseline)
+      ASSERT_TRUE(add_string_item(created.get(), name.c_str(), value.c_str()));
+    created.reset();
+    const std::string baseBytes = test::readFile(dir.file("matrix.dic"));
+    const std::string blob = binaryData(600, 1), longerBlob = binaryData(2400, 2);
+    // Lines that would read as names, were the list text vouched for over a block written on it.
+    std::string ghosts;
+    while (ghosts.size() < 3000) ghosts += "Ghost\n";
+    using D = DictHandle;
+    Scenario<DictHandle> scenario;
+    scenario.sequence = {
+        {"add_binary_item new", [&](D* s) { return add_binary_item(s, "Blob", blob.data(), 600); },
+         setTo("blob", blob)},
+        {"add_binary_item replace",
+         [&](D* s) { return add_binary_item(s, "BLOB", longerBlob.data(), 2400); },
+         setTo("blob", longerBlob)},
+        {"add_string_item new", [](D* s) { return add_string_item(s, "Moses", "drawn"); },
+         setTo("moses", asStored("drawn"))},
+        {"add_string_item replace longer",
+         [&](D* s) { return add_string_item(s, "Eve", ghosts.c_str()); },
+         setTo("eve", asStored(ghosts))},
+        {"add_string_item replace shorter", [](D* s) { return add_string_item(s, "seth", "x"); },
+         setTo("seth", asStored("x"))},
+        {"delete_item", [](D* s) { return delete_item("Cain", s); }, erase("cain")},
+        {"rename_item new name", [](D* s) { return rename_item("Abram", "Aaron", s); },
+         move("aaron", "abram")},
+        {"rename_item onto existing", [](D* s) { return rename_item("Moses", "Abel", s); },
+         move("abel", "moses")},
+        {"rename_item letter case", [](D* s) { return rename_item("ABRAM", "abram", s); },
+         [](State&) {}},
+    };
+    scenario.baseline = baseline;
+    scenario.restore = [&] { test::writeFile(dir.file("matrix.dic"), baseBytes); };
+    scenario.open = [] { return open_dict("matrix.dic"); };
+    scenario.close = [](D* s) { deinit_dict(s); };
+    scenario.reopenBetween = reopenBetween;
+    // What was committed is there, and the store still takes every kind of change, kept across a
+    // reopen.
+    scenario.check = [&](const State& committed, const State* inFlight, const std::string& where) {
+      test::Dict store(open_dict("matrix.dic"));
+      ASSERT_NE(store, nullptr) << where << ": the store no longer opens";
+      State expected = committed;
+      if (inFlight != nullptr) expected.insert(inFlight->begin(), inFlight->end());
+      expectCommitted(readDict(store.get(), expected, where), committed, inFlight, where);
+      EXPECT_TRUE(add_string_item(store.get(), "Zebulun", "habitation")) << where;
+      EXPECT_TRUE(add_binary_item(store.get(), "Blob", blob.data(), 600)) << where;
+      EXPECT_TRUE(rename_item("Zeb", "Zebulun", store.get())) << where;
+      EXPECT_TRUE(add_string_item(store.get(), "Zeb", "replaced")) << where;
+      EXPECT_TRUE(delete_item("Blob", store.get())) << where;
+      store.reset();
+      store.reset(open_dict("matrix.dic"));
+      EXPECT_EQ(test::itemBytes(store.get(), "zeb"), asStored("replaced")) << where;
+      readDict(store.get(), {{"blob", ""}}, where);
+      EXPECT_EQ(test::itemBytes(store.get(), "Blob"), "<none>") << where;
+    };
+    killAtEveryStep(std::string(compressed ? "compressed" : "plain") + " dictionary", scenario);
+    faults::failWritesAfter(-1);
+    set_dpath(".");
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
 
 // ---- Notes store ----
 
@@ -270,13 +244,10 @@ class NotesFaultMatrix : public ::testing::Test {
     test::Notes notes(VNOpen(module.get()));
     ASSERT_NE(notes, nullptr);
     // Committed before every change: chains, an empty note, a deleted one, both chapters.
-    for (const auto& [verse, text] :
-         std::vector<std::pair<std::uint16_t, const char*>>{{0, "first, old"},
-                                                            {0, "first, current"},
-                                                            {2, "third verse"},
-                                                            {5, ""},
-                                                            {7, "deleted"},
-                                                            {13, "second chapter"}})
+    const std::pair<std::uint16_t, const char*> notesSet[] = {
+        {0, "first, old"}, {0, "first, current"}, {2, "third verse"},
+        {5, ""},           {7, "deleted"},        {13, "second chapter"}};
+    for (const auto& [verse, text] : notesSet)
       ASSERT_TRUE(VNSetNoteByVerse(verse, text, notes.get()));
     ASSERT_TRUE(VNDelNoteByVerse(7, notes.get()));
     baseline = {{"0", "first, current"}, {"2", "third verse"}, {"5", ""}, {"13", "second chapter"}};
@@ -330,19 +301,6 @@ class NotesFaultMatrix : public ::testing::Test {
     EXPECT_TRUE(VNDelNoteByVerse(9, notes.get())) << where;
   }
 
-  void run(const std::string& name, std::vector<Operation<NotesHandle>> sequence) {
-    Scenario<NotesHandle> scenario;
-    scenario.sequence = std::move(sequence);
-    scenario.baseline = baseline;
-    scenario.restore = [&] { test::writeFile(store(), baseBytes); };
-    scenario.open = [&] { return VNOpen(module.get()); };
-    scenario.close = [](NotesHandle* n) { VNClose(n); };
-    scenario.check = [&](const State& committed, const State* inFlight, const std::string& where) {
-      checkStore(committed, inFlight, where);
-    };
-    killAtEveryStep(name, scenario);
-  }
-
   test::TempDir dir;
   test::Module module;
   State baseline;
@@ -352,45 +310,41 @@ class NotesFaultMatrix : public ::testing::Test {
 TEST_F(NotesFaultMatrix, EveryChangeKilledAtEveryWriteKeepsWhatWasCommitted) {
   const std::string longNote(20000, 'n'), path = dir.file("import.txt");
   test::writeFile(path,
-                  "Genesis 1:2\nsecond verse\n\nGenesis 1:1\nreplaces\n\nGenesis 1:6\nfills\n");
-  run("notes changes",
-      {
-          {"VNSetNoteByRef new",
-           [](NotesHandle* n) {
-             return VNSetNoteByRef({0, 2, 3}, "by ref", n);
-           },
-           setTo("14", "by ref")},
-          {"VNSetNoteByRef chain",
-           [](NotesHandle* n) {
-             return VNSetNoteByRef({0, 1, 1}, "first, newer", n);
-           },
-           setTo("0", "first, newer")},
-          {"VNSetNote new", [](NotesHandle* n) { return VNSetNote("Genesis 1:4", "by text", n); },
-           setTo("3", "by text")},
-          {"VNSetNote long",
-           [&](NotesHandle* n) { return VNSetNote("Gen 2:6", longNote.c_str(), n); },
-           setTo("17", longNote)},
-          {"VNSetNote on a deleted verse",
-           [](NotesHandle* n) { return VNSetNote("Genesis 1:8", "back again", n); },
-           setTo("7", "back again")},
-          {"VNDelNoteByRef",
-           [](NotesHandle* n) {
-             return VNDelNoteByRef({0, 1, 3}, n);
-           },
-           erase("2")},
-          {"VNDelNote", [](NotesHandle* n) { return VNDelNote("Genesis 2:2", n); }, erase("13")},
-          {"VNDelNote chain", [](NotesHandle* n) { return VNDelNote("Genesis 1:1", n); },
-           erase("0")},
-          {"VNSetNoteByVerse after delete",
-           [](NotesHandle* n) { return VNSetNoteByVerse(0, "first, reborn", n); },
-           setTo("0", "first, reborn")},
-          {"VNImport", [&](NotesHandle* n) { return VNImport(path.c_str(), n) == 3; },
-           [](State& s) {
-             s["1"] = "second verse\n";
-             s["0"] = "replaces\n";
-             s["5"] = "fills\n";
-           }},
-      });
+                  "Genesis 1:2\nsecond verse\n\nGenesis 1:1\nrenewed\n\nGenesis 1:6\nfills\n");
+  const Reference genesis1v1{0, 1, 1}, genesis1v3{0, 1, 3}, genesis2v3{0, 2, 3};
+  using N = NotesHandle;
+  Scenario<NotesHandle> scenario;
+  scenario.sequence = {
+      {"VNSetNoteByRef new", [&](N* n) { return VNSetNoteByRef(genesis2v3, "by ref", n); },
+       setTo("14", "by ref")},
+      {"VNSetNoteByRef chain", [&](N* n) { return VNSetNoteByRef(genesis1v1, "newer", n); },
+       setTo("0", "newer")},
+      {"VNSetNote new", [](N* n) { return VNSetNote("Genesis 1:4", "by text", n); },
+       setTo("3", "by text")},
+      {"VNSetNote long", [&](N* n) { return VNSetNote("Gen 2:6", longNote.c_str(), n); },
+       setTo("17", longNote)},
+      {"VNSetNote on a deleted verse", [](N* n) { return VNSetNote("Genesis 1:8", "back", n); },
+       setTo("7", "back")},
+      {"VNDelNoteByRef", [&](N* n) { return VNDelNoteByRef(genesis1v3, n); }, erase("2")},
+      {"VNDelNote", [](N* n) { return VNDelNote("Genesis 2:2", n); }, erase("13")},
+      {"VNDelNote chain", [](N* n) { return VNDelNote("Genesis 1:1", n); }, erase("0")},
+      {"VNSetNoteByVerse after delete", [](N* n) { return VNSetNoteByVerse(0, "reborn", n); },
+       setTo("0", "reborn")},
+      {"VNImport", [&](N* n) { return VNImport(path.c_str(), n) == 3; },
+       [](State& s) {
+         for (const auto& [key, value] :
+              State{{"1", "second verse\n"}, {"0", "renewed\n"}, {"5", "fills\n"}})
+           s[key] = value;
+       }},
+  };
+  scenario.baseline = baseline;
+  scenario.restore = [&] { test::writeFile(store(), baseBytes); };
+  scenario.open = [&] { return VNOpen(module.get()); };
+  scenario.close = [](N* n) { VNClose(n); };
+  scenario.check = [this](const State& committed, const State* inFlight, const std::string& where) {
+    checkStore(committed, inFlight, where);
+  };
+  killAtEveryStep("notes changes", scenario);
 }
 
 // A store is made aside and renamed into place: a creation killed at any write keeps the old
