@@ -92,18 +92,15 @@ TEST_F(NotesTest, NotesAreAppendedAndChainedFromTheirSlot) {
 TEST(NotesNoHandle, DoesNothingAndFindsNothing) {
   char out[8] = "x";
   std::uint16_t length = 5, list[4] = {1, 2, 3, 4}, count = 9;
-  EXPECT_EQ(VNOpen(nullptr), nullptr);
-  EXPECT_EQ(VNCreate(nullptr), nullptr);
   VNClose(nullptr);
-  EXPECT_EQ(VNReadOnly(nullptr), 1);
-  EXPECT_FALSE(VNSetNoteByVerse(0, "x", nullptr) || VNSetNote("Genesis 1:1", "x", nullptr) ||
-               VNDelNoteByVerse(0, nullptr));
-  EXPECT_EQ(VNGetNoteByVerse(out, &length, sizeof out, 0, nullptr), nullptr);
+  EXPECT_FALSE(VNOpen(nullptr) || VNCreate(nullptr) || VNSetNoteByVerse(0, "x", nullptr) ||
+               VNSetNote("Genesis 1:1", "x", nullptr) || VNDelNoteByVerse(0, nullptr) ||
+               VNGetNotesForChapter(out, &length, sizeof out, "Genesis 1:1", nullptr) ||
+               VNGetNoteByVerse(out, &length, sizeof out, 0, nullptr) ||
+               VNPhraseSearch(list, &count, 3, "x", nullptr));
   EXPECT_EQ(std::string(out) + std::to_string(length), "0");
-  EXPECT_EQ(VNGetNotesForChapter(out, &length, sizeof out, "Genesis 1:1", nullptr), nullptr);
-  EXPECT_EQ(VNPhraseSearch(list, &count, 3, "x", nullptr), nullptr);
   EXPECT_EQ(List({count, list[0]}), List({0, kVerseListEnd}));
-  EXPECT_EQ(VNImport("nothing.txt", nullptr), -1);
+  EXPECT_EQ(std::pair(VNReadOnly(nullptr), VNImport("nothing.txt", nullptr)), std::pair(1, -1));
 }
 
 // A change reaches a verse by number, Reference or text alike; a verse the store or the module
@@ -117,10 +114,10 @@ TEST_F(NotesTest, ChangesReachOnlyTheVerseTheyName) {
       [&] { return VNSetNote("Genesis 9:1", "no such chapter", n); },
       [&] { return VNDelNote("Genesis", n); },
       [&] {
-        return VNSetNoteByRef({0, 1, 11}, "past the chapter", n);
+        return VNSetNoteByRef(Reference{0, 1, 11}, "past the chapter", n);
       },
       [&] {
-        return VNDelNoteByRef({5, 1, 1}, n);
+        return VNDelNoteByRef(Reference{5, 1, 1}, n);
       },
       [&] { return VNSetNoteByVerse(kSmallVerses, "past the store", n); },
       [&] { return VNDelNoteByVerse(kSmallVerses, n); },
