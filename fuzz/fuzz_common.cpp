@@ -12,7 +12,9 @@
 
 #include "app/profile.h"
 #include "engine/bible/bible.h"
+#include "engine/search/verselist.h"
 #include "engine/stores/dict.h"
+#include "engine/stores/notes.h"
 #include "support/files.h"
 #include "tools/import/module_writer.h"
 #include "tools/import/vpl.h"
@@ -101,6 +103,32 @@ BibleHandle* openNotesModule() {
   BibleHandle* module = openBible(&name);
   if (module == nullptr) std::abort();
   return module;
+}
+
+BibleHandle* notesModule() {
+  static BibleHandle* const module = [] {
+    initBibleModule();
+    return openNotesModule();
+  }();
+  return module;
+}
+
+int readNotesOfModule(NotesHandle* notes) {
+  std::uint16_t list[kVerseListCapacity];
+  std::uint16_t found = 0;
+  static std::vector<char> text(32767);
+  std::uint16_t length = 0;
+  int withNotes = 0;
+  for (std::uint8_t chapter = 1; chapter <= 2; ++chapter) {
+    VNFindVersesWithNotes(list, &found, kVerseListCapacity, Reference{0, chapter, 1}, notes);
+    withNotes += found;
+    for (std::uint16_t i = 0; i < found; ++i)
+      if (VNGetNoteByVerse(text.data(), &length, 32767, list[i], notes) == nullptr) std::abort();
+  }
+  VNGetNotesForChapter(text.data(), &length, 32767, "Ruth 1", notes);
+  VNGetNotesForChapter(text.data(), &length, 40, "Ruth 2", notes);
+  VNPhraseSearch(list, &found, 40, "the", notes);
+  return withNotes;
 }
 
 void useScratchConfigDirectory() {

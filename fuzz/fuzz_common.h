@@ -19,6 +19,7 @@
 namespace vellum {
 struct BibleHandle;
 struct DictHandle;
+struct NotesHandle;
 }  // namespace vellum
 
 namespace vellum::fuzz {
@@ -39,6 +40,13 @@ void buildScratchModule(const std::string& fileName, const std::string& displayN
 // Builds and opens "notes.bib", Ruth 1-2 of the sample text (two chapters, real verse counts),
 // the module of the notes targets; aborts when that fails.
 BibleHandle* openNotesModule();
+// The module of the notes targets: openNotesModule's, made and opened at the first call and kept
+// open for the process.
+BibleHandle* notesModule();
+// Reads a store of notesModule() as the reader shows it: the verses with notes of each chapter,
+// every one of which must read back (else aborts), the chapters' listings and a phrase search.
+// Returns the number of verses with notes.
+int readNotesOfModule(NotesHandle* notes);
 
 // Points the configuration directory ($XDG_CONFIG_HOME/vellum, where "VLMR20.INI" lives) into
 // the scratch directory and creates it.

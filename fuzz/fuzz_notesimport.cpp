@@ -7,25 +7,15 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
-#include <vector>
 
-#include "engine/bible/bible.h"
-#include "engine/search/verselist.h"
 #include "engine/stores/notes.h"
 #include "fuzz/fuzz_common.h"
 #include "tools/import/store_import.h"
 
 using namespace vellum;
 
-namespace {
-
-BibleHandle* module = nullptr;
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  initBibleModule();
-  module = fuzz::openNotesModule();
+  fuzz::notesModule();
   return 0;
 }
 
@@ -41,21 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const unsigned long stored = std::strtoul(out.str().c_str() + 9, nullptr, 10);
   if (!out.str().starts_with("imported ")) std::abort();
 
-  NotesHandle* notes = VNOpen(module);
+  NotesHandle* notes = VNOpen(fuzz::notesModule());
   if (notes == nullptr) std::abort();
-  std::uint16_t list[kVerseListCapacity];
-  std::uint16_t found = 0, withNotes = 0;
-  static std::vector<char> text(32767);
-  std::uint16_t length = 0;
-  for (std::uint8_t chapter = 1; chapter <= 2; ++chapter) {
-    VNFindVersesWithNotes(list, &found, kVerseListCapacity, Reference{0, chapter, 1}, notes);
-    withNotes = static_cast<std::uint16_t>(withNotes + found);
-    for (std::uint16_t i = 0; i < found; ++i)
-      if (VNGetNoteByVerse(text.data(), &length, 32767, list[i], notes) == nullptr) std::abort();
-  }
+  const unsigned long withNotes = static_cast<unsigned long>(fuzz::readNotesOfModule(notes));
   if (withNotes > stored || (stored > 0 && withNotes == 0)) std::abort();
-  VNGetNotesForChapter(text.data(), &length, 32767, "Ruth 1", notes);
-  VNPhraseSearch(list, &found, 40, "the", notes);
   VNClose(notes);
   return 0;
 }

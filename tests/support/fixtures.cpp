@@ -265,3 +265,81 @@ Ran runCommand(const std::function<int(std::ostream& out, std::ostream& err)>& c
 }
 
 }  // namespace vellum::test
+
+// The store readers and the unwritable directory.
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+
+#include <cstring>
+
+namespace vellum::test {
+
+namespace {
+
+// Calls get(buffer, &length) on a buffer of size bytes followed by a guard; the text when get
+// finds it, else "<none>".
+template <typename Get>
+std::string guardedText(std::uint16_t size, Get get) {
+  std::vector<char> buffer(size + 16u, '#');
+  std::uint16_t length = 0;
+  if (get(buffer.data(), &length) == nullptr) return "<none>";
+  EXPECT_EQ(std::string(buffer.data() + size, 16), std::string(16, '#')) << "past the buffer";
+  EXPECT_EQ(length, std::strlen(buffer.data()));
+  return std::string(buffer.data(), length);
+}
+
+}  // namespace
+
+std::string itemText(DictHandle* store, const std::string& name, std::uint16_t size) {
+  return guardedText(size, [&](char* buffer, std::uint16_t* length) {
+    return find_string_item(buffer, length, size, name.c_str(), store);
+  });
+}
+
+std::string itemBytes(DictHandle* store, const std::string& name) {
+  std::vector<std::uint8_t> buffer(65535);
+  std::uint16_t length = 0;
+  if (find_binary_item(buffer.data(), &length, 65535, name.c_str(), store) == nullptr)
+    return "<none>";
+  return std::string(reinterpret_cast<const char*>(buffer.data()), length);
+}
+
+std::vector<std::string> itemNames(DictHandle* store) {
+  std::span<const std::string> list;
+  std::uint16_t count = 0;
+  get_item_list(&list, &count, store);
+  EXPECT_EQ(count, list.size());
+  return {list.begin(), list.end()};
+}
+
+std::string noteText(NotesHandle* notes, std::uint16_t verse, std::uint16_t size) {
+  return guardedText(size, [&](char* buffer, std::uint16_t* length) {
+    return VNGetNoteByVerse(buffer, length, size, verse, notes);
+  });
+}
+
+UnwritableDirectory::UnwritableDirectory(const std::filesystem::path& path) : path_(path) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
+  int flags = 0;
+  if (fd_ >= 0 && ::ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
+    originalFlags_ = flags;
+    flags |= FS_IMMUTABLE_FL;
+    immutable_ = ::ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+  if (!immutable_) {
+    std::filesystem::permissions(
+        path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  }
+}
+
+UnwritableDirectory::~UnwritableDirectory() {
+  if (immutable_) ::ioctl(fd_, FS_IOC_SETFLAGS, &originalFlags_);
+  if (fd_ >= 0) ::close(fd_);
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
+}
+
+bool UnwritableDirectory::effective() const {
+  return isDirReadOnly((path_ / "probe").c_str()) == 1;
+}
+
+}  // namespace vellum::test

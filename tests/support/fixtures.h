@@ -135,3 +135,36 @@ class ForeignLock {
 Ran runCommand(const std::function<int(std::ostream& out, std::ostream& err)>& command);
 
 }  // namespace vellum::test
+
+// The stores as a test reads them, and a directory made unwritable.
+#include <cstdint>
+#include <vector>
+
+namespace vellum::test {
+
+// What the stores hold, as a test reads it; "<none>" when nothing is found. The text getters
+// check that they wrote nothing past size bytes and that the length they gave is the text's.
+std::string itemText(DictHandle* store, const std::string& name, std::uint16_t size = 65535);
+std::string itemBytes(DictHandle* store, const std::string& name);  // find_binary_item
+std::vector<std::string> itemNames(DictHandle* store);               // get_item_list
+std::string noteText(NotesHandle* notes, std::uint16_t verse, std::uint16_t size = 32767);
+
+// Makes a directory one where no file can be created, for root too (the immutable attribute
+// where the file system has it, else the permissions), until the object goes.
+class UnwritableDirectory {
+ public:
+  explicit UnwritableDirectory(const std::filesystem::path& path);
+  ~UnwritableDirectory();
+  UnwritableDirectory(const UnwritableDirectory&) = delete;
+  UnwritableDirectory& operator=(const UnwritableDirectory&) = delete;
+  // The data path's own check finds the directory read-only.
+  bool effective() const;
+
+ private:
+  std::filesystem::path path_;
+  int fd_ = -1;
+  int originalFlags_ = 0;
+  bool immutable_ = false;
+};
+
+}  // namespace vellum::test
