@@ -109,12 +109,10 @@ void pollForDialog(const QString& name, std::function<void(QDialog*)> act, bool*
 void pollForMessageBox(QString* text, int generation) {
   QTimer::singleShot(30, [text, generation] {
     if (generation != pollerGeneration) return;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-        *text = box->text();
-        box->accept();
-        return;
-      }
+    if (QMessageBox* box = visibleMessageBox()) {
+      *text = box->text();
+      box->accept();
+      return;
     }
     pollForMessageBox(text, generation);
   });
@@ -129,6 +127,26 @@ void onDialog(const QString& name, std::function<void(QDialog*)> act, bool* seen
 void answerMessageBox(QString* text) { pollForMessageBox(text, pollerGeneration); }
 
 void stopDialogPollers() { ++pollerGeneration; }
+
+QMessageBox* visibleMessageBox() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
+  return nullptr;
+}
+
+MessageBoxWatcher::MessageBoxWatcher() {
+  QObject::connect(&timer_, &QTimer::timeout, [this] {
+    if (QMessageBox* box = visibleMessageBox()) {
+      texts << box->text();
+      captions << box->windowTitle();
+      if (QAbstractButton* button = box->button(answer))
+        button->click();
+      else
+        box->accept();
+    }
+  });
+  timer_.start(20);
+}
 
 ImmutableFile::ImmutableFile(const std::filesystem::path& path) {
   fd_ = ::open(path.c_str(), O_RDONLY);

@@ -2,8 +2,11 @@
 // application object started on it offscreen.
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
+#include <QWidget>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -56,6 +59,26 @@ void onDialog(const QString& name, std::function<void(QDialog*)> act, bool* seen
 // Answers the next message box with OK and puts its text in *text (same lifetime rules).
 void answerMessageBox(QString* text);
 void stopDialogPollers();
+
+// The message box on screen, or null.
+QMessageBox* visibleMessageBox();
+// Answers every message box that shows while it lives with `answer` (OK when the box has no
+// such button), noting each box's text and caption in order.
+class MessageBoxWatcher {
+ public:
+  MessageBoxWatcher();
+  QStringList texts, captions;
+  QMessageBox::StandardButton answer = QMessageBox::Ok;
+
+ private:
+  QTimer timer_;
+};
+
+// The control with this identifier inside parent.
+template <class T = QWidget>
+T* child(QWidget* parent, int id) {
+  return parent->findChild<T*>(QString::number(id));
+}
 
 // A file nobody may write, root included (the immutable attribute), made writable again when
 // the object goes. effective() is false where the file system cannot do this.

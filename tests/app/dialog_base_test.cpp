@@ -1,11 +1,10 @@
-// TOkCancelHelpDlg: identifiers, the buttons and keys routed to the virtual slots, help at the
-// dialog's context, the default copy and print messages, focus requests, queued refreshes and
-// centring on the first show.
+// TOkCancelHelpDlg: the buttons and keys routed to the virtual slots, help at the dialog's
+// context, the default copy and print messages, focus requests, queued refreshes and centring on
+// the first show.
 #include "app/dialog_base.h"
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTextBrowser>
@@ -13,27 +12,25 @@
 #include <QtTest>
 
 #include "app/window_utils.h"
+#include "tests/app/app_fixtures.h"
 
 using namespace vellum;
 using namespace vellum::ui;
 
 namespace {
 
-// A dialog with a line edit (10), a multi-line edit (11) and a list-like edit (12) that counts
+// A dialog with a line edit (10), a multi-line edit (11) and another line edit (12) that counts
 // what reaches its slots; the base behaviour still runs unless `keepOpen` is set.
 class CountingDialog : public TOkCancelHelpDlg {
  public:
-  explicit CountingDialog(QWidget* parent = nullptr) : TOkCancelHelpDlg(parent, 3010) {
+  CountingDialog() : TOkCancelHelpDlg(nullptr, 3010) {
     auto* layout = new QVBoxLayout(this);
-    line = new QLineEdit(this);
-    line->setObjectName("10");
-    notes = new QPlainTextEdit(this);
-    notes->setObjectName("11");
-    other = new QLineEdit(this);
-    other->setObjectName("12");
-    layout->addWidget(line);
-    layout->addWidget(notes);
-    layout->addWidget(other);
+    for (QWidget* edit : {static_cast<QWidget*>(line = new QLineEdit(this)),
+                          static_cast<QWidget*>(notes = new QPlainTextEdit(this)),
+                          static_cast<QWidget*>(other = new QLineEdit(this))}) {
+      edit->setObjectName(QString::number(10 + layout->count()));
+      layout->addWidget(edit);
+    }
     addButtonRow(layout);
   }
   void CmOk() override {
@@ -44,22 +41,19 @@ class CountingDialog : public TOkCancelHelpDlg {
     ++cancels;
     if (!keepOpen) TOkCancelHelpDlg::CmCancel();
   }
-  void CmRefresh() override { refreshes.append(++refreshCount); }
+  void CmRefresh() override { refreshes.append(refreshes.size() + 1); }
 
   QLineEdit* line;
   QPlainTextEdit* notes;
   QLineEdit* other;
-  int oks = 0;
-  int cancels = 0;
+  int oks = 0, cancels = 0;
   bool keepOpen = false;
-  int refreshCount = 0;
   QList<int> refreshes;
 };
 
 QTextBrowser* helpViewer() {
-  for (QWidget* widget : QApplication::allWidgets()) {
+  for (QWidget* widget : QApplication::allWidgets())
     if (widget->objectName() == "HelpViewer") return qobject_cast<QTextBrowser*>(widget);
-  }
   return nullptr;
 }
 
@@ -82,95 +76,44 @@ class DialogBaseTest : public QObject {
     }
   }
 
-  void identifiersAndButtonTexts() {
-    TOkCancelHelpDlg dialog(nullptr, 3010);
-    QCOMPARE(dialog.objectName(), QString("3010"));
-    QCOMPARE(dialog.helpContext(), 1000);
-    QCOMPARE(QString(dialog.helpFile()), QString("version2.hlp"));
-    auto* ok = dialog.control<QPushButton>(1);
-    auto* cancel = dialog.control<QPushButton>(2);
-    auto* help = dialog.control<QPushButton>(3);
-    QVERIFY(ok && cancel && help);
-    QCOMPARE(ok, dialog.okButton());
-    QCOMPARE(ok->text(), QString("OK"));
-    QCOMPARE(cancel->text(), QString("Cancel"));
-    QCOMPARE(help->text(), QString("&Help"));
-    QCOMPARE(dialog.control(99), nullptr);
-  }
-
-  void buttonsGoThroughTheVirtualSlots() {
-    CountingDialog dialog;
-    dialog.show();
-    dialog.control<QPushButton>(1)->click();
-    QCOMPARE(dialog.oks, 1);
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QVERIFY(!dialog.isVisible());
-
-    dialog.show();
-    dialog.control<QPushButton>(2)->click();
-    QCOMPARE(dialog.cancels, 1);
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-  }
-
-  void overriddenOkCanRefuseToClose() {
-    CountingDialog dialog;
-    dialog.keepOpen = true;
-    dialog.show();
-    dialog.control<QPushButton>(1)->click();
-    QCOMPARE(dialog.oks, 1);
-    QVERIFY(dialog.isVisible());
-  }
-
-  void returnConfirmsAndEscapeCancels() {
-    CountingDialog dialog;
-    showAndActivate(&dialog);
-    dialog.line->setFocus();
-    QTest::keyClick(dialog.line, Qt::Key_Return);
-    QCOMPARE(dialog.oks, 1);
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-
-    showAndActivate(&dialog);
-    dialog.line->setFocus();
-    QTest::keyClick(dialog.line, Qt::Key_Enter, Qt::KeypadModifier);
-    QCOMPARE(dialog.oks, 2);
-
-    showAndActivate(&dialog);
-    dialog.line->setFocus();
-    QTest::keyClick(dialog.line, Qt::Key_Escape);
-    QCOMPARE(dialog.cancels, 1);
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QCOMPARE(dialog.oks, 2);
-  }
-
-  void returnInAMultiLineEditStaysInTheEdit() {
-    CountingDialog dialog;
-    showAndActivate(&dialog);
-    dialog.notes->setFocus();
-    QTest::keyClicks(dialog.notes, "first");
-    QTest::keyClick(dialog.notes, Qt::Key_Return);
-    QTest::keyClicks(dialog.notes, "second");
-    QCOMPARE(dialog.oks, 0);
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(dialog.notes->toPlainText(), QString("first\nsecond"));
-  }
-
-  void returnOnAFocusedButtonPressesThatButton() {
-    CountingDialog dialog;
-    showAndActivate(&dialog);
-    dialog.cancelButton()->setFocus();
-    QTest::keyClick(dialog.cancelButton(), Qt::Key_Return);
-    QCOMPARE(dialog.cancels, 1);
-    QCOMPARE(dialog.oks, 0);
-  }
-
-  void returnWithOkDisabledDoesNothing() {
-    CountingDialog dialog;
-    dialog.okButton()->setEnabled(false);
-    showAndActivate(&dialog);
-    dialog.line->setFocus();
-    QTest::keyClick(dialog.line, Qt::Key_Return);
-    QCOMPARE(dialog.oks, 0);
-    QVERIFY(dialog.isVisible());
+  void buttonsAndKeysGoThroughTheVirtualSlots() {
+    // {focused control, key (0: click it), OK enabled, CmOk refuses to close, OKs, Cancels,
+    // result (-1: still open)}. Return in a multi-line edit stays in the edit.
+    const int accepted = QDialog::Accepted, rejected = QDialog::Rejected;
+    const struct {
+      int focus, key;
+      bool okEnabled, keepOpen;
+      int oks, cancels, result;
+    } cases[] = {{1, 0, true, false, 1, 0, accepted},
+                 {2, 0, true, false, 0, 1, rejected},
+                 {1, 0, true, true, 1, 0, -1},
+                 {10, Qt::Key_Return, true, false, 1, 0, accepted},
+                 {10, Qt::Key_Enter, true, false, 1, 0, accepted},
+                 {10, Qt::Key_Escape, true, false, 0, 1, rejected},
+                 {10, Qt::Key_Return, false, false, 0, 0, -1},
+                 {2, Qt::Key_Return, true, false, 0, 1, rejected},
+                 {11, Qt::Key_Return, true, false, 0, 0, -1}};
+    for (const auto& c : cases) {
+      CountingDialog dialog;
+      dialog.keepOpen = c.keepOpen;
+      dialog.okButton()->setEnabled(c.okEnabled);
+      showAndActivate(&dialog);
+      QWidget* target = dialog.control(c.focus);
+      target->setFocus();
+      if (c.key == 0) {
+        static_cast<QAbstractButton*>(target)->click();
+      } else {
+        if (c.focus == 11) QTest::keyClicks(target, "first");
+        QTest::keyClick(target, Qt::Key(c.key),
+                        c.key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        if (c.focus == 11) QTest::keyClicks(target, "second");
+      }
+      QCOMPARE(dialog.oks, c.oks);
+      QCOMPARE(dialog.cancels, c.cancels);
+      QCOMPARE(dialog.isVisible(), c.result == -1);
+      if (c.result != -1) QCOMPARE(dialog.result(), c.result);
+      if (c.focus == 11) QCOMPARE(dialog.notes->toPlainText(), QString("first\nsecond"));
+    }
   }
 
   void closingTheWindowIsCancel() {
@@ -179,7 +122,6 @@ class DialogBaseTest : public QObject {
     QVERIFY(dialog.close());
     QCOMPARE(dialog.cancels, 1);
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
-
     dialog.keepOpen = true;
     dialog.show();
     QVERIFY(!dialog.close());  // a dialog that refuses Cancel stays open
@@ -194,50 +136,32 @@ class DialogBaseTest : public QObject {
     dialog.helpButton()->click();
     QCOMPARE(currentHelpContext(), 1090);
     QTextBrowser* viewer = helpViewer();
-    QVERIFY(viewer);
-    QVERIFY(viewer->isVisible());
+    QVERIFY(viewer && viewer->isVisible());
     QVERIFY(viewer->source().toLocalFile().endsWith("/1090.html"));
     QCOMPARE(viewer->parentWidget(), &dialog);  // usable while the modal dialog runs
   }
 
-  void defaultCopyAndPrintShowTheirMessage_data() {
-    QTest::addColumn<bool>("copy");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("copy") << true << "TOkCancelHelpDlg::CmEditCopy";
-    QTest::newRow("print") << false << "TOkCancelHelpDlg::CmFilePrint";
-  }
   void defaultCopyAndPrintShowTheirMessage() {
-    QFETCH(bool, copy);
-    QFETCH(QString, text);
     TOkCancelHelpDlg dialog(nullptr, 3010);
     dialog.show();
-    QString seenText, seenCaption;
-    QWidget* seenOwner = nullptr;
-    int buttons = 0;
-    QTimer::singleShot(0, [&] {
-      QMessageBox* box = nullptr;
-      for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == "MessageBox" && widget->isVisible()) {
-          box = qobject_cast<QMessageBox*>(widget);
+    for (bool copy : {true, false}) {
+      QWidget* owner = nullptr;
+      int buttons = 0;
+      test::MessageBoxWatcher boxes;
+      QTimer::singleShot(0, [&] {
+        if (QMessageBox* box = test::visibleMessageBox()) {
+          owner = box->parentWidget();
+          buttons = int(box->buttons().size());
         }
-      }
-      QVERIFY(box);
-      seenText = box->text();
-      seenCaption = box->windowTitle();
-      seenOwner = box->parentWidget();
-      buttons = box->buttons().size();
-      box->button(QMessageBox::Ok)->click();
-    });
-    if (copy) {
-      dialog.CmEditCopy();
-    } else {
-      dialog.CmFilePrint();
+      });
+      copy ? dialog.CmEditCopy() : dialog.CmFilePrint();
+      QCOMPARE(boxes.texts, QStringList{copy ? "TOkCancelHelpDlg::CmEditCopy"
+                                             : "TOkCancelHelpDlg::CmFilePrint"});
+      QCOMPARE(boxes.captions, QStringList{"TOkCancelHelpDlg"});
+      QCOMPARE(owner, &dialog);
+      QCOMPARE(buttons, 1);
+      QVERIFY(dialog.isVisible());
     }
-    QCOMPARE(seenText, text);
-    QCOMPARE(seenCaption, QString("TOkCancelHelpDlg"));
-    QCOMPARE(seenOwner, &dialog);
-    QCOMPARE(buttons, 1);
-    QVERIFY(dialog.isVisible());
   }
 
   void focusRequestIsQueuedAndWaitsForTheFirstShow() {
@@ -247,34 +171,26 @@ class DialogBaseTest : public QObject {
     showAndActivate(&dialog);
     QCoreApplication::processEvents();
     QCOMPARE(QApplication::focusWidget(), dialog.other);
-
     dialog.requestFocus(11);
     QCOMPARE(QApplication::focusWidget(), dialog.other);  // not yet: it is queued
     QCoreApplication::processEvents();
     QCOMPARE(QApplication::focusWidget(), dialog.notes);
-
     dialog.requestFocus(4711);  // no such control: nothing changes
     QCoreApplication::processEvents();
     QCOMPARE(QApplication::focusWidget(), dialog.notes);
   }
 
-  void everyRefreshPostedRunsOnceInOrder() {
+  void everyRefreshPostedRunsOnceInOrderWhileTheDialogLives() {
     CountingDialog dialog;
-    dialog.postRefresh();
-    dialog.postRefresh();
-    dialog.postRefresh();
+    for (int i = 0; i < 3; ++i) dialog.postRefresh();
     QVERIFY(dialog.refreshes.isEmpty());
     QCoreApplication::processEvents();
-    QCOMPARE(dialog.refreshes, (QList<int>{1, 2, 3}));
     QCoreApplication::processEvents();
-    QCOMPARE(dialog.refreshes.size(), 3);
-  }
-
-  void refreshPostedToADialogDestroyedMeanwhileIsDropped() {
-    auto dialog = std::make_unique<CountingDialog>();
-    dialog->postRefresh();
-    dialog->requestFocus(10);
-    dialog.reset();
+    QCOMPARE(dialog.refreshes, (QList<int>{1, 2, 3}));
+    auto gone = std::make_unique<CountingDialog>();
+    gone->postRefresh();
+    gone->requestFocus(10);
+    gone.reset();
     QCoreApplication::processEvents();  // must not touch the destroyed dialog
   }
 

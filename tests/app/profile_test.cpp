@@ -1,5 +1,5 @@
-// The initialisation file: the profile layer's matching, integer and rewrite rules, its
-// behaviour on damaged files and failed writes, and the "VLMR20.INI" accessors built on it.
+// The initialisation file: the profile layer's matching, integer and rewrite rules, its behaviour
+// on damaged files and failed writes, and the "VLMR20.INI" accessors built on it.
 #include "app/profile.h"
 
 #include <sys/resource.h>
@@ -8,27 +8,14 @@
 #include <QtTest>
 #include <csignal>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "app/config.h"
+#include "tests/support/fixtures.h"
 
 using namespace vellum;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeFile(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
-}
 
 std::string text(const char* section, const char* key, const char* fallback = "<none>",
                  const char* file = "test.ini") {
@@ -37,21 +24,24 @@ std::string text(const char* section, const char* key, const char* fallback = "<
   return buffer;
 }
 
+bool write(const char* section, const char* key, const char* value, const char* file = "test.ini") {
+  return writePrivateProfileString(section, key, value, file);
+}
+
 }  // namespace
 
 class ProfileTest : public QObject {
   Q_OBJECT
 
- private:
   std::unique_ptr<QTemporaryDir> home_;
   QByteArray savedConfigHome_;
 
-  std::string iniPath(const char* name = "test.ini") const { return profilePath(name); }
+  std::string ini(const char* name = "test.ini") const { return test::readFile(profilePath(name)); }
   void writeIni(const std::string& content, const char* name = "test.ini") {
     QDir().mkpath(QString::fromStdString(profileDirectory()));
-    writeFile(iniPath(name), content);
+    test::writeFile(profilePath(name), content);
   }
-  QStringList filesInProfileDirectory() const {
+  QStringList files() const {
     return QDir(QString::fromStdString(profileDirectory())).entryList(QDir::Files);
   }
 
@@ -59,7 +49,6 @@ class ProfileTest : public QObject {
   void init() {
     savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
     home_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(home_->isValid());
     qputenv("XDG_CONFIG_HOME", home_->path().toLocal8Bit());
   }
   void cleanup() {
@@ -69,37 +58,34 @@ class ProfileTest : public QObject {
 
   void fileLivesInTheVellumConfigDirectoryCreatedOnFirstWrite() {
     const std::string expected = home_->path().toStdString() + "/vellum/VLMR20.INI";
-    QCOMPARE(profilePath("VLMR20.INI"), expected);
     // Only the bare name counts: a path cannot lead the file out of its directory.
-    QCOMPARE(profilePath("../../etc/VLMR20.INI"), expected);
-    QCOMPARE(profilePath("C:\\WINDOWS\\VLMR20.INI"), expected);
+    for (const char* name : {"VLMR20.INI", "../../etc/VLMR20.INI", "C:\\WINDOWS\\VLMR20.INI"})
+      QCOMPARE(profilePath(name), expected);
     QVERIFY(!QFileInfo::exists(QString::fromStdString(profileDirectory())));
-    QVERIFY(writePrivateProfileString("FONTS", "SCREEN_FONT_NAME", "Arial", "VLMR20.INI"));
-    QCOMPARE(readFile(expected), std::string("[FONTS]\nSCREEN_FONT_NAME=Arial\n"));
+    QVERIFY(write("FONTS", "SCREEN_FONT_NAME", "Arial", "VLMR20.INI"));
+    QCOMPARE(ini("VLMR20.INI"), std::string("[FONTS]\nSCREEN_FONT_NAME=Arial\n"));
   }
 
-  void missingFileSectionOrKeyGivesTheDefault() {
-    QCOMPARE(text("FONTS", "SIZE", "12"), std::string("12"));
-    QCOMPARE(getPrivateProfileInt("WindowPos", "Xext", 640, "test.ini"), 640u);
-    writeIni("[FONTS]\nSIZE=14\n");
-    QCOMPARE(text("BIBLE", "SIZE", "none"), std::string("none"));
-    QCOMPARE(text("FONTS", "NAME", "none"), std::string("none"));
-    QCOMPARE(text("FONTS", "NAME", nullptr), std::string(""));
-  }
-
-  void sectionsAndKeysMatchIgnoringCase() {
-    writeIni("[Fonts]\nscreen_Font_Name=Arial\n");
-    QCOMPARE(text("FONTS", "SCREEN_FONT_NAME"), std::string("Arial"));
-    QCOMPARE(text("fonts", "screen_font_name"), std::string("Arial"));
-    // Writing with other letter case replaces the same key instead of adding a second one.
-    QVERIFY(writePrivateProfileString("FONTS", "SCREEN_FONT_NAME", "Courier", "test.ini"));
-    QCOMPARE(readFile(iniPath()), std::string("[Fonts]\nSCREEN_FONT_NAME=Courier\n"));
-  }
-
-  void valuesAreRawTextWithSurroundingBlanksDropped() {
-    writeIni("[S]\n  path =  C:\\bible\\kjv.bib, \"x\"; y  \nempty=\n");
-    QCOMPARE(text("S", "path"), std::string("C:\\bible\\kjv.bib, \"x\"; y"));
-    QCOMPARE(text("S", "empty"), std::string(""));
+  void reads() {
+    const char* fonts = "[FONTS]\nSIZE=14\n";
+    const char* twice = "[S]\nk=first\nk=second\n[T]\nk=other\n[s]\nk=third\nb=2\n";
+    // {file (none when null), section, key, value ("<none>": the default)}; the first section
+    // and key of a name win, and a later section of the same name is never read.
+    const struct {
+      const char *file, *section, *key, *value;
+    } cases[] = {{nullptr, "S", "k", "<none>"},
+                 {fonts, "BIBLE", "SIZE", "<none>"},
+                 {fonts, "FONTS", "NAME", "<none>"},
+                 {"[Fonts]\nscreen_Font_Name=Arial\n", "fONTS", "SCREEN_FONT_NAME", "Arial"},
+                 {"[S]\n  path =  C:\\bible\\kjv.bib, \"x\"; y  \n", "S", "path",
+                  "C:\\bible\\kjv.bib, \"x\"; y"},
+                 {"[S]\nempty=\n", "S", "empty", ""},
+                 {twice, "S", "k", "first"},
+                 {twice, "S", "b", "<none>"}};
+    for (const auto& c : cases) {
+      if (c.file) writeIni(c.file);
+      QCOMPARE(text(c.section, c.key), std::string(c.value));
+    }
   }
 
   void readsTruncateToTheBufferAndReportTheCount() {
@@ -109,114 +95,65 @@ class ProfileTest : public QObject {
              std::size_t(5));
     QCOMPARE(std::string(buffer), std::string("abcde"));
     QCOMPARE(getPrivateProfileString("S", "k", "", buffer, 0, "test.ini"), std::size_t(0));
+    QCOMPARE(text("S", "missing", nullptr), std::string());
   }
 
-  void integerReaderParsesTheLeadingDecimal_data() {
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("plain") << "640" << 640;
-    QTest::newRow("trailing garbage") << "12abc" << 12;
-    QTest::newRow("negative") << "-8" << -8;
-    QTest::newRow("plus") << "+7" << 7;
-    QTest::newRow("unsigned form of -8") << "4294967288" << -8;
-    QTest::newRow("no digits") << "abc" << 99;
-    QTest::newRow("sign only") << "-" << 99;
-    QTest::newRow("empty") << "" << 99;
-    QTest::newRow("wraps at 32 bits") << "4294967296" << 0;
-    QTest::newRow("very long") << "123456789012345678901234567890" << int(1312754386u);
-  }
   void integerReaderParsesTheLeadingDecimal() {
-    QFETCH(QString, value);
-    QFETCH(int, expected);
-    writeIni("[WindowPos]\nXmin=" + value.toStdString() + "\n");
-    QCOMPARE(static_cast<int>(getPrivateProfileInt("WindowPos", "Xmin", 99, "test.ini")), expected);
+    // Garbage after the digits is ignored, no digits give the default, 32 bits wrap.
+    const std::pair<const char*, int> cases[] = {
+        {"640", 640},       {"12abc", 12},
+        {"-8", -8},         {"+7", 7},
+        {"4294967288", -8}, {"abc", 99},
+        {"-", 99},          {"", 99},
+        {"4294967296", 0},  {"123456789012345678901234567890", int(1312754386u)}};
+    for (const auto& [value, expected] : cases) {
+      writeIni(std::string("[WindowPos]\nXmin=") + value + "\n");
+      QCOMPARE(int(getPrivateProfileInt("WindowPos", "Xmin", 99, "test.ini")), expected);
+    }
   }
 
-  void unsignedFormRoundTripsNegativeValues() {
-    char written[16];
-    std::snprintf(written, sizeof written, "%u", static_cast<unsigned>(-8));
-    QVERIFY(writePrivateProfileString("WindowPos", "Xmin", written, "test.ini"));
-    QCOMPARE(text("WindowPos", "Xmin"), std::string("4294967288"));
-    QCOMPARE(static_cast<int>(getPrivateProfileInt("WindowPos", "Xmin", 0, "test.ini")), -8);
-  }
-
-  void rewriteChangesOnlyItsLine() {
-    const std::string before =
-        "; written by hand\n"
-        "[FONTS]\n"
-        "# the face\n"
-        "SCREEN_FONT_NAME=Arial\n"
-        "UNKNOWN=kept\n"
-        "\n"
-        "[COPY]\n"
-        "COPY_AS_PARAGRAPH=TRUE\n";
-    writeIni(before);
-    QVERIFY(writePrivateProfileString("FONTS", "SCREEN_FONT_NAME", "Courier New", "test.ini"));
-    std::string expected = before;
-    expected.replace(expected.find("Arial"), 5, "Courier New");
-    QCOMPARE(readFile(iniPath()), expected);
-
-    // A new key goes at the end of its section, before the blank line that separates it.
-    QVERIFY(writePrivateProfileString("FONTS", "SCREEN_FONT_SIZE", "14", "test.ini"));
-    expected.insert(expected.find("\n\n[COPY]") + 1, "SCREEN_FONT_SIZE=14\n");
-    QCOMPARE(readFile(iniPath()), expected);
-
-    // A new section is appended after a blank line.
-    QVERIFY(writePrivateProfileString("BIBLE", "DEFAULT_BIBLE_PATH", "web.bib", "test.ini"));
-    expected += "\n[BIBLE]\nDEFAULT_BIBLE_PATH=web.bib\n";
-    QCOMPARE(readFile(iniPath()), expected);
-  }
-
-  void rewriteKeepsCarriageReturnLineEnds() {
-    writeIni("[S]\r\na=1\r\n");
-    QVERIFY(writePrivateProfileString("S", "a", "2", "test.ini"));
-    QVERIFY(writePrivateProfileString("S", "b", "3", "test.ini"));
-    QCOMPARE(readFile(iniPath()), std::string("[S]\r\na=2\r\nb=3\r\n"));
-    QCOMPARE(text("S", "a"), std::string("2"));
-  }
-
-  void nullValueDeletesTheKeyAndNullKeyTheSection() {
-    writeIni("[A]\nx=1\ny=2\n[B]\nz=3\n");
-    QVERIFY(writePrivateProfileString("A", "x", nullptr, "test.ini"));
-    QCOMPARE(readFile(iniPath()), std::string("[A]\ny=2\n[B]\nz=3\n"));
-    QVERIFY(writePrivateProfileString("a", nullptr, nullptr, "test.ini"));
-    QCOMPARE(readFile(iniPath()), std::string("[B]\nz=3\n"));
-    QVERIFY(writePrivateProfileString("C", "missing", nullptr, "test.ini"));
-    QCOMPARE(readFile(iniPath()), std::string("[B]\nz=3\n"));
-  }
-
-  void firstMatchingSectionAndKeyWin() {
-    writeIni("[S]\nk=first\nk=second\n[T]\nk=other\n[s]\nk=third\n");
-    QCOMPARE(text("S", "k"), std::string("first"));
-    QVERIFY(writePrivateProfileString("S", "k", "new", "test.ini"));
-    QCOMPARE(readFile(iniPath()),
-             std::string("[S]\nk=new\nk=second\n[T]\nk=other\n[s]\nk=third\n"));
-    // A key only in the later duplicate section is not found: that section is never read.
-    writeIni("[S]\na=1\n[S]\nb=2\n");
-    QCOMPARE(text("S", "b"), std::string("<none>"));
-  }
-
-  // A key or section repeated by hand read its repeat back after it was deleted.
-  void deletingAKeyOrASectionRemovesItsRepeats() {
-    writeIni("[S]\nk=first\nk=second\n[T]\nt=1\n[s]\nk=third\n");
-    QVERIFY(writePrivateProfileString("S", "k", nullptr, "test.ini"));
-    QCOMPARE(text("S", "k"), std::string("<none>"));
-    QVERIFY(writePrivateProfileString("S", nullptr, nullptr, "test.ini"));
-    QCOMPARE(readFile(iniPath()), std::string("[T]\nt=1\n"));
+  void writesChangeOnlyTheirLines() {
+    const std::string hand =
+        "; written by hand\n[FONTS]\n# the face\nSCREEN_FONT_NAME=Arial\nUNKNOWN=kept\n\n"
+        "[COPY]\nCOPY_AS_PARAGRAPH=TRUE\n";
+    const auto replaced = [&](const std::string& from, const std::string& to) {
+      std::string text = hand;
+      return text.replace(text.find(from), from.size(), to);
+    };
+    const std::string twice = "[S]\nk=first\nk=second\n[T]\nt=1\n[s]\nk=third\n";
+    // {file before, section, key, value (null key or value: delete), file after}
+    const struct {
+      std::string before;
+      const char *section, *key, *value;
+      std::string after;
+    } cases[] = {{hand, "FONTS", "screen_font_name", "Courier New",
+                  replaced("SCREEN_FONT_NAME=Arial", "screen_font_name=Courier New")},
+                 {hand, "FONTS", "SIZE", "14", replaced("kept\n\n", "kept\nSIZE=14\n\n")},
+                 {hand, "BIBLE", "PATH", "web.bib", hand + "\n[BIBLE]\nPATH=web.bib\n"},
+                 {"[S]\r\na=1\r\n", "S", "b", "3", "[S]\r\na=1\r\nb=3\r\n"},
+                 {twice, "S", "k", "new", "[S]\nk=new\nk=second\n[T]\nt=1\n[s]\nk=third\n"},
+                 {"[A]\nx=1\ny=2\n[B]\nz=3\n", "A", "x", nullptr, "[A]\ny=2\n[B]\nz=3\n"},
+                 {"[S]\nk=first\nk=second\n[T]\nt=1\n", "S", "k", nullptr, "[S]\n[T]\nt=1\n"},
+                 {twice, "s", nullptr, nullptr, "[T]\nt=1\n"},
+                 {"[B]\nz=3\n", "C", "k", nullptr, "[B]\nz=3\n"}};
+    for (const auto& c : cases) {
+      writeIni(c.before);
+      QVERIFY(write(c.section, c.key, c.value));
+      QCOMPARE(ini(), c.after);
+      if (c.value) QCOMPARE(text(c.section, c.key), std::string(c.value));
+    }
   }
 
   void namesAndValuesThatWouldBreakTheFileAreRefused() {
     writeIni("[S]\nk=v\n");
-    const std::string before = readFile(iniPath());
-    QVERIFY(!writePrivateProfileString("S", "k", "two\nlines", "test.ini"));
-    QVERIFY(!writePrivateProfileString("S", "k", "cr\rhere", "test.ini"));
-    QVERIFY(!writePrivateProfileString("S", "a=b", "v", "test.ini"));
-    QVERIFY(!writePrivateProfileString("S", "", "v", "test.ini"));
-    QVERIFY(!writePrivateProfileString("S", ";comment", "v", "test.ini"));
-    QVERIFY(!writePrivateProfileString("S]x", "k", "v", "test.ini"));
-    QVERIFY(!writePrivateProfileString(nullptr, "k", "v", "test.ini"));
-    QVERIFY(!writePrivateProfileString("S", "k", "v", ""));
-    QCOMPARE(readFile(iniPath()), before);
+    const struct {
+      const char *section, *key, *value, *file;
+    } refused[] = {{"S", "k", "two\nlines", "test.ini"}, {"S", "k", "cr\rhere", "test.ini"},
+                   {"S", "a=b", "v", "test.ini"},        {"S", "", "v", "test.ini"},
+                   {"S", ";comment", "v", "test.ini"},   {"S]x", "k", "v", "test.ini"},
+                   {nullptr, "k", "v", "test.ini"},      {"S", "k", "v", ""}};
+    for (const auto& r : refused) QVERIFY(!write(r.section, r.key, r.value, r.file));
+    QCOMPARE(ini(), std::string("[S]\nk=v\n"));
   }
 
   void garbageFileReadsAsDefaultsAndLosesNothingOnWrite() {
@@ -225,69 +162,59 @@ class ProfileTest : public QObject {
     std::string garbage(binary, sizeof binary - 1);
     garbage.append(300000, 'x');  // one huge line
     garbage += '\n';
-    garbage += std::string(nulInValue, sizeof nulInValue - 1);  // NUL inside a value
-    garbage += "[FONTS\nSCREEN_FONT_SIZE=18\n";                 // header without ']'
+    garbage += std::string(nulInValue, sizeof nulInValue - 1);
+    garbage += "[FONTS\nSCREEN_FONT_SIZE=18\n";  // header without ']'
     writeIni(garbage);
-    QCOMPARE(text("BIBLE", "DEFAULT_BIBLE_NAME", "King James Version"),
-             std::string("King James Version"));
+    QCOMPARE(text("BIBLE", "DEFAULT_BIBLE_NAME"), std::string("<none>"));
     QCOMPARE(text("COPY", "COPY_AS_PARAGRAPH").substr(0, 4), std::string("TRUE"));
     QCOMPARE(getPrivateProfileInt("FONTS", "SCREEN_FONT_SIZE", 12, "test.ini"), 18u);
     QCOMPARE(getPrivateProfileInt("nothing", "no key", 5, "test.ini"), 5u);
-
-    QVERIFY(writePrivateProfileString("BIBLE", "DEFAULT_BIBLE_PATH", "web.bib", "test.ini"));
-    const std::string after = readFile(iniPath());
-    QCOMPARE(after.substr(0, garbage.size()), garbage);
+    QVERIFY(write("BIBLE", "DEFAULT_BIBLE_PATH", "web.bib"));
+    QCOMPARE(ini().substr(0, garbage.size()), garbage);
     QCOMPARE(text("BIBLE", "DEFAULT_BIBLE_PATH"), std::string("web.bib"));
   }
 
-  void oversizedFileIsNeitherReadNorReplaced() {
-    std::string huge = "[S]\nk=v\n" + std::string(5 * 1024 * 1024, ';') + "\n";
+  void filesThatCannotBeReadOrReplacedAreLeftAlone() {
+    // Oversized: neither read nor replaced.
+    const std::string huge = "[S]\nk=v\n" + std::string(5 * 1024 * 1024, ';') + "\n";
     writeIni(huge);
     QCOMPARE(text("S", "k"), std::string("<none>"));
-    QVERIFY(!writePrivateProfileString("S", "k", "w", "test.ini"));
-    QCOMPARE(readFile(iniPath()).size(), huge.size());
-  }
-
-  void directoryInPlaceOfTheFileReadsDefaultsAndRefusesWrites() {
-    QVERIFY(QDir().mkpath(QString::fromStdString(iniPath())));
-    QCOMPARE(text("S", "k"), std::string("<none>"));
-    QVERIFY(!writePrivateProfileString("S", "k", "v", "test.ini"));
-    QVERIFY(QFileInfo(QString::fromStdString(iniPath())).isDir());
-  }
-
-  void failedWriteLeavesTheFileAsItWas() {
+    QVERIFY(!write("S", "k", "w"));
+    QCOMPARE(ini().size(), huge.size());
+    // A directory in its place.
+    QVERIFY(QDir().mkpath(QString::fromStdString(profilePath("dir.ini"))));
+    QCOMPARE(text("S", "k", "<none>", "dir.ini"), std::string("<none>"));
+    QVERIFY(!write("S", "k", "v", "dir.ini"));
+    QVERIFY(QFileInfo(QString::fromStdString(profilePath("dir.ini"))).isDir());
+    // A write that fails part-way (a file-size limit stops it, even for root).
     writeIni("; keep me\n[S]\nk=v\n");
-    const std::string before = readFile(iniPath());
-    // A file-size limit makes the temporary file's write fail part-way (even for root).
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
     rlimit small = saved;
     small.rlim_cur = 64;
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written =
-        writePrivateProfileString("S", "k", std::string(500, 'z').c_str(), "test.ini");
+    const bool written = write("S", "k", std::string(500, 'z').c_str());
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
     std::signal(SIGXFSZ, SIG_DFL);
     QVERIFY(!written);
-    QCOMPARE(readFile(iniPath()), before);
-    QCOMPARE(filesInProfileDirectory(), QStringList{"test.ini"});  // no temporary left behind
+    QCOMPARE(ini(), std::string("; keep me\n[S]\nk=v\n"));
+    QCOMPARE(files(), QStringList{"test.ini"});  // no temporary left behind
   }
 
   void writeReplacesTheFileAndKeepsItsPermissions() {
     writeIni("[S]\nk=v\n");
-    QFile file(QString::fromStdString(iniPath()));
-    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
-    QVERIFY(writePrivateProfileString("S", "k", "w", "test.ini"));
-    QCOMPARE(QFile(QString::fromStdString(iniPath())).permissions() &
-                 (QFile::ReadGroup | QFile::ReadOther | QFile::ReadOwner),
+    const QString path = QString::fromStdString(profilePath("test.ini"));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(write("S", "k", "w"));
+    QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther | QFile::ReadOwner),
              QFile::ReadOwner);
-    QCOMPARE(filesInProfileDirectory(), QStringList{"test.ini"});
+    QCOMPARE(files(), QStringList{"test.ini"});
   }
 
   // The "VLMR20.INI" accessors.
 
-  void settingsDefaultsInAnEmptyConfiguration() {
+  void settingsDefaultThenReadBackWhatWasWritten() {
     char face[25];
     QCOMPARE(std::string(getScreenFontName(face, sizeof face)), std::string("Times New Roman"));
     QCOMPARE(std::string(getPrinterFontName(face, sizeof face)), std::string("Times New Roman"));
@@ -297,102 +224,64 @@ class ProfileTest : public QObject {
     QCOMPARE(readDefaultBible(&bible), &bible);
     QCOMPARE(std::string(bible.name), std::string("King James Version"));
     QCOMPARE(std::string(bible.path), std::string("kjv.bib"));
-    QVERIFY(!getCopyOption("INCLUDE_BOOK_AND_CHAPTER"));
     QVERIFY(!getCopyOption("COPY_AS_PARAGRAPH"));
-  }
 
-  void settingsWrittenAreReadBack() {
-    setScreenFontName("Liberation Serif");
+    setScreenFontName("An Extraordinarily Long Face Name");
     setScreenFontSize(16);
     setPrinterFontName("Courier New");
     setPrinterFontSize(9);
-    bibleName web;
-    std::strcpy(web.name, "World English Bible");
-    std::strcpy(web.path, "web.bib");
-    writeDefaultBible(&web);
+    bibleName full;  // fields filled to the end, without a terminator
+    std::memset(full.name, 'N', sizeof full.name);
+    std::memset(full.path, 'p', sizeof full.path);
+    writeDefaultBible(&full);
     setCopyOption("COPY_AS_PARAGRAPH", true);
     setCopyOption("INCLUDE_BOOK_AND_CHAPTER", false);
-
-    char face[25];
-    QCOMPARE(std::string(getScreenFontName(face, sizeof face)), std::string("Liberation Serif"));
+    QCOMPARE(std::string(getScreenFontName(face, sizeof face)),
+             std::string("An Extraordinarily Long "));
     QCOMPARE(std::string(getPrinterFontName(face, sizeof face)), std::string("Courier New"));
     QCOMPARE(getScreenFontSize(), 16);
     QCOMPARE(getPrinterFontSize(), 9);
-    bibleName back;
-    readDefaultBible(&back);
-    QCOMPARE(std::string(back.name), std::string("World English Bible"));
-    QCOMPARE(std::string(back.path), std::string("web.bib"));
+    readDefaultBible(&bible);
+    QCOMPARE(std::strlen(bible.name), std::size_t(79));
+    QCOMPARE(std::string(bible.path), std::string(79, 'p'));
     QVERIFY(getCopyOption("COPY_AS_PARAGRAPH"));
     QVERIFY(!getCopyOption("INCLUDE_BOOK_AND_CHAPTER"));
     QCOMPARE(text("FONTS", "SCREEN_FONT_SIZE", "", kIniFile), std::string("16"));
     QCOMPARE(text("COPY", "COPY_AS_PARAGRAPH", "", kIniFile), std::string("TRUE"));
     QCOMPARE(text("COPY", "INCLUDE_BOOK_AND_CHAPTER", "", kIniFile), std::string("FALSE"));
-  }
-
-  void faceNamesAreCutToTheirBuffer() {
-    setScreenFontName("An Extraordinarily Long Face Name");
-    char face[25];
-    QCOMPARE(std::string(getScreenFontName(face, sizeof face)),
-             std::string("An Extraordinarily Long "));
-  }
-
-  void defaultBibleFieldsNeedNoTerminator() {
-    bibleName full;
-    std::memset(full.name, 'N', sizeof full.name);
-    std::memset(full.path, 'p', sizeof full.path);
-    writeDefaultBible(&full);
-    bibleName back;
-    readDefaultBible(&back);
-    QCOMPARE(std::strlen(back.name), std::size_t(79));
-    QCOMPARE(std::string(back.path), std::string(79, 'p'));
-  }
-
-  void pointSizeIsADecimalConversionOfItsText_data() {
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("plain") << "14" << 14;
-    QTest::newRow("trailing text") << "12abc" << 12;
-    QTest::newRow("fraction") << "10.5" << 10;
-    QTest::newRow("garbage gives the default") << "abc" << 12;
-    QTest::newRow("zero gives the default") << "0" << 12;
-    QTest::newRow("negative gives the default") << "-3" << 12;
-    QTest::newRow("absurd is capped") << "100000" << 512;
-    QTest::newRow("cut to nine characters") << "0000000014" << 1;  // "000000001"
-  }
-  void pointSizeIsADecimalConversionOfItsText() {
-    QFETCH(QString, value);
-    QFETCH(int, expected);
-    writeIni("[FONTS]\nSCREEN_FONT_SIZE=" + value.toStdString() +
-                 "\nPRINTER_FONT_SIZE=" + value.toStdString() + "\n",
-             kIniFile);
-    QCOMPARE(getScreenFontSize(), expected);
-    QCOMPARE(getPrinterFontSize(), expected);
-  }
-
-  void copyOptionIsSetUnlessItsTextIsFalse_data() {
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<bool>("set");
-    QTest::newRow("TRUE") << "INCLUDE_BOOK_AND_CHAPTER=TRUE" << true;
-    QTest::newRow("a hand-typed word") << "INCLUDE_BOOK_AND_CHAPTER=yes" << true;
-    QTest::newRow("lower-case false") << "INCLUDE_BOOK_AND_CHAPTER=false" << true;
-    QTest::newRow("FALSE") << "INCLUDE_BOOK_AND_CHAPTER=FALSE" << false;
-    QTest::newRow("key absent") << "OTHER=1" << false;
-    // Five characters fit the buffer: "FALSEX" reads as "FALSE".
-    QTest::newRow("FALSEX") << "INCLUDE_BOOK_AND_CHAPTER=FALSEX" << false;
-    QTest::newRow("key in other case") << "include_book_and_chapter=FALSE" << false;
-  }
-  void copyOptionIsSetUnlessItsTextIsFalse() {
-    QFETCH(QString, line);
-    QFETCH(bool, set);
-    writeIni("[COPY]\n" + line.toStdString() + "\n", kIniFile);
-    QCOMPARE(getCopyOption("INCLUDE_BOOK_AND_CHAPTER"), set);
-  }
-
-  void everyReadAsksTheFileAgain() {
-    setScreenFontSize(20);
-    QCOMPARE(getScreenFontSize(), 20);
+    // Every read asks the file again.
     writeIni("[FONTS]\nSCREEN_FONT_SIZE=22\n", kIniFile);
     QCOMPARE(getScreenFontSize(), 22);
+  }
+
+  void pointSizeIsADecimalConversionOfItsText() {
+    // Nine characters at most are read ("0000000014" reads "000000001"); below 1 gives the
+    // default, past 512 is capped.
+    const std::pair<const char*, int> cases[] = {{"14", 14},      {"12abc", 12},    {"10.5", 10},
+                                                 {"abc", 12},     {"0", 12},        {"-3", 12},
+                                                 {"100000", 512}, {"0000000014", 1}};
+    for (const auto& [value, expected] : cases) {
+      writeIni(
+          std::string("[FONTS]\nSCREEN_FONT_SIZE=") + value + "\nPRINTER_FONT_SIZE=" + value + "\n",
+          kIniFile);
+      QCOMPARE(getScreenFontSize(), expected);
+      QCOMPARE(getPrinterFontSize(), expected);
+    }
+  }
+
+  void copyOptionIsSetUnlessItsTextIsFalse() {
+    // Five characters fit the buffer: "FALSEX" reads as "FALSE"; the key matches in any case.
+    const std::pair<const char*, bool> cases[] = {{"INCLUDE_BOOK_AND_CHAPTER=TRUE", true},
+                                                  {"INCLUDE_BOOK_AND_CHAPTER=yes", true},
+                                                  {"INCLUDE_BOOK_AND_CHAPTER=false", true},
+                                                  {"INCLUDE_BOOK_AND_CHAPTER=FALSE", false},
+                                                  {"OTHER=1", false},
+                                                  {"INCLUDE_BOOK_AND_CHAPTER=FALSEX", false},
+                                                  {"include_book_and_chapter=FALSE", false}};
+    for (const auto& [line, set] : cases) {
+      writeIni(std::string("[COPY]\n") + line + "\n", kIniFile);
+      QCOMPARE(getCopyOption("INCLUDE_BOOK_AND_CHAPTER"), set);
+    }
   }
 };
 

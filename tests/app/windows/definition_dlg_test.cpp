@@ -1,28 +1,22 @@
-// The reference-work windows and word dialogs: history and Back, look-ups by key, by double
-// click and by a reference read around a double click, the Strong's testament box, the
-// commentary's chapter picker, adding, renaming and deleting words (and refusing on a read-only
-// store); then the Bible window's commands that open them, in the running program, and the same
-// checks on the imported data when it is present.
+// The reference-work windows and word dialogs: history and Back, Copy and Print, look-ups by key,
+// by double click and by a reference read around a double click, the Strong's testament box,
+// the commentary's chapter picker, adding, renaming and deleting words (refused on a read-only
+// store); then the Bible window's commands that open them, in the running program, also on the
+// imported data when it is present.
 #include "app/windows/definition_dlg.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDialog>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
 
 #include "app/commands.h"
@@ -45,16 +39,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct DictCloser {
-  void operator()(DictHandle* h) const { deinit_dict(h); }
-};
-using Dict = std::unique_ptr<DictHandle, DictCloser>;
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::string article(DictHandle* store, const char* word) {
   std::vector<char> buffer(4096);
   std::uint16_t length = 0;
@@ -62,31 +46,51 @@ std::string article(DictHandle* store, const char* word) {
   return std::string(buffer.data(), length);
 }
 
+QComboBox* keyBox(QWidget* dialog) { return test::child<QComboBox>(dialog, 10033); }
+QString pane(QWidget* dialog) { return test::child<QPlainTextEdit>(dialog, 11070)->toPlainText(); }
+
 // Selects the characters [start, start + length) of the pane, as a double click would.
-void selectInPane(QPlainTextEdit* pane, int start, int length) {
-  QTextCursor cursor = pane->textCursor();
-  cursor.setPosition(start);
-  cursor.setPosition(start + length, QTextCursor::KeepAnchor);
-  pane->setTextCursor(cursor);
+void selectInPane(QWidget* dialog, const QString& word, int offset = 0, int length = -1) {
+  auto* edit = test::child<QPlainTextEdit>(dialog, 11070);
+  QTextCursor cursor = edit->textCursor();
+  cursor.setPosition(int(edit->toPlainText().indexOf(word)) + offset);
+  cursor.setPosition(cursor.position() + (length < 0 ? int(word.size()) : length),
+                     QTextCursor::KeepAnchor);
+  edit->setTextCursor(cursor);
 }
 
-// Starts the application as "<dir>/vellum", so the data directory is the program's.
-using Started = test::StartedProgram;
-
-int findWord(const TPassage& view, const std::string& text) {
-  for (int i = 0; i < view.wordCount(); ++i)
-    if (view.wordText(i) == text) return i;
-  return -1;
-}
-
-// Moves the mouse over word `index` of the Bible window, as the user would.
-void hover(TPassage* passage, int index) {
-  QRect rect = passage->wordRect(index);
-  rect.translate(0, -passage->position());
-  QMouseEvent move(QEvent::MouseMove, rect.center(),
-                   passage->viewport()->mapToGlobal(rect.center()), Qt::NoButton, Qt::NoButton,
-                   Qt::NoModifier);
+// Moves the mouse over word index of the Bible window (the first word starting with text);
+// the word's index once the window took the hover, or -1.
+int hover(TPassage* passage, int index) {
+  const QPoint at = passage->wordRect(index).center() - QPoint(0, passage->position());
+  QMouseEvent move(QEvent::MouseMove, at, passage->viewport()->mapToGlobal(at), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(passage->viewport(), &move);
+  return passage->hoverIndex() == index ? index : -1;
+}
+int hover(TPassage* passage, const std::string& text) {
+  int index = 0;
+  while (index < passage->wordCount() && passage->wordText(index).rfind(text, 0) != 0) ++index;
+  return index < passage->wordCount() ? hover(passage, index) : -1;
+}
+
+// What a look-up window showed when it opened: its key (edit or list) and its pane, and for
+// Strong's whether the Hebrew box was checked.
+struct Shown {
+  bool seen = false, hebrew = false;
+  QString key, pane;
+};
+void watch(const char* name, Shown& shown) {
+  shown = Shown{};
+  test::onDialog(
+      name,
+      [&shown](QDialog* d) {
+        if (auto* line = test::child<QLineEdit>(d, 10033)) shown.key = line->text();
+        if (auto* box = keyBox(d)) shown.key = box->currentText();
+        shown.pane = pane(d);
+        if (auto* box = test::child<QCheckBox>(d, 11071)) shown.hebrew = box->isChecked();
+      },
+      &shown.seen);
 }
 
 }  // namespace
@@ -94,11 +98,16 @@ void hover(TPassage* passage, int index) {
 class DefinitionDlgTest : public QObject {
   Q_OBJECT
 
- private:
   std::unique_ptr<test::AppData> data_;
   test::Module module_;
-  Dict eastons_;
-  Dict commentary_;
+  test::Dict eastons_;
+  test::Dict commentary_;
+
+  void closeStores() {
+    eastons_.reset();
+    commentary_.reset();
+    module_.reset();
+  }
 
  private Q_SLOTS:
   void init() {
@@ -108,59 +117,40 @@ class DefinitionDlgTest : public QObject {
     data_ = std::make_unique<test::AppData>();
     test::buildReferenceWorks(data_->dir().path());
     module_ = test::openModule(data_->dir().path(), "kjv.bib");
-    QVERIFY(module_);
     eastons_.reset(open_dict("eastons.dic"));
     commentary_.reset(open_dict("mhc.dic"));
-    QVERIFY(eastons_ && commentary_);
+    QVERIFY(module_ && eastons_ && commentary_);
   }
   void cleanup() {
     test::stopDialogPollers();
-    eastons_.reset();
-    commentary_.reset();
-    module_.reset();
+    closeStores();
     data_.reset();
   }
 
-  // ---- The common window: history, Back, Copy ----
-
   void fiftyOneLookUpsKeepFiftyAndBackWalksThemBack() {
     TEastonsDlg dialog(nullptr, eastons_.get(), module_.get(), "Psalms 119:1");
-    QCOMPARE(dialog.objectName(), QString("8002"));
-    auto* back = dialog.findChild<QPushButton*>("904");
-    QVERIFY(back && !back->isEnabled());
-    QVERIFY(dialog.history().empty());
-    auto* key = dialog.findChild<QComboBox*>("10033");
+    auto* back = test::child<QPushButton>(&dialog, 904);
+    QVERIFY(!back->isEnabled());
     for (int verse = 2; verse <= 52; ++verse) {
-      key->setEditText(QStringLiteral("Psalms 119:%1").arg(verse));
+      keyBox(&dialog)->setEditText(QStringLiteral("Psalms 119:%1").arg(verse));
       dialog.CmOk();
     }
-    QCOMPARE(dialog.currentKey(), std::string("Psalms 119:52"));
-    QCOMPARE(dialog.history().size(), std::size_t(50));
-    QVERIFY(back->isEnabled());
-    // The same key again is no new look-up.
-    dialog.CmOk();
+    dialog.CmOk();  // the same key again is no new look-up
     QCOMPARE(dialog.history().size(), std::size_t(50));
     for (int verse = 51; verse >= 2; --verse) {
       QVERIFY(back->isEnabled());
       back->click();
-      QCOMPARE(dialog.currentKey(), QStringLiteral("Psalms 119:%1").arg(verse).toStdString());
-      QCOMPARE(key->currentText(), QStringLiteral("Psalms 119:%1").arg(verse));
+      QCOMPARE(keyBox(&dialog)->currentText(), QStringLiteral("Psalms 119:%1").arg(verse));
       QVERIFY(dialog.paneText().startsWith(QStringLiteral("Psalms 119:%1 ").arg(verse)));
     }
-    // The oldest key went when the fifty-first was pushed.
-    QVERIFY(!back->isEnabled());
-    QVERIFY(dialog.history().empty());
+    QVERIFY(!back->isEnabled());  // the oldest key went when the fifty-first was pushed
   }
 
-  void copyPutsTheKeyTwoLineFeedsAndTheText() {
+  void copyAndPrintTakeTheKeyAndTheText() {
     TEastonsDlg dialog(nullptr, eastons_.get(), module_.get(), "Aaron");
-    dialog.findChild<QPushButton*>("24323")->click();
+    test::child<QPushButton>(&dialog, 24323)->click();
     QCOMPARE(QApplication::clipboard()->text(),
              QString("Aaron\n\nThe eldest son of Amram and Jochebed."));
-  }
-
-  void printPrintsTheKeyAndTheText() {
-    TEastonsDlg dialog(nullptr, eastons_.get(), module_.get(), "Aaron");
     const QString pdf = QString::fromStdString(data_->dir().file("aaron.pdf"));
     QPrinter& printer = programPrinter();
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -168,446 +158,294 @@ class DefinitionDlgTest : public QObject {
     bool seen = false;
     test::onDialog(
         "", [](QDialog* d) { d->accept(); }, &seen);
-    dialog.findChild<QPushButton*>("24337")->click();
+    test::child<QPushButton>(&dialog, 24337)->click();
     QVERIFY(seen);
     QCOMPARE(printer.docName(), QString("Aaron"));
     QVERIFY(QFileInfo(pdf).size() > 0);
   }
 
-  // ---- Easton's ----
-
   void eastonsLooksUpArticlesFuzzilyAndReferencesAsVerses() {
     TEastonsDlg dialog(nullptr, eastons_.get(), module_.get(), "");
-    auto* key = dialog.findChild<QComboBox*>("10033");
     // No initial word: the first entry, looked up.
-    QCOMPARE(key->count(), 4);
-    QCOMPARE(dialog.currentKey(), std::string("Aaron"));
+    QCOMPARE(keyBox(&dialog)->count(), 4);
     QCOMPARE(dialog.paneText(), QString("The eldest son of Amram and Jochebed."));
-    // Keys are trimmed of blanks and edge punctuation; the form that matched becomes the key.
-    key->setEditText("moses,");
-    dialog.CmOk();
-    QCOMPARE(dialog.currentKey(), std::string("moses"));
-    QCOMPARE(dialog.paneText(), QString("Drawn out of the water."));
-    key->setEditText("Abrahams");
-    dialog.CmOk();
-    QCOMPARE(dialog.currentKey(), std::string("Abraham"));
-    QCOMPARE(key->currentText(), QString("Abraham"));
-    // A key that reads as a reference shows the verse, not an article.
-    key->setEditText("John 3:16");
-    dialog.CmOk();
-    QVERIFY2(dialog.paneText().startsWith("John 3:16 For"), qPrintable(dialog.paneText()));
-    QCOMPARE(dialog.history().size(), std::size_t(3));
-    // A missing entry empties the pane and changes neither the key nor the history.
-    key->setEditText("Zerubbabel");
-    dialog.CmOk();
-    QVERIFY(dialog.paneText().isEmpty());
+    QCOMPARE(keyBox(&dialog)->lineEdit()->maxLength(), 40);
+    // Keys are trimmed of blanks and edge punctuation; the form that matched becomes the key; a
+    // key that reads as a reference shows the verse; a missing one empties the pane and changes
+    // neither key nor history.
+    const std::tuple<const char*, const char*, const char*, std::size_t> cases[] = {
+        {"moses,", "moses", "Drawn out of the water.", 1},
+        {"Abrahams", "Abraham", "Father of", 2},
+        {"John 3:16", "John 3:16", "John 3:16 For", 3},
+        {"Zerubbabel", "John 3:16", "", 3}};
+    for (const auto& [typed, key, text, history] : cases) {
+      keyBox(&dialog)->setEditText(typed);
+      dialog.CmOk();
+      QCOMPARE(dialog.currentKey(), std::string(key));
+      QVERIFY2(dialog.paneText().startsWith(text), qPrintable(dialog.paneText()));
+      QCOMPARE(dialog.paneText().isEmpty(), *text == 0);
+      QCOMPARE(dialog.history().size(), history);
+    }
     QVERIFY(!dialog.pane()->placeholderText().isEmpty());
-    QCOMPARE(dialog.currentKey(), std::string("John 3:16"));
-    QCOMPARE(dialog.history().size(), std::size_t(3));
-    // The key field takes at most 40 characters.
-    QCOMPARE(key->lineEdit()->maxLength(), 40);
   }
 
   void doubleClickReadsTheReferenceAroundTheSelection() {
     TEastonsDlg dialog(nullptr, eastons_.get(), module_.get(), "Abraham");
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    auto* pane = dialog.findChild<QPlainTextEdit*>("11070");
-    const QString text = pane->toPlainText();
-    // The chapter and verse of "see 1 John 3:16": the book before it, with its number.
-    selectInPane(pane, static_cast<int>(text.indexOf("3:16")) + 2, 2);
-    QCOMPARE(dialog.referenceAroundSelection(), std::string("1 John 3:16"));
-    // "Gen. 17:5.": the abbreviated book, the full stop after the verse ignored.
-    selectInPane(pane, static_cast<int>(text.indexOf("17:5")), 4);
-    QCOMPARE(dialog.referenceAroundSelection(), std::string("Genesis 17:5"));
-    // The book name itself: with the digit before it and the chapter and verse after it.
-    selectInPane(pane, static_cast<int>(text.indexOf("John")), 4);
-    QCOMPARE(dialog.referenceAroundSelection(), std::string("1 John 3:16"));
-    // A word that is no reference.
-    selectInPane(pane, static_cast<int>(text.indexOf("Moses")), 5);
-    QCOMPARE(dialog.referenceAroundSelection(), std::string());
-
+    // "see 1 John 3:16 and Gen. 17:5.": the book before the numbers with its digit, an
+    // abbreviated book, the full stop after the verse ignored; the book name itself.
+    const std::tuple<const char*, int, int, const char*> cases[] = {{"3:16", 2, 2, "1 John 3:16"},
+                                                                    {"17:5", 0, 4, "Genesis 17:5"},
+                                                                    {"John", 0, 4, "1 John 3:16"},
+                                                                    {"Moses", 0, 5, ""}};
+    for (const auto& [word, offset, length, reference] : cases) {
+      selectInPane(&dialog, word, offset, length);
+      QCOMPARE(dialog.referenceAroundSelection(), std::string(reference));
+    }
     // A real double click on "16": the edit selects, then the window looks the verse up.
-    QTextCursor cursor = pane->textCursor();
-    cursor.setPosition(static_cast<int>(text.indexOf("3:16")) + 3);
-    const QPoint point = pane->cursorRect(cursor).center();
-    QTest::mouseDClick(pane->viewport(), Qt::LeftButton, {}, point);
+    auto* edit = test::child<QPlainTextEdit>(&dialog, 11070);
+    QTextCursor cursor = edit->textCursor();
+    cursor.setPosition(int(edit->toPlainText().indexOf("3:16")) + 3);
+    QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, edit->cursorRect(cursor).center());
     QVERIFY(test::waitFor([&] { return dialog.currentKey() == "1 John 3:16"; }));
-    QCOMPARE(dialog.findChild<QComboBox*>("10033")->currentText(), QString("1 John 3:16"));
+    QCOMPARE(keyBox(&dialog)->currentText(), QString("1 John 3:16"));
     QVERIFY(dialog.paneText().startsWith("1 John 3:16 "));
     QCOMPARE(dialog.history(), std::vector<std::string>{"Abraham"});
     // Back, then a double click on a plain word looks the word up.
     dialog.CmBack();
-    selectInPane(pane, static_cast<int>(dialog.paneText().indexOf("Moses")), 5);
+    selectInPane(&dialog, "Moses");
     postCommand(&dialog, CmDefinitionDoubleClick);
     QVERIFY(test::waitFor([&] { return dialog.currentKey() == "Moses"; }));
-    QCOMPARE(dialog.paneText(), QString("Drawn out of the water."));
   }
-
-  void addButtonOpensAddWordAndRefillsTheList() {
-    TEastonsDlg dialog(nullptr, eastons_.get(), module_.get(), "Zion");
-    auto* add = dialog.findChild<QPushButton*>("502");
-    QVERIFY(add->isEnabled());
-    bool seen = false;
-    test::onDialog(
-        "6000",
-        [](QDialog* d) {
-          QCOMPARE(d->findChild<QComboBox*>("10033")->currentText(), QString("Zion"));
-          d->findChild<QPlainTextEdit*>("11070")->setPlainText("A hill of Jerusalem.");
-          d->findChild<QPushButton*>("1")->click();
-        },
-        &seen);
-    add->click();
-    QVERIFY(seen);
-    QCOMPARE(article(eastons_.get(), "Zion"), std::string("A hill of Jerusalem."));
-    QCOMPARE(dialog.findChild<QComboBox*>("10033")->count(), 5);
-  }
-
-  // ---- Strong's ----
 
   void strongsTestamentBoxChoosesTheTable() {
     TStrongsDlg dialog(nullptr, "1", true);
-    QCOMPARE(dialog.objectName(), QString("8001"));
     QVERIFY(dialog.hasLexicon());
-    auto* box = dialog.findChild<QCheckBox*>("11071");
+    auto* box = test::child<QCheckBox>(&dialog, 11071);
+    auto* key = test::child<QLineEdit>(&dialog, 10033);
     QVERIFY(box->isChecked());
     QCOMPARE(dialog.paneText(), QString("father"));
-    // The other table at once, under the same key: no history entry.
-    box->setChecked(false);
+    box->setChecked(false);  // the other table at once, under the same key: no history entry
     QCOMPARE(dialog.paneText(), QString("Alpha"));
     QVERIFY(dialog.history().empty());
-    dialog.findChild<QLineEdit*>("10033")->setText(" 7225. ");
+    key->setText(" 7225. ");
     box->setChecked(true);
     QCOMPARE(dialog.currentKey(), std::string("7225"));
     QCOMPARE(dialog.paneText(), QString("beginning\nthe first, in place or time"));
     QCOMPARE(dialog.history(), std::vector<std::string>{"1"});
-    // Past the table, or no number at all: nothing, the pane empty, the key kept.
-    dialog.findChild<QLineEdit*>("10033")->setText("99999");
-    dialog.CmOk();
-    QVERIFY(dialog.paneText().isEmpty());
-    dialog.findChild<QLineEdit*>("10033")->setText("abc");
-    dialog.CmOk();
-    QVERIFY(dialog.paneText().isEmpty());
-    QCOMPARE(dialog.currentKey(), std::string("7225"));
-    // A double click on a number in a definition looks it up.
-    dialog.findChild<QLineEdit*>("10033")->setText("430");
-    dialog.CmOk();
-    QCOMPARE(dialog.paneText(), QString("God"));
+    // Past the table, or no number at all: the pane empty, the key kept.
+    for (const char* typed : {"99999", "abc"}) {
+      key->setText(typed);
+      dialog.CmOk();
+      QVERIFY(dialog.paneText().isEmpty());
+      QCOMPARE(dialog.currentKey(), std::string("7225"));
+    }
   }
 
   void strongsWithoutTheLexiconFindsNothing() {
     test::TempDir empty;
     set_dpath(empty.path().c_str());
-    TStrongsDlg dialog(nullptr, "1", true);
-    QVERIFY(!dialog.hasLexicon());
-    QVERIFY(dialog.paneText().isEmpty());
-    QVERIFY(dialog.history().empty());
+    TStrongsDlg without(nullptr, "1", true);
+    QVERIFY(!without.hasLexicon());
+    QVERIFY(without.paneText().isEmpty());
   }
-
-  // ---- Commentary ----
 
   void commentaryClampsTheChapterAndRefillsOnANewBook() {
     TMHCDlg dialog(nullptr, commentary_.get(), module_.get(), Reference{0, 1, 1});
-    QCOMPARE(dialog.objectName(), QString("8003"));
     QCOMPARE(TMHCDlg::chapterKey(Reference{42, 3, 16}), std::string("3:42"));
-    auto* book = dialog.findChild<QComboBox*>("10013");
-    auto* chapter = dialog.findChild<QComboBox*>("10001");
+    auto* book = test::child<QComboBox>(&dialog, 10013);
+    auto* chapter = test::child<QComboBox>(&dialog, 10001);
     QCOMPARE(dialog.paneText(), QString("The creation of the world."));
-    QCOMPARE(dialog.currentKey(), std::string("Genesis 1"));
     QCOMPARE(chapter->count(), 50);
     chapter->setEditText("0");
     QCOMPARE(dialog.reference().chapter, std::uint8_t(1));
     chapter->setEditText("200");
-    QCOMPARE(dialog.reference().chapter, std::uint8_t(50));
-    QCOMPARE(dialog.paneText(), QString("The death of Joseph."));
     QCOMPARE(dialog.currentKey(), std::string("Genesis 50"));
-    // Another book: the chapter list is refilled with its chapters and the chapter clamped.
-    book->setCurrentIndex(42);
+    QCOMPARE(dialog.paneText(), QString("The death of Joseph."));
+    book->setCurrentIndex(42);  // John: 21 chapters
     QCOMPARE(chapter->count(), 21);
-    QCOMPARE(dialog.reference().book, std::uint8_t(42));
-    QCOMPARE(dialog.reference().chapter, std::uint8_t(21));
-    QVERIFY(dialog.paneText().isEmpty());  // no commentary on John 21 here
+    QCOMPARE(dialog.reference(), (Reference{42, 21, 1}));
+    QVERIFY(dialog.paneText().isEmpty());
     chapter->setEditText("3");
     QCOMPARE(dialog.paneText(), QString("Christ's discourse with Nicodemus.\nVerses 1-8"));
-    // Back returns the picker to the chapter before.
-    dialog.CmBack();
-    QCOMPARE(dialog.currentKey(), std::string("Genesis 50"));
+    dialog.CmBack();  // the picker returns to the chapter before
     QCOMPARE(book->currentIndex(), 0);
     QCOMPARE(chapter->currentText(), QString("50"));
     QCOMPARE(dialog.paneText(), QString("The death of Joseph."));
   }
 
-  // ---- Word dialogs ----
-
   void wordDialogsAddRenameAndDelete() {
     {
-      TInsertDictionaryDlg add(nullptr, eastons_.get(), "Aaron");
-      QCOMPARE(add.objectName(), QString("6000"));
-      QCOMPARE(add.findChild<QPushButton*>("1")->text(), QString("&Add"));
-      // The word's article is shown for editing; OK replaces it.
-      auto* text = add.findChild<QPlainTextEdit*>("11070");
-      QCOMPARE(text->toPlainText(), QString("The eldest son of Amram and Jochebed."));
-      text->setPlainText("Brother of Moses.");
-      add.CmOk();
-      QCOMPARE(add.result(), int(QDialog::Accepted));
-      QCOMPARE(article(eastons_.get(), "aaron"), std::string("Brother of Moses."));
+      // Add from the window: the new word is added and the window's list refilled.
+      TEastonsDlg window(nullptr, eastons_.get(), module_.get(), "Zion");
+      bool seen = false;
+      test::onDialog(
+          "6000",
+          [](QDialog* d) {
+            QCOMPARE(keyBox(d)->currentText(), QString("Zion"));
+            test::child<QPlainTextEdit>(d, 11070)->setPlainText("A hill of Jerusalem.");
+            test::child<QPushButton>(d, 1)->click();
+          },
+          &seen);
+      test::child<QPushButton>(&window, 502)->click();
+      QVERIFY(seen);
+      QCOMPARE(article(eastons_.get(), "zion"), std::string("A hill of Jerusalem."));
+      QCOMPARE(keyBox(&window)->count(), 5);
     }
-    {
-      // A blank text is refused with a message; the dialog stays open.
-      TInsertDictionaryDlg add(nullptr, eastons_.get(), "Caleb");
-      QString message;
-      test::answerMessageBox(&message);
-      add.CmOk();
-      QVERIFY(!message.isEmpty());
-      QCOMPARE(article(eastons_.get(), "Caleb"), std::string("<none>"));
-    }
-    {
-      TRenameDictionaryDlg rename(nullptr, eastons_.get(), "moses");
-      QCOMPARE(rename.findChild<QComboBox*>("10033")->currentText(), QString("Moses"));
-      // Onto a word already there: refused, both articles kept.
-      rename.findChild<QLineEdit*>("10034")->setText("Aaron");
-      QString message;
-      test::answerMessageBox(&message);
-      rename.CmOk();
-      QCOMPARE(message, QString("\"Aaron\" is already in the dictionary."));
-      QCOMPARE(article(eastons_.get(), "Moses"), std::string("Drawn out of the water."));
-      rename.findChild<QLineEdit*>("10034")->setText("Mosheh");
-      rename.CmOk();
-      QCOMPARE(rename.result(), int(QDialog::Accepted));
-      QCOMPARE(article(eastons_.get(), "Mosheh"), std::string("Drawn out of the water."));
-      QCOMPARE(article(eastons_.get(), "Moses"), std::string("<none>"));
-    }
-    {
-      TDeleteDictionaryDlg remove(nullptr, eastons_.get(), "Abraham's bosom");
-      QCOMPARE(remove.findChild<QPushButton*>("1")->text(), QString("&Delete"));
-      auto* text = remove.findChild<QPlainTextEdit*>("11070");
-      QVERIFY(text->isReadOnly());
-      QCOMPARE(text->toPlainText(), QString("The rest of the blessed dead."));
-      remove.CmOk();
-      QCOMPARE(article(eastons_.get(), "Abraham's bosom"), std::string("<none>"));
-      QCOMPARE(article(eastons_.get(), "Abraham").substr(0, 6), std::string("Father"));
-    }
+    // A word's article is shown for editing; OK replaces it.
+    TInsertDictionaryDlg add(nullptr, eastons_.get(), "Aaron");
+    QCOMPARE(pane(&add), QString("The eldest son of Amram and Jochebed."));
+    test::child<QPlainTextEdit>(&add, 11070)->setPlainText("Brother of Moses.");
+    add.CmOk();
+    QCOMPARE(article(eastons_.get(), "aaron"), std::string("Brother of Moses."));
+    test::MessageBoxWatcher boxes;
+    TInsertDictionaryDlg blank(nullptr, eastons_.get(), "Caleb");  // a blank text is refused
+    blank.CmOk();
+    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(article(eastons_.get(), "Caleb"), std::string("<none>"));
+    TRenameDictionaryDlg rename(nullptr, eastons_.get(), "moses");
+    QCOMPARE(keyBox(&rename)->currentText(), QString("Moses"));
+    test::child<QLineEdit>(&rename, 10034)->setText("Aaron");  // onto a word already there
+    rename.CmOk();
+    QCOMPARE(boxes.texts.value(1), QString("\"Aaron\" is already in the dictionary."));
+    test::child<QLineEdit>(&rename, 10034)->setText("Mosheh");
+    rename.CmOk();
+    QCOMPARE(rename.result(), int(QDialog::Accepted));
+    QCOMPARE(article(eastons_.get(), "Mosheh"), std::string("Drawn out of the water."));
+    QCOMPARE(article(eastons_.get(), "Moses"), std::string("<none>"));
+    TDeleteDictionaryDlg remove(nullptr, eastons_.get(), "Abraham's bosom");
+    QVERIFY(test::child<QPlainTextEdit>(&remove, 11070)->isReadOnly());
+    QCOMPARE(pane(&remove), QString("The rest of the blessed dead."));
+    remove.CmOk();
+    QCOMPARE(article(eastons_.get(), "Abraham's bosom"), std::string("<none>"));
+    QCOMPARE(article(eastons_.get(), "Abraham").substr(0, 6), std::string("Father"));
   }
 
   void aReadOnlyStoreRefusesEveryChange() {
     eastons_.reset();
     const fs::path file = data_->dir().path() / "eastons.dic";
-    const std::string before = readFile(file);
+    const std::string before = test::readFile(file);
     test::ImmutableFile immutable(file);
     if (!immutable.effective()) QSKIP("the file system cannot make a file read-only for root");
-    Dict store(open_dict("eastons.dic"));
+    test::Dict store(open_dict("eastons.dic"));
     QVERIFY(store && isReadOnly(store.get()) == 1);
     {
-      TEastonsDlg dialog(nullptr, store.get(), module_.get(), "Aaron");
-      QVERIFY(!dialog.findChild<QPushButton*>("502")->isEnabled());
-      QCOMPARE(dialog.paneText(), QString("The eldest son of Amram and Jochebed."));
+      TEastonsDlg window(nullptr, store.get(), module_.get(), "Aaron");
+      QVERIFY(!test::child<QPushButton>(&window, 502)->isEnabled());
     }
+    test::MessageBoxWatcher boxes;
     TInsertDictionaryDlg add(nullptr, store.get(), "Caleb");
-    add.findChild<QPlainTextEdit*>("11070")->setPlainText("A spy.");
-    QString message;
-    test::answerMessageBox(&message);
+    test::child<QPlainTextEdit>(&add, 11070)->setPlainText("A spy.");
     add.CmOk();
-    QVERIFY(message.contains("cannot be changed"));
     QVERIFY(add.result() != QDialog::Accepted);
-    TDeleteDictionaryDlg remove(nullptr, store.get(), "Aaron");
-    message.clear();
-    test::answerMessageBox(&message);
-    remove.CmOk();
-    QVERIFY(message.contains("cannot be changed"));
+    TDeleteDictionaryDlg(nullptr, store.get(), "Aaron").CmOk();
+    QCOMPARE(boxes.texts.size(), 2);
+    for (const QString& text : boxes.texts)
+      QVERIFY2(text.contains("cannot be changed"), qPrintable(text));
     store.reset();
-    QCOMPARE(readFile(file), before);
+    QCOMPARE(test::readFile(file), before);
   }
 
-  // ---- The Bible window's commands, in the running program ----
-
   void windowCommandsOpenTheLookUpWindows() {
-    const std::string dir = data_->path();
-    eastons_.reset();
-    commentary_.reset();
-    module_.reset();
-    Started s(dir);
+    closeStores();
+    test::StartedProgram s(data_->path());
     QVERIFY(test::waitFor([&] { return s.ready(); }));
     TPassage* passage = s.passage();
-    passage->showPassage(Reference{0, 1, 1});
     passage->setFocus();
     for (int id : {CmStrongsLookup, CmDictionary, CmAddWord, CmRenameWord, CmDeleteWord, CmAddNote,
                    CmEditNote, CmDeleteNote})
       QVERIFY2(queryCommandFrom(passage, id).enabled, qPrintable(QString::number(id)));
     QVERIFY(queryCommandFrom(s.app->client(), CmCommentary).enabled);
-
-    // Strong's numbers hidden: 308 on "beginning" finds the number after it, Hebrew 7225.
+    // Strong's numbers hidden: the look-up on "beginning" finds the number after it, 7225.
     setStrongs(passage->module(), 0);
     passage->showPassage(Reference{0, 1, 1});
-    const int word = findWord(*passage, "beginning ");
-    QVERIFY(word >= 0);
-    hover(passage, word);
-    QCOMPARE(passage->hoverIndex(), word);
-    bool seen = false;
-    QString pane;
-    bool hebrew = false;
-    test::onDialog(
-        "8001",
-        [&](QDialog* d) {
-          pane = d->findChild<QPlainTextEdit*>("11070")->toPlainText();
-          hebrew = d->findChild<QCheckBox*>("11071")->isChecked();
-        },
-        &seen);
+    QVERIFY(hover(passage, "beginning ") > 0);
+    Shown shown;
+    watch("8001", shown);
     QVERIFY(dispatchCommandFrom(passage, CmStrongsLookup));
-    QVERIFY(seen);
-    QVERIFY(hebrew);
-    QCOMPARE(pane.left(9), QString("beginning"));
-
+    QVERIFY(shown.seen && shown.hebrew);
+    QCOMPARE(shown.pane.left(9), QString("beginning"));
     // Over a verse number, which reads as a number but is none, the window asks for one.
-    hover(passage, 0);
-    QCOMPARE(passage->hoverIndex(), 0);
-    seen = false;
-    QString asked = "unset";
-    test::onDialog(
-        "8001", [&](QDialog* d) { asked = d->findChild<QLineEdit*>("10033")->text(); }, &seen);
+    QCOMPARE(hover(passage, 0), 0);
+    watch("8001", shown);
     QVERIFY(dispatchCommandFrom(passage, CmStrongsLookup));
-    QVERIFY(seen);
-    QCOMPARE(asked, QString());
-
+    QVERIFY(shown.seen);
+    QCOMPARE(shown.key, QString());
     // A double click on a name opens Easton's on it; on a number, the lexicon (Greek in John).
-    seen = false;
-    QString key;
-    test::onDialog(
-        "8002", [&](QDialog* d) { key = d->findChild<QComboBox*>("10033")->currentText(); }, &seen);
+    watch("8002", shown);
     onPassageDoubleClick(*passage, "Abraham's");
-    QVERIFY(seen);
-    QCOMPARE(key, QString("Abraham"));
+    QCOMPARE(shown.key, QString("Abraham"));
     passage->showPassage(Reference{42, 3, 16});
-    seen = false;
-    test::onDialog(
-        "8001",
-        [&](QDialog* d) {
-          pane = d->findChild<QPlainTextEdit*>("11070")->toPlainText();
-          hebrew = d->findChild<QCheckBox*>("11071")->isChecked();
-        },
-        &seen);
+    watch("8001", shown);
     onPassageDoubleClick(*passage, "26");
-    QVERIFY(seen);
-    QVERIFY(!hebrew);
-    QCOMPARE(pane, QString("love"));
-
-    // Ctrl+Y: the commentary on the active window's chapter.
-    seen = false;
-    test::onDialog(
-        "8003", [&](QDialog* d) { pane = d->findChild<QPlainTextEdit*>("11070")->toPlainText(); },
-        &seen);
+    QVERIFY(shown.seen && !shown.hebrew);
+    QCOMPARE(shown.pane, QString("love"));
+    // The commentary on the active window's chapter.
+    watch("8003", shown);
     QVERIFY(dispatchCommandFrom(s.app->client(), CmCommentary));
-    QVERIFY(seen);
-    QCOMPARE(pane, QString("Christ's discourse with Nicodemus.\nVerses 1-8"));
+    QCOMPARE(shown.pane, QString("Christ's discourse with Nicodemus.\nVerses 1-8"));
   }
 
   void missingStoresDisableOnlyTheirCommands() {
-    const std::string dir = data_->path();
-    eastons_.reset();
-    commentary_.reset();
-    module_.reset();
+    closeStores();
     for (const char* name : {"lexicon.lex", "eastons.dic", "mhc.dic", "hitchck.dic"})
       fs::remove(data_->dir().path() / name);
-    Started s(dir);
+    test::StartedProgram s(data_->path());
     QVERIFY(test::waitFor([&] { return s.ready(); }));
     TPassage* passage = s.passage();
     for (int id : {CmStrongsLookup, CmDictionary, CmAddWord, CmRenameWord, CmDeleteWord})
       QVERIFY2(!queryCommandFrom(passage, id).enabled, qPrintable(QString::number(id)));
     QVERIFY(!queryCommandFrom(s.app->client(), CmCommentary).enabled);
     QVERIFY(queryCommandFrom(passage, CmAddNote).enabled);
-    // A double click with no dictionary and no lexicon opens nothing.
-    bool seen = false;
-    test::onDialog(
-        "8002", [](QDialog*) {}, &seen);
+    Shown shown;  // a double click with no dictionary and no lexicon opens nothing
+    watch("8002", shown);
     onPassageDoubleClick(*passage, "Abraham");
     onPassageDoubleClick(*passage, "7225");
     QTest::qWait(150);
-    QVERIFY(!seen);
-    // The rest of the window works as before.
+    QVERIFY(!shown.seen);
     passage->showPassage(Reference{42, 3, 16});
     QVERIFY(passage->windowTitle().startsWith("John 3:16 - "));
   }
-
-  // ---- On the imported data ----
 
   void onTheImportedData() {
     const fs::path real = VELLUM_DATA_DIR;
     for (const char* name : {"kjv.bib", "eastons.dic", "hitchck.dic", "lexicon.lex", "mhc.dic"})
       if (!fs::exists(real / name)) QSKIP("the imported data set is not built");
-    eastons_.reset();
-    commentary_.reset();
-    module_.reset();
+    closeStores();
     test::TempDir dir;
-    // The program only reads these; the stores are copied all the same, so that no test can
-    // change the data set.
+    // The stores are copied, so that no test can change the data set.
     for (const char* name : {"kjv.bib", "lexicon.lex"})
       fs::create_symlink(real / name, dir.path() / name);
     for (const char* name : {"eastons.dic", "hitchck.dic", "mhc.dic"})
       fs::copy_file(real / name, dir.path() / name);
-    Started s(dir.path().string());
+    test::StartedProgram s(dir.path().string());
     QVERIFY(test::waitFor([&] { return s.ready(); }));
     TPassage* passage = s.passage();
     setStrongs(passage->module(), 0);
     passage->showPassage(Reference{0, 17, 5});
     TPassage::forgetLastHover();
-
-    // Hovering "Abraham" shows its meaning from Hitchcock's.
-    int abraham = -1;
-    for (int i = 0; i < passage->wordCount(); ++i)
-      if (passage->wordText(i).rfind("Abraham", 0) == 0) {
-        abraham = i;
-        break;
-      }
+    // Hovering "Abraham" shows its meaning from Hitchcock's; a double click opens Easton's.
+    const int abraham = hover(passage, "Abraham");
     QVERIFY(abraham >= 0);
-    hover(passage, abraham);
     const QString status = s.app->frame()->statusText();
     QVERIFY2(status.startsWith("Abraham:") && status.contains("multitude", Qt::CaseInsensitive),
              qPrintable(status));
-
-    // Double-clicking it opens Easton's on Abraham.
-    bool seen = false;
-    QString key, pane;
-    test::onDialog(
-        "8002",
-        [&](QDialog* d) {
-          key = d->findChild<QComboBox*>("10033")->currentText();
-          pane = d->findChild<QPlainTextEdit*>("11070")->toPlainText();
-        },
-        &seen);
+    Shown shown;
+    watch("8002", shown);
     onPassageDoubleClick(*passage, passage->wordText(abraham));
-    QVERIFY(seen);
-    QCOMPARE(key, QString("Abraham"));
-    QVERIFY(!pane.isEmpty());
-
-    // With Strong's numbers hidden, "beginning" of Genesis 1:1 is Hebrew 7225.
+    QCOMPARE(shown.key, QString("Abraham"));
+    QVERIFY(!shown.pane.isEmpty());
     passage->showPassage(Reference{0, 1, 1});
-    const int word = findWord(*passage, "beginning ");
-    QVERIFY(word >= 0);
-    hover(passage, word);
-    seen = false;
-    bool hebrew = false;
-    test::onDialog(
-        "8001",
-        [&](QDialog* d) {
-          key = d->findChild<QLineEdit*>("10033")->text();
-          hebrew = d->findChild<QCheckBox*>("11071")->isChecked();
-          pane = d->findChild<QPlainTextEdit*>("11070")->toPlainText();
-        },
-        &seen);
+    QVERIFY(hover(passage, "beginning ") > 0);
+    watch("8001", shown);
     QVERIFY(dispatchCommandFrom(passage, CmStrongsLookup));
-    QVERIFY(seen);
-    QCOMPARE(key, QString("7225"));
-    QVERIFY(hebrew);
-    QVERIFY(!pane.isEmpty());
-
-    // Ctrl+Y on John 3: Matthew Henry on that chapter.
+    QCOMPARE(shown.key, QString("7225"));
+    QVERIFY(shown.hebrew && !shown.pane.isEmpty());
     passage->showPassage(Reference{42, 3, 1});
-    seen = false;
-    test::onDialog(
-        "8003", [&](QDialog* d) { pane = d->findChild<QPlainTextEdit*>("11070")->toPlainText(); },
-        &seen);
+    watch("8003", shown);
     QVERIFY(dispatchCommandFrom(s.app->client(), CmCommentary));
-    QVERIFY(seen);
-    QVERIFY2(pane.contains("Nicodemus"), qPrintable(pane.left(200)));
+    QVERIFY2(shown.pane.contains("Nicodemus"), qPrintable(shown.pane.left(200)));
   }
 };
 

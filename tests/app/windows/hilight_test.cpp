@@ -1,115 +1,63 @@
-// Highlight store: where it is created and with what header, the per-chapter arrays and their
-// keys, the chapter cache, damaged items, and stores that cannot be written or opened.
+// Highlight store: where it is created, the per-chapter arrays and their keys, the chapter
+// cache, damaged items, and stores that cannot be written or opened.
 #include "app/windows/hilight.h"
-
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <QtTest>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
 #include "engine/stores/dict.h"
 #include "support/endian.h"
 #include "support/files.h"
-#include "tests/support/fixtures.h"
+#include "tests/app/app_fixtures.h"
 
 namespace fs = std::filesystem;
-using vellum::Reference;
+using namespace vellum;
 using vellum::ui::THilight;
 
 namespace {
 
-std::vector<std::uint8_t> readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
-
-struct StoreCloser {
-  void operator()(vellum::DictHandle* h) const { vellum::deinit_dict(h); }
-};
-using Store = std::unique_ptr<vellum::DictHandle, StoreCloser>;
-
 // The codes stored for a chapter, read through a handle of its own.
 std::vector<std::uint32_t> storedCodes(const char* key) {
-  Store store(vellum::open_dict("kjv.hil"));
-  if (!store) return {};
+  test::Dict store(open_dict("kjv.hil"));
   std::vector<std::uint8_t> buffer(65535);
   std::uint16_t length = 0;
-  if (!vellum::find_binary_item(buffer.data(), &length, 65535, key, store.get())) return {};
+  if (!store || !find_binary_item(buffer.data(), &length, 65535, key, store.get())) return {};
   std::vector<std::uint32_t> codes;
-  for (std::size_t i = 0; i + 4 <= length; i += 4) codes.push_back(vellum::le::load32(&buffer[i]));
+  for (std::size_t i = 0; i + 4 <= length; i += 4) codes.push_back(le::load32(&buffer[i]));
   return codes;
 }
 
 void storeRaw(const char* key, const std::vector<std::uint8_t>& bytes) {
-  Store store(vellum::open_dict("kjv.hil"));
+  test::Dict store(open_dict("kjv.hil"));
   QVERIFY(store);
-  QVERIFY(vellum::add_binary_item(store.get(), key, bytes.data(),
-                                  static_cast<std::uint16_t>(bytes.size())));
+  QVERIFY(add_binary_item(store.get(), key, bytes.data(), std::uint16_t(bytes.size())));
 }
 
-// Sets or clears the immutable attribute, which stops writes also for root; false when the file
-// system does not offer it.
-bool setImmutable(const fs::path& path, bool immutable) {
-  const int fd = ::open(path.c_str(), O_RDONLY | (fs::is_directory(path) ? O_DIRECTORY : 0));
-  if (fd < 0) return false;
-  int flags = 0;
-  bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-  if (done) {
-    flags = immutable ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-    done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-  }
-  ::close(fd);
-  return done;
-}
-
-// Makes a file or directory unwritable for as long as it lives.
-class Unwritable {
- public:
-  explicit Unwritable(fs::path path) : path_(std::move(path)) {
-    active_ = setImmutable(path_, true);
-  }
-  ~Unwritable() {
-    if (active_) setImmutable(path_, false);
-  }
-  bool active() const { return active_; }
-
- private:
-  fs::path path_;
-  bool active_ = false;
-};
-
-const Reference kGenesis1{0, 1, 1};
-const Reference kRevelation22{65, 22, 1};
+const Reference kGenesis1{0, 1, 1}, kGenesis2{0, 2, 1}, kGenesis3{0, 3, 1};
+using Codes = std::vector<std::uint32_t>;
 
 }  // namespace
 
 class HilightTest : public QObject {
   Q_OBJECT
 
- private:
-  std::unique_ptr<vellum::test::TempDir> dir_;
-  vellum::test::Module module_;
+  std::unique_ptr<test::TempDir> dir_;
+  test::Module module_;
   fs::path storePath() const { return dir_->path() / "kjv.hil"; }
+  // The directory made unwritable; false (the test skipped) where that cannot be done.
+  bool unwritableDirectory(std::unique_ptr<test::ImmutableFile>& lock) {
+    lock = std::make_unique<test::ImmutableFile>(dir_->path());
+    return lock->effective() && isDirReadOnly((dir_->path() / "probe").c_str()) != 0;
+  }
 
  private Q_SLOTS:
   void init() {
-    dir_ = std::make_unique<vellum::test::TempDir>();
-    vellum::test::buildKjvFixture(dir_->path());
-    module_ = vellum::test::openModule(dir_->path(), "kjv.bib");
+    dir_ = std::make_unique<test::TempDir>();
+    test::buildKjvFixture(dir_->path());
+    module_ = test::openModule(dir_->path(), "kjv.bib");
     QVERIFY(module_);
   }
   void cleanup() {
@@ -117,199 +65,139 @@ class HilightTest : public QObject {
     dir_.reset();
   }
 
-  void aFreshStoreIsCreatedBesideItsModule();
-  void aModuleOnReadOnlyMediaKeepsItsStoreInAWritableDirectory();
-  void chapterKeysPutTheChapterFirst();
-  void highlightingARangeStoresTheChapterArray();
-  void positionsOutsideTheArrayAreIgnored();
-  void theCacheFollowsTheReference();
-  void damagedItemsReadWhatFits();
-  void aReadOnlyStoreRefusesChanges();
-  void aStoreThatDoesNotOpenIsLeftAlone();
+  void theStoreIsCreatedBesideItsModuleOrInAWritableDirectory() {
+    // An earlier writable directory on the data path does not take the store.
+    test::TempDir other;
+    const std::string path = other.path().string() + ";" + dir_->path().string();
+    set_dpath(path.c_str());
+    {
+      THilight hilight(module_.get());
+      QVERIFY(hilight.canHilight());
+      QCOMPARE(hilight.getHilight(kGenesis1, 0), 4);
+    }
+    QVERIFY(fs::exists(storePath()));
+    QVERIFY(!fs::exists(other.path() / "kjv.hil"));
+    QCOMPARE(get_dpath(), path);
+    const std::string header = test::readFile(storePath());
+    QCOMPARE(std::string(header.c_str() + 4), std::string("Hilight file for: King James Version"));
+    QVERIFY(THilight(module_.get()).canHilight());
+
+    // A module on read-only media keeps its store in a writable directory.
+    fs::remove(storePath());
+    set_dpath((dir_->path().string() + ";" + other.path().string()).c_str());
+    std::unique_ptr<test::ImmutableFile> media;
+    if (!unwritableDirectory(media)) QSKIP("cannot make a directory unwritable here");
+    QVERIFY(THilight(module_.get()).canHilight());
+    QVERIFY(fs::exists(other.path() / "kjv.hil"));
+    QVERIFY(!fs::exists(storePath()));
+  }
+
+  void rangesAreStoredAsTheChapterArray() {
+    QCOMPARE(THilight::chapterKey(Reference{65, 22, 1}), std::string("22:65"));
+    THilight hilight(module_.get());
+    hilight.setHilight(kGenesis1, 5, 2, 3);
+    QCOMPARE(storedCodes("1:0"), (Codes{4, 4, 3, 3, 3, 3}));
+    for (int i = 2; i <= 5; ++i) QCOMPARE(hilight.getHilight(kGenesis1, i), 3);
+    for (int i : {1, 10, -1}) QCOMPARE(hilight.getHilight(kGenesis1, i), 4);
+    // Unhighlighting writes code 4; a shorter range leaves the rest; codes past 0-4 are refused.
+    hilight.setHilight(kGenesis1, 5, 5, 4);
+    hilight.setHilight(kGenesis1, 0, 0, 1);
+    hilight.setHilight(kGenesis1, 0, 7, 9);
+    hilight.setHilight(kGenesis1, 0, 7, -1);
+    QCOMPARE(storedCodes("1:0"), (Codes{1, 4, 3, 3, 3, 4}));
+    // Another object on the same store sees what was stored.
+    THilight reader(module_.get());
+    QCOMPARE(reader.getHilight(kGenesis1, 0), 1);
+    QCOMPARE(reader.getHilight(kGenesis1, 3), 3);
+    QCOMPARE(reader.getHilight(kGenesis1, 5), 4);
+  }
+
+  void positionsOutsideTheArrayAreIgnored() {
+    THilight hilight(module_.get());
+    hilight.setHilight(kGenesis1, -5, 1, 0);
+    QCOMPARE(storedCodes("1:0"), (Codes{0, 0}));
+    hilight.setHilight(kGenesis1, 4000, 9000, 2);
+    QCOMPARE(storedCodes("1:0").size(), std::size_t{2});
+    hilight.setHilight(kGenesis1, 3998, 100000, 2);
+    const Codes codes = storedCodes("1:0");
+    QCOMPARE(codes.size(), std::size_t{4000});
+    QCOMPARE(codes[3997], 4u);
+    QCOMPARE(codes[3999], 2u);
+    QCOMPARE(hilight.getHilight(kGenesis1, 3999), 2);
+    QCOMPARE(hilight.getHilight(kGenesis1, 4000), 4);
+    QCOMPARE(hilight.getHilight(kGenesis1, 1 << 30), 4);
+  }
+
+  void theCacheFollowsTheReference() {
+    THilight hilight(module_.get());
+    hilight.setHilight(kGenesis1, 0, 2, 0);
+    QCOMPARE(hilight.getHilight(kGenesis2, 1), 4);
+    hilight.setHilight(kGenesis2, 1, 1, 2);
+    QCOMPARE(hilight.getHilight(kGenesis1, 1), 0);
+    QCOMPARE(hilight.getHilight(kGenesis2, 1), 2);
+    QCOMPARE(hilight.getHilight(Reference{0, 1, 7}, 2), 0);  // the same chapter's codes
+    // A change made through another object shows once the chapter is loaded again.
+    THilight(module_.get()).setHilight(kGenesis1, 0, 0, 3);
+    QCOMPARE(hilight.getHilight(kGenesis2, 1), 2);
+    QCOMPARE(hilight.getHilight(kGenesis1, 0), 3);
+  }
+
+  void damagedItemsReadWhatFits() {
+    { THilight create(module_.get()); }
+    storeRaw("1:0", {1, 0, 0, 0, 2, 0, 0, 0, 3, 0});  // an odd tail is no code
+    std::vector<std::uint8_t> tooLong;                // only 4000 positions exist
+    for (int i = 0; i < 5000; ++i) le::put32(tooLong, i < 4000 ? 3 : 0);
+    storeRaw("2:0", tooLong);
+    storeRaw("3:0", {7, 0, 0, 0, 0, 0, 0, 1, 2, 0, 0, 0});  // codes beyond 4 mean none
+    THilight hilight(module_.get());
+    const std::tuple<Reference, int, int> cases[] = {
+        {kGenesis1, 0, 1},    {kGenesis1, 1, 2}, {kGenesis1, 2, 4}, {kGenesis2, 3999, 3},
+        {kGenesis2, 4000, 4}, {kGenesis3, 0, 4}, {kGenesis3, 1, 4}, {kGenesis3, 2, 2}};
+    for (const auto& [chapter, position, code] : cases)
+      QCOMPARE(hilight.getHilight(chapter, position), code);
+    hilight.setHilight(kGenesis2, 0, 0, 1);
+    const Codes codes = storedCodes("2:0");
+    QCOMPARE(codes.size(), std::size_t{4000});
+    QCOMPARE(codes[0], 1u);
+    QCOMPARE(codes[1], 3u);
+  }
+
+  void storesThatCannotBeWrittenOrOpenedAreLeftAlone() {
+    THilight(module_.get()).setHilight(kGenesis1, 0, 1, 2);
+    const std::string before = test::readFile(storePath());
+    const auto refuses = [&] {
+      THilight hilight(module_.get());
+      QVERIFY(!hilight.canHilight());
+      hilight.setHilight(kGenesis1, 0, 5, 0);
+      QCOMPARE(hilight.getHilight(kGenesis1, 0), 2);
+      QCOMPARE(hilight.getHilight(kGenesis1, 5), 4);
+    };
+    {
+      test::ImmutableFile file(storePath());
+      if (file.effective()) refuses();
+    }
+    QCOMPARE(test::readFile(storePath()), before);
+    {
+      std::unique_ptr<test::ImmutableFile> directory;
+      if (unwritableDirectory(directory)) refuses();
+    }
+    QCOMPARE(test::readFile(storePath()), before);
+    // Someone's damaged store is not replaced by an empty one.
+    const std::string damaged(300, '\xEE');
+    test::writeFile(storePath(), damaged);
+    {
+      THilight hilight(module_.get());
+      QVERIFY(!hilight.canHilight());
+      hilight.setHilight(kGenesis1, 0, 3, 1);
+      QCOMPARE(hilight.getHilight(kGenesis1, 0), 4);
+    }
+    QCOMPARE(test::readFile(storePath()), damaged);
+    THilight none(nullptr);
+    QVERIFY(!none.canHilight());
+    none.setHilight(kGenesis1, 0, 0, 1);
+    QCOMPARE(none.getHilight(kGenesis1, 0), 4);
+  }
 };
-
-void HilightTest::aFreshStoreIsCreatedBesideItsModule() {
-  // An earlier writable directory on the data path does not take the store.
-  vellum::test::TempDir other;
-  vellum::set_dpath((other.path().string() + ";" + dir_->path().string()).c_str());
-  {
-    THilight hilight(module_.get());
-    QVERIFY(hilight.canHilight());
-    QCOMPARE(hilight.storeName(), std::string("kjv.hil"));
-    QCOMPARE(hilight.getHilight(kGenesis1, 0), 4);
-  }
-  QVERIFY(fs::exists(storePath()));
-  QVERIFY(!fs::exists(other.path() / "kjv.hil"));
-  QCOMPARE(vellum::get_dpath(), other.path().string() + ";" + dir_->path().string());
-  const std::vector<std::uint8_t> header = readBytes(storePath());
-  QVERIFY(header.size() > 146);
-  const std::string title(reinterpret_cast<const char*>(&header[4]));
-  QCOMPARE(title, std::string("Hilight file for: King James Version"));
-  QCOMPARE(vellum::le::load32(&header[122]), 0u);     // not compressed
-  QCOMPARE(vellum::le::load32(&header[126]), 2003u);  // table size
-  // Opening again uses the store that is there.
-  THilight again(module_.get());
-  QVERIFY(again.canHilight());
-}
-
-void HilightTest::aModuleOnReadOnlyMediaKeepsItsStoreInAWritableDirectory() {
-  vellum::test::TempDir writable;
-  vellum::set_dpath((dir_->path().string() + ";" + writable.path().string()).c_str());
-  Unwritable media(dir_->path());
-  if (!media.active() || vellum::isDirReadOnly((dir_->path() / "probe").c_str()) == 0)
-    QSKIP("cannot make a directory unwritable here");
-  THilight hilight(module_.get());
-  QVERIFY(hilight.canHilight());
-  QVERIFY(fs::exists(writable.path() / "kjv.hil"));
-  QVERIFY(!fs::exists(storePath()));
-}
-
-void HilightTest::chapterKeysPutTheChapterFirst() {
-  QCOMPARE(THilight::chapterKey(kGenesis1), std::string("1:0"));
-  QCOMPARE(THilight::chapterKey(kRevelation22), std::string("22:65"));
-  THilight hilight(module_.get());
-  hilight.setHilight(kRevelation22, 0, 0, 2);
-  QCOMPARE(storedCodes("22:65"), std::vector<std::uint32_t>{2});
-  QVERIFY(storedCodes("65:22").empty());
-}
-
-void HilightTest::highlightingARangeStoresTheChapterArray() {
-  THilight hilight(module_.get());
-  hilight.setHilight(kGenesis1, 5, 2, 3);
-  QCOMPARE(storedCodes("1:0"), (std::vector<std::uint32_t>{4, 4, 3, 3, 3, 3}));
-  for (int i = 2; i <= 5; ++i) QCOMPARE(hilight.getHilight(kGenesis1, i), 3);
-  QCOMPARE(hilight.getHilight(kGenesis1, 1), 4);
-  QCOMPARE(hilight.getHilight(kGenesis1, 10), 4);
-  QCOMPARE(hilight.getHilight(kGenesis1, -1), 4);
-  // Unhighlighting writes code 4 and keeps the array's length.
-  hilight.setHilight(kGenesis1, 5, 5, 4);
-  QCOMPARE(storedCodes("1:0"), (std::vector<std::uint32_t>{4, 4, 3, 3, 3, 4}));
-  // A later, shorter range leaves the rest of the array as it was.
-  hilight.setHilight(kGenesis1, 0, 0, 1);
-  QCOMPARE(storedCodes("1:0"), (std::vector<std::uint32_t>{1, 4, 3, 3, 3, 4}));
-  // Codes outside 0 to 4 are not stored.
-  hilight.setHilight(kGenesis1, 0, 7, 9);
-  hilight.setHilight(kGenesis1, 0, 7, -1);
-  QCOMPARE(storedCodes("1:0"), (std::vector<std::uint32_t>{1, 4, 3, 3, 3, 4}));
-  // Another object on the same store sees what was stored.
-  THilight reader(module_.get());
-  QCOMPARE(reader.getHilight(kGenesis1, 0), 1);
-  QCOMPARE(reader.getHilight(kGenesis1, 3), 3);
-  QCOMPARE(reader.getHilight(kGenesis1, 5), 4);
-}
-
-void HilightTest::positionsOutsideTheArrayAreIgnored() {
-  THilight hilight(module_.get());
-  hilight.setHilight(kGenesis1, -5, 1, 0);
-  QCOMPARE(storedCodes("1:0"), (std::vector<std::uint32_t>{0, 0}));
-  hilight.setHilight(kGenesis1, 4000, 9000, 2);
-  QCOMPARE(storedCodes("1:0").size(), std::size_t{2});
-  hilight.setHilight(kGenesis1, 3998, 100000, 2);
-  const std::vector<std::uint32_t> codes = storedCodes("1:0");
-  QCOMPARE(codes.size(), std::size_t{4000});
-  QCOMPARE(codes[3998], 2u);
-  QCOMPARE(codes[3999], 2u);
-  QCOMPARE(codes[3997], 4u);
-  QCOMPARE(hilight.getHilight(kGenesis1, 3999), 2);
-  QCOMPARE(hilight.getHilight(kGenesis1, 4000), 4);
-  QCOMPARE(hilight.getHilight(kGenesis1, 1 << 30), 4);
-}
-
-void HilightTest::theCacheFollowsTheReference() {
-  THilight hilight(module_.get());
-  hilight.setHilight(kGenesis1, 0, 2, 0);
-  const Reference genesis2{0, 2, 1};
-  QCOMPARE(hilight.getHilight(genesis2, 1), 4);
-  hilight.setHilight(genesis2, 1, 1, 2);
-  QCOMPARE(hilight.getHilight(kGenesis1, 1), 0);
-  QCOMPARE(hilight.getHilight(genesis2, 1), 2);
-  // Another verse of the same chapter reads the same chapter's codes.
-  QCOMPARE(hilight.getHilight(Reference{0, 1, 7}, 2), 0);
-  // A change made through another object shows once the chapter is loaded again.
-  THilight other(module_.get());
-  other.setHilight(kGenesis1, 0, 0, 3);
-  QCOMPARE(hilight.getHilight(genesis2, 1), 2);
-  QCOMPARE(hilight.getHilight(kGenesis1, 0), 3);
-}
-
-void HilightTest::damagedItemsReadWhatFits() {
-  { THilight create(module_.get()); }
-  // Ten bytes: two whole codes; the odd tail is not a code.
-  storeRaw("1:0", {1, 0, 0, 0, 2, 0, 0, 0, 3, 0});
-  // 5000 codes: only the first 4000 positions exist.
-  std::vector<std::uint8_t> tooLong;
-  for (int i = 0; i < 5000; ++i) vellum::le::put32(tooLong, i < 4000 ? 3 : 0);
-  storeRaw("2:0", tooLong);
-  // Codes beyond 4 mean no highlight.
-  storeRaw("3:0", {7, 0, 0, 0, 0, 0, 0, 1, 2, 0, 0, 0});
-  THilight hilight(module_.get());
-  QCOMPARE(hilight.getHilight(kGenesis1, 0), 1);
-  QCOMPARE(hilight.getHilight(kGenesis1, 1), 2);
-  QCOMPARE(hilight.getHilight(kGenesis1, 2), 4);
-  const Reference genesis2{0, 2, 1};
-  QCOMPARE(hilight.getHilight(genesis2, 3999), 3);
-  QCOMPARE(hilight.getHilight(genesis2, 4000), 4);
-  const Reference genesis3{0, 3, 1};
-  QCOMPARE(hilight.getHilight(genesis3, 0), 4);
-  QCOMPARE(hilight.getHilight(genesis3, 1), 4);
-  QCOMPARE(hilight.getHilight(genesis3, 2), 2);
-  // Setting a position of the over-long chapter rewrites it at 4000 codes.
-  hilight.setHilight(genesis2, 0, 0, 1);
-  const std::vector<std::uint32_t> codes = storedCodes("2:0");
-  QCOMPARE(codes.size(), std::size_t{4000});
-  QCOMPARE(codes[0], 1u);
-  QCOMPARE(codes[1], 3u);
-}
-
-void HilightTest::aReadOnlyStoreRefusesChanges() {
-  {
-    THilight writer(module_.get());
-    writer.setHilight(kGenesis1, 0, 1, 2);
-  }
-  const std::vector<std::uint8_t> before = readBytes(storePath());
-  {
-    // A directory where nothing can be written.
-    Unwritable directory(dir_->path());
-    if (!directory.active() || vellum::isDirReadOnly((dir_->path() / "probe").c_str()) == 0)
-      QSKIP("cannot make a directory unwritable here");
-    THilight hilight(module_.get());
-    QVERIFY(!hilight.canHilight());
-    QCOMPARE(hilight.getHilight(kGenesis1, 1), 2);
-    hilight.setHilight(kGenesis1, 0, 5, 0);
-    QCOMPARE(hilight.getHilight(kGenesis1, 0), 2);
-    QCOMPARE(hilight.getHilight(kGenesis1, 5), 4);
-  }
-  QCOMPARE(readBytes(storePath()), before);
-  {
-    // A file that cannot be written, in a directory that can.
-    Unwritable file(storePath());
-    QVERIFY(file.active());
-    THilight hilight(module_.get());
-    QVERIFY(!hilight.canHilight());
-    hilight.setHilight(kGenesis1, 0, 5, 0);
-    QCOMPARE(hilight.getHilight(kGenesis1, 0), 2);
-  }
-  QCOMPARE(readBytes(storePath()), before);
-}
-
-void HilightTest::aStoreThatDoesNotOpenIsLeftAlone() {
-  // Someone's damaged store is not replaced by an empty one.
-  const std::vector<std::uint8_t> damaged(300, 0xEE);
-  writeBytes(storePath(), damaged);
-  {
-    THilight hilight(module_.get());
-    QVERIFY(!hilight.canHilight());
-    QCOMPARE(hilight.getHilight(kGenesis1, 0), 4);
-    hilight.setHilight(kGenesis1, 0, 3, 1);
-    QCOMPARE(hilight.getHilight(kGenesis1, 0), 4);
-  }
-  QCOMPARE(readBytes(storePath()), damaged);
-  // No module, no store.
-  THilight none(nullptr);
-  QVERIFY(!none.canHilight());
-  QCOMPARE(none.getHilight(kGenesis1, 0), 4);
-  none.setHilight(kGenesis1, 0, 0, 1);
-}
 
 QTEST_MAIN(HilightTest)
 #include "hilight_test.moc"

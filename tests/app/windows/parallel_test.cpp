@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiSubWindow>
-#include <QPushButton>
 #include <QtTest>
 #include <map>
 
@@ -57,6 +56,20 @@ struct ShowCounter {
   }
 };
 
+// Runs Go to on the active window with this typed reference.
+void goTo(const char* typed) {
+  bool seen = false;
+  test::onDialog(
+      "3010",
+      [typed](QDialog* dialog) {
+        test::child<QLineEdit>(dialog, 10018)->setText(typed);
+        static_cast<TOkCancelHelpDlg*>(dialog)->CmOk();
+      },
+      &seen);
+  QVERIFY(dispatchCommand(CmGoto));
+  QVERIFY(seen);
+}
+
 void activate(TMyMDIClient* client, QWidget* window) {
   client->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(window->parentWidget()));
   window->window()->activateWindow();
@@ -98,16 +111,7 @@ class ParallelTest : public QObject {
       counter.watch(w);
 
     // Go to in the KJV: both others show John 3:2.
-    bool seen = false;
-    test::onDialog(
-        "3010",
-        [](QDialog* dialog) {
-          dialog->findChild<QLineEdit*>("10018")->setText("joh 3:2");
-          static_cast<TOkCancelHelpDlg*>(dialog)->CmOk();
-        },
-        &seen);
-    QVERIFY(dispatchCommand(CmGoto));
-    QVERIFY(seen);
+    goTo("joh 3:2");
     QCOMPARE(kjv->windowTitle(), QString("John 3:2 - King James Version"));
     QCOMPARE(web->windowTitle(), QString("John 3:2 - World English Bible"));
     QCOMPARE(third->windowTitle(), QString("John 3:2 - Third Version"));
@@ -250,16 +254,7 @@ class ParallelTest : public QObject {
       QCOMPARE(view->rowCount(), 54);
       QCOMPARE(view->cellText(1, thirdColumn), QString("2 Third four again."));
       QCOMPARE(view->cellText(0, webColumn), QString());
-      seen = false;
-      test::onDialog(
-          "3010",
-          [](QDialog* dialog) {
-            dialog->findChild<QLineEdit*>("10018")->setText("genesis 1:2");
-            static_cast<TOkCancelHelpDlg*>(dialog)->CmOk();
-          },
-          &seen);
-      QVERIFY(dispatchCommand(CmGoto));
-      QVERIFY(seen);
+      goTo("genesis 1:2");
       QCOMPARE(view->windowTitle(), QString("Genesis 1:2 - Parallel Translations"));
       QCOMPARE(view->selectionAnchor(), 1);
       QCOMPARE(view->cellText(1, webColumn), QString("2 The earth was formless and empty."));
