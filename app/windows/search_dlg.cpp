@@ -17,9 +17,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/frame.h"
+#include "app/commands.h"
 #include "app/utf8.h"
 #include "app/window_utils.h"
+#include "app/workbench.h"
 #include "engine/search/boolean.h"
 #include "engine/search/search.h"
 #include "engine/search/verselist.h"
@@ -130,7 +131,7 @@ const char* const kTemplateBookNames[66] = {"Genesis",
 // ---------------------------------------------------------------------------------------------
 // TSearchDlg
 
-TSearchDlg::TSearchDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module, DictHandle* topics,
+TSearchDlg::TSearchDlg(QWidget* owner, Workbench* frame, BibleHandle* module, DictHandle* topics,
                        DictHandle* options, Reference current, const std::string& initialText,
                        const QString& bookSetName)
     : TReferenceDlg(owner, kResourceId, module, current),
@@ -624,7 +625,7 @@ void TSearchDlg::postFrameCommand(int id) {
 // ---------------------------------------------------------------------------------------------
 // Word-list dialogs
 
-TWordListDlg::TWordListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
+TWordListDlg::TWordListDlg(QWidget* owner, Workbench* frame, BibleHandle* module,
                            const QString& initialWord, int resourceId)
     : TOkCancelHelpDlg(owner, resourceId),
       frame_(frame),
@@ -717,7 +718,7 @@ void TWordListDlg::CmOk() {
   }
 }
 
-TPhoneticListDlg::TPhoneticListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
+TPhoneticListDlg::TPhoneticListDlg(QWidget* owner, Workbench* frame, BibleHandle* module,
                                    const QString& initialWord)
     : TWordListDlg(owner, frame, module, initialWord, kPhoneticResource) {}
 

@@ -35,7 +35,7 @@ struct DictHandle;
 
 namespace vellum::ui {
 
-class TMyMDIFrame;
+class Workbench;
 
 // ---------------------------------------------------------------------------------------------
 // The search dialog
@@ -49,7 +49,7 @@ class TSearchDlg : public TReferenceDlg {
 
   // frame may be null: the results are then only kept. initialText is the Bible window's
   // selection (UTF-8); bookSetName labels the scope button 10005.
-  TSearchDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module, DictHandle* topics,
+  TSearchDlg(QWidget* owner, Workbench* frame, BibleHandle* module, DictHandle* topics,
              DictHandle* options, Reference current, const std::string& initialText,
              const QString& bookSetName);
 
@@ -101,7 +101,7 @@ class TSearchDlg : public TReferenceDlg {
   void noneFound(const QString& message, QLineEdit* field);
   void postFrameCommand(int id);
 
-  TMyMDIFrame* frame_;
+  Workbench* frame_;
   DictHandle* topics_;
   DictHandle* options_;
   std::string initialText_;
@@ -135,7 +135,7 @@ class TWordListDlg : public TOkCancelHelpDlg {
   static constexpr int kMaxWords = 100;
   static constexpr int kWordWidth = 40;
 
-  TWordListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module, const QString& initialWord,
+  TWordListDlg(QWidget* owner, Workbench* frame, BibleHandle* module, const QString& initialWord,
                int resourceId = kWildCardResource);
 
   QLineEdit* wordField() const { return word_; }
@@ -153,7 +153,7 @@ class TWordListDlg : public TOkCancelHelpDlg {
   BibleHandle* module() const { return module_; }
 
  private:
-  TMyMDIFrame* frame_;
+  Workbench* frame_;
   BibleHandle* module_;
   QLineEdit* word_;
   QListWidget* list_;
@@ -167,7 +167,7 @@ class TWordListDlg : public TOkCancelHelpDlg {
 class TPhoneticListDlg : public TWordListDlg {
   Q_OBJECT
  public:
-  TPhoneticListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
+  TPhoneticListDlg(QWidget* owner, Workbench* frame, BibleHandle* module,
                    const QString& initialWord);
 
  protected:
