@@ -585,6 +585,9 @@ TMyMDIFrame::TMyMDIFrame(Workbench& stores) : stores_(stores) {
 }
 
 TMyMDIFrame::~TMyMDIFrame() {
+  // The focus moves while the windows go; the frame's enablers must not answer it then.
+  disconnect(qApp, nullptr, this, nullptr);
+  disconnect(client_, nullptr, this, nullptr);
   setRouteAnchors(nullptr, nullptr);
   // The Bible windows close their stores while the application's stores are still open.
   client_->closeAllSubWindows();
