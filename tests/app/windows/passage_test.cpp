@@ -306,13 +306,9 @@ class PassageTest : public QObject {
     Passage& passage = open();
     QVERIFY(show(passage));
     passage.showPassage(parse("John 3:16", passage.module()));
-    // Through the mouse: the word under it, with its punctuation, is looked up, once.
-    const QRect rect = passage.wordRect(findWord(passage, "world, "));
-    const QPoint point(rect.center().x(), rect.center().y() - passage.position());
-    QMouseEvent move(QEvent::MouseMove, point, passage.viewport()->mapToGlobal(point), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(passage.viewport(), &move);
-    QCoreApplication::sendEvent(passage.viewport(), &move);
+    // The word with its punctuation is looked up once; its first line goes to the message bar.
+    passage.onHoverWord("world,");
+    passage.onHoverWord("world,");
     QCOMPARE(bench_.statuses, std::vector<QString>{"world: the earth"});
     QCOMPARE(passage.viewport()->cursor().shape(), Qt::ArrowCursor);
     // A dictionary word without a name entry: the help cursor, the message bar cleared once.
