@@ -1,6 +1,8 @@
 // Commands: every user command is a number shared by the menus, the accelerators, the tool
-// bar and the message bar's hints. One table (commandTable) holds each command's menu text,
-// shortcut and hint, and everything that shows a command is built from it.
+// bar and the message bar's hints. One table (commandTable) holds each command's owner, menu,
+// text, shortcut and hint, and whether it carries a check mark; the menus, the accelerators,
+// the tool bar's texts, the verses-found box's forwarding and the windows' own command lists
+// are all read from it, so they never disagree.
 //
 // Routing: a command goes to the window that has the keyboard focus when that window lies in
 // the main window (otherwise to the MDI client) and climbs its parent chain up to the frame;
@@ -12,6 +14,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <span>
 
 namespace vellum::ui {
@@ -32,6 +35,15 @@ enum Command : int {
   CmStrongsLookup = 308,
   CmAllBooks = 309,
   CmSpecificBooks = 310,
+  CmOldTestament = 311,
+  CmNewTestament = 312,
+  CmPentateuch = 313,
+  CmOldTestamentHistory = 314,
+  CmPoetry = 315,
+  CmMajorProphets = 316,
+  CmMinorProphets = 317,
+  CmNewTestamentHistory = 318,
+  CmPaulsLetters = 319,
   CmGeneralEpistles = 320,
   CmCommentary = 321,
   CmAddTopic = 401,
@@ -74,16 +86,49 @@ enum Command : int {
   CmCloseAll = 24365,
 };
 
-struct CommandInfo {
-  int id;
-  const char* menuText;  // with '&' mnemonics; null for commands without a menu entry
-  const char* shortcut;  // QKeySequence text ("Ctrl+S"), or null
-  const char* hint;      // message-bar hint while the item is highlighted, or null
+// Who answers a command. With the focus in the verses-found box, the box passes the commands of
+// the Bible window to the active one (dropped when none is active) and the client's to the
+// client; the window arrangements it posts to the client instead (boxPosts).
+enum class Owner : std::uint8_t { Application, Frame, Client, BibleWindow, VersesFound };
+
+// The menus of the menu bar, left to right; a command of no menu has Menu::None.
+enum class Menu : std::uint8_t {
+  None,
+  File,
+  Edit,
+  Search,
+  Topics,
+  Dictionary,
+  VerseNotes,
+  Hilight,
+  Window,
+  Help
 };
 
+struct CommandInfo {
+  int id;
+  Owner owner;
+  Menu menu;
+  const char* text;      // menu or button text with '&' mnemonics; null for internal commands
+  const char* shortcut;  // QKeySequence text ("Ctrl+S"), or null
+  const char* hint;      // message-bar hint while the item is highlighted, or null
+  unsigned flags = 0;    // CommandFlag bits
+};
+
+enum CommandFlag : unsigned {
+  Checkable = 1,        // its items carry a check mark
+  SeparatorBefore = 2,  // a separator above its menu item
+  BoxPosts = 4,         // the verses-found box posts it to its owner
+  Twin = 8,             // a second menu entry of a command listed before
+};
+
+// Every command, the menu entries in menu order. A command shown in a second menu has a second
+// row there (its twin); findCommand never gives a twin.
 std::span<const CommandInfo> commandTable();
 // The entry of a command, or null.
 const CommandInfo* findCommand(int id);
+// Whether the command is the owner's (false for an unknown command).
+bool ownedBy(int id, Owner owner);
 
 // What the menus and buttons show for a command.
 struct CommandState {

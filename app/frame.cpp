@@ -15,12 +15,10 @@
 #include <vector>
 
 #include "app/config.h"
-#include "app/main_app.h"
-#include "app/reference_dlg.h"
-#include "app/session.h"
 #include "app/window_utils.h"
 #include "app/windows/parallel.h"
 #include "app/windows/passage.h"
+#include "app/windows/search_record.h"
 #include "app/windows/window_commands.h"
 #include "engine/bible/parallel.h"
 
@@ -29,26 +27,22 @@ namespace {
 
 constexpr int kToolBarId = 123;
 constexpr int kMessageFieldId = 2;
-constexpr int kVersesFoundId = 10015;
+constexpr int kVersesFoundBoxId = 10015;
 
-// Commands the verses-found box passes to the active Bible window, and to the client.
-bool forwardedToPassage(int id) {
-  static constexpr int ids[] = {CmFilePrint, CmPrinterFont,  CmWindowFont, CmEditCopy,
-                                CmAppend,    CmSearch,       CmGoto,       CmWildCard,
-                                CmPhonetic,  CmStrongsLookup};
-  return std::find(std::begin(ids), std::end(ids), id) != std::end(ids) ||
-         (id >= CmAddTopic && id <= CmDeleteVerse) || (id >= CmDictionary && id <= CmDeleteWord) ||
-         (id >= CmAddNote && id <= CmDeleteNote) || (id >= CmHilightRed && id <= CmUnhilight);
-}
+// How the verses-found box passes a command on, as the command table says.
+enum class Forward { None, ToPassage, ToClient, PostToClient };
 
-bool forwardedToClient(int id) {
-  return id == CmToggleStrongs || id == CmLinkWindows || id == CmParallelWindow ||
-         (id >= 309 && id <= 321) || (id >= CmPrevChapter && id <= CmPrevFound) ||
-         id == CmHelpContents;
-}
-
-bool postedToClient(int id) {
-  return id == CmCascade || id == CmTile || id == CmArrangeIcons || id == CmCloseAll;
+Forward forwarding(int id) {
+  const CommandInfo* command = findCommand(id);
+  if (!command) return Forward::None;
+  switch (command->owner) {
+    case Owner::BibleWindow:
+      return Forward::ToPassage;
+    case Owner::Client:
+      return command->flags & BoxPosts ? Forward::PostToClient : Forward::ToClient;
+    default:
+      return Forward::None;
+  }
 }
 
 // A reference text of the box, at most 40 characters, as the box's readers take it.
@@ -86,7 +80,7 @@ class MessageField : public QLabel {
 // TVersesFound
 
 TVersesFound::TVersesFound(TMyMDIFrame* frame) : QComboBox(frame), frame_(frame) {
-  setObjectName(QString::number(kVersesFoundId));
+  setObjectName(QString::number(kVersesFoundBoxId));
   setEditable(false);
   setInsertPolicy(QComboBox::InsertAtBottom);
   setFixedWidth(200);
@@ -121,35 +115,39 @@ bool TVersesFound::handleCommand(int id) {
     return true;
   }
   if (id == CmRestoreDropHeight) return true;  // the pop-up's height is fixed by its item count
-  if (forwardedToPassage(id)) {
-    if (TPassage* passage = frame_->client()->activePassage()) passage->handleCommand(id);
-    return true;
-  }
-  if (forwardedToClient(id)) return frame_->client()->handleCommand(id);
-  if (postedToClient(id)) {
-    postCommand(frame_->client(), id);
-    return true;
+  switch (forwarding(id)) {
+    case Forward::ToPassage:
+      if (TPassage* passage = frame_->client()->activePassage()) passage->handleCommand(id);
+      return true;
+    case Forward::ToClient:
+      return frame_->client()->handleCommand(id);
+    case Forward::PostToClient:
+      postCommand(frame_->client(), id);
+      return true;
+    case Forward::None:
+      return false;
   }
   return false;
 }
 
 bool TVersesFound::commandState(int id, CommandState& state) {
-  if (id == CmRefresh || id == CmRestoreDropHeight) {
+  if (ownedBy(id, Owner::VersesFound)) {
     state.enabled = true;
     return true;
   }
-  if (forwardedToPassage(id)) {
-    TPassage* passage = frame_->client()->activePassage();
-    if (id == CmStrongsLookup) {
-      state.enabled = TMainApp::instance() && TMainApp::instance()->lexicon() && passage &&
-                      passage->commandState(id, state) && state.enabled;
+  switch (forwarding(id)) {
+    case Forward::ToPassage: {
+      TPassage* passage = frame_->client()->activePassage();
+      const bool storeOpen = id != CmStrongsLookup || frame_->lexicon() != nullptr;
+      state.enabled = storeOpen && passage && passage->commandState(id, state) && state.enabled;
       return true;
     }
-    state.enabled = passage && passage->commandState(id, state) && state.enabled;
-    return true;
+    case Forward::ToClient:
+    case Forward::PostToClient:
+      return frame_->client()->commandState(id, state);
+    case Forward::None:
+      return false;
   }
-  if (forwardedToClient(id)) return frame_->client()->commandState(id, state);
-  if (postedToClient(id)) return frame_->client()->commandState(id, state);
   return false;
 }
 
@@ -159,11 +157,12 @@ bool TVersesFound::commandState(int id, CommandState& state) {
 TMyMDIClient::TMyMDIClient(TMyMDIFrame* frame) : QMdiArea(frame), frame_(frame) {
   setObjectName("TMyMDIClient");
   bookFlags_.fill(1);
-  linked_ = rememberedLinkedWindows();
   // The default translation opens once the main window stands.
   postCommand(this, CmOpenDefaultBible);
-  loadBookSet(*this);
+  loadBookSet();
 }
+
+Workbench& TMyMDIClient::workbench() const { return *frame_; }
 
 TPassage* TMyMDIClient::activePassage() const {
   QMdiSubWindow* sub = activeSubWindow();
@@ -193,7 +192,7 @@ QList<TPassage*> TMyMDIClient::passages() const {
 
 TPassage* TMyMDIClient::openBibleWindow(const bibleName& bible) {
   std::string why;
-  auto* passage = new TPassage(bible, &why);
+  auto* passage = new TPassage(bible, workbench(), &why);
   if (!passage->module()) {
     delete passage;
     _MessageBox(this,
@@ -285,7 +284,7 @@ QMdiSubWindow* TMyMDIClient::addDocument(QWidget* document, const QRect* geometr
 
 void TMyMDIClient::setLinked(bool linked) {
   linked_ = linked;
-  rememberLinkedWindows(linked);
+  Q_EMIT linkedChanged(linked);
 }
 
 void TMyMDIClient::showLinked(QWidget* view, Reference reference, BibleHandle* module) {
@@ -333,12 +332,11 @@ void TMyMDIClient::followLinked(QWidget* source, Reference reference, BibleHandl
 }
 
 void TMyMDIClient::runParallelCommand() {
-  TMainApp* app = TMainApp::instance();
-  if (!app) return;
   bibleName activeName;
   const bibleName* first = nullptr;
   if (TPassage* passage = activePassage()) first = getBibleName(&activeName, passage->module());
-  const std::vector<bibleName> chosen = runParallelDlg(this, app->dataPath().c_str(), first);
+  const std::string dataPath = frame_->dataPath();
+  const std::vector<bibleName> chosen = runParallelDlg(this, dataPath.c_str(), first);
   if (chosen.empty()) {
     if (QMdiSubWindow* sub = activeSubWindow(); sub && sub->widget()) sub->widget()->setFocus();
     return;
@@ -383,6 +381,20 @@ void TMyMDIClient::cascade() {
 void TMyMDIClient::setBookSet(int command, const std::array<std::uint32_t, 2000>& flags) {
   bookSetCommand_ = command;
   bookFlags_ = flags;
+}
+
+void TMyMDIClient::selectBookSet(int command, const std::array<std::uint32_t, 2000>& flags) {
+  setBookSet(command, flags);
+  storeBookSet(frame_->options(), command, flags);
+}
+
+void TMyMDIClient::loadBookSet() {
+  if (std::optional<StoredBookSet> stored = loadStoredBookSet(frame_->options())) {
+    setBookSet(stored->command, stored->flags);
+    return;
+  }
+  // Absent or damaged: All Books, stored at once so the next start reads a sound pair.
+  selectBookSet(CmAllBooks, bookSetFlags(CmAllBooks));
 }
 
 bool TMyMDIClient::handleCommand(int id) {
@@ -455,9 +467,22 @@ bool TMyMDIClient::handleCommand(int id) {
     case CmCloseAll:
       closeAllSubWindows();
       return true;
+    case CmCommentary:
+      if (passage) runCommentary(*passage);
+      return true;
     default:
-      return runClientSearchCommand(*this, id) || runClientReferenceCommand(*this, id);
+      break;
   }
+  if (id < CmAllBooks || id > CmGeneralEpistles) return false;
+  if (id != CmSpecificBooks) {
+    selectBookSet(id, bookSetFlags(id));
+    return true;
+  }
+  BookFlags flags = bookFlags_;
+  if (chooseSpecificBooks(passage ? static_cast<QWidget*>(passage) : this, flags,
+                          passage ? passage->module() : nullptr))
+    selectBookSet(CmSpecificBooks, flags);
+  return true;
 }
 
 bool TMyMDIClient::commandState(int id, CommandState& state) {
@@ -515,16 +540,22 @@ bool TMyMDIClient::commandState(int id, CommandState& state) {
     case CmCloseAll:
       state.enabled = hasWindows;
       return true;
+    case CmCommentary:
+      state.enabled = frame_->commentary() != nullptr && hasWindows;
+      return true;
     default:
-      return clientSearchCommandState(*this, id, state) ||
-             clientReferenceCommandState(*this, id, state);
+      break;
   }
+  if (id < CmAllBooks || id > CmGeneralEpistles) return false;
+  state.enabled = passage != nullptr;
+  state.checked = id == bookSetCommand_;
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
 // TMyMDIFrame
 
-TMyMDIFrame::TMyMDIFrame() {
+TMyMDIFrame::TMyMDIFrame(Workbench& stores) : stores_(stores) {
   setObjectName("TMyMDIFrame");
   setWindowTitle("Vellum For Windows");
   setWindowIcon(programIcon());
@@ -554,6 +585,9 @@ TMyMDIFrame::TMyMDIFrame() {
 }
 
 TMyMDIFrame::~TMyMDIFrame() {
+  // The focus moves while the windows go; the frame's enablers must not answer it then.
+  disconnect(qApp, nullptr, this, nullptr);
+  disconnect(client_, nullptr, this, nullptr);
   setRouteAnchors(nullptr, nullptr);
   // The Bible windows close their stores while the application's stores are still open.
   client_->closeAllSubWindows();
@@ -562,10 +596,10 @@ TMyMDIFrame::~TMyMDIFrame() {
 
 void TMyMDIFrame::buildActions() {
   for (const CommandInfo& command : commandTable()) {
-    auto* action = new QAction(this);
+    if (!command.text || (command.flags & Twin)) continue;  // internal, or a second menu entry
+    auto* action = new QAction(QString::fromUtf8(command.text), this);
     action->setData(command.id);
     action->setObjectName(QString::number(command.id));
-    if (command.menuText) action->setText(command.menuText);
     if (command.shortcut) {
       action->setShortcut(QKeySequence(command.shortcut));
       action->setShortcutContext(Qt::WindowShortcut);
@@ -574,8 +608,7 @@ void TMyMDIFrame::buildActions() {
       action->setStatusTip(command.hint);
       action->setToolTip(command.hint);
     }
-    if ((command.id >= 309 && command.id <= 320) || command.id == CmLinkWindows)
-      action->setCheckable(true);
+    action->setCheckable(command.flags & Checkable);
     connect(action, &QAction::triggered, this, [id = command.id] { dispatchCommand(id); });
     connect(action, &QAction::hovered, this, [this, id = command.id] { showHint(id); });
     addAction(action);  // shortcuts work while the menus are hidden
@@ -589,49 +622,40 @@ QAction* TMyMDIFrame::action(int id) const {
 }
 
 void TMyMDIFrame::buildMenus() {
-  auto addItems = [this](QMenu* menu, std::initializer_list<int> ids) {
-    for (int id : ids) {
-      if (id == 0)
-        menu->addSeparator();
-      else
-        menu->addAction(action(id));
+  // Left to right, as the command table's Menu lists them.
+  static constexpr std::pair<Menu, const char*> kMenus[] = {{Menu::File, "&File"},
+                                                            {Menu::Edit, "&Edit"},
+                                                            {Menu::Search, "&Search"},
+                                                            {Menu::Topics, "&Topics"},
+                                                            {Menu::Dictionary, "&Dictionary"},
+                                                            {Menu::VerseNotes, "&Verse Notes"},
+                                                            {Menu::Hilight, "Hi&light"},
+                                                            {Menu::Window, "&Window"},
+                                                            {Menu::Help, "&Help"}};
+  QMenuBar* bar = menuBar();
+  for (const auto& [which, title] : kMenus) {
+    QMenu* menu = bar->addMenu(title);
+    menu->setObjectName(menu->title().remove('&') + "Menu");
+    for (const CommandInfo& command : commandTable()) {
+      if (command.menu != which) continue;
+      if (command.flags & SeparatorBefore) menu->addSeparator();
+      if (!(command.flags & Twin)) {
+        menu->addAction(action(command.id));
+        continue;
+      }
+      // A second entry of a command: the same command under another text; the shortcut is the
+      // first entry's, shown here too.
+      auto* twin = new QAction(
+          QString("%1\t%2").arg(QString::fromUtf8(command.text), command.shortcut), this);
+      if (command.hint) twin->setStatusTip(command.hint);
+      connect(twin, &QAction::triggered, this, [id = command.id] { dispatchCommand(id); });
+      menu->addAction(twin);
+      twinActions_.append({command.id, twin});
     }
     connect(menu, &QMenu::aboutToShow, this, [this] { updateCommandStates(); });
-  };
-  QMenuBar* bar = menuBar();
-  QMenu* file = bar->addMenu("&File");
-  file->setObjectName("FileMenu");
-  addItems(file, {CmOpenTranslation, CmFilePrint, 0, CmWindowFont, CmPrinterFont, 0,
-                  CmToggleStrongs, 0, CmExit});
-
-  QMenu* edit = bar->addMenu("&Edit");
-  addItems(edit, {CmEditCopy, CmAppend});
-  QMenu* search = bar->addMenu("&Search");
-  addItems(search, {CmSearch, CmGoto});
-  // The Search menu names the dictionary look-up after its dictionary; it is the same command.
-  auto* eastons = new QAction("Search &Easton's Dictionary...\tCtrl+D", this);
-  eastons->setStatusTip(findCommand(CmDictionary)->hint);
-  connect(eastons, &QAction::triggered, this, [] { dispatchCommand(CmDictionary); });
-  search->addAction(eastons);
-  twinActions_.append({CmDictionary, eastons});
-  addItems(search, {CmStrongsLookup, CmCommentary, 0, 309, 310, 311, 312, 313, 314, 315, 316, 317,
-                    318, 319, 320});
-  QMenu* topics = bar->addMenu("&Topics");
-  addItems(topics, {CmAddTopic, CmRenameTopic, CmDeleteTopic, 0, CmInsertVerse, CmDeleteVerse});
-  QMenu* dictionary = bar->addMenu("&Dictionary");
-  addItems(dictionary, {CmDictionary, CmAddWord, CmRenameWord, CmDeleteWord});
-  QMenu* notes = bar->addMenu("&Verse Notes");
-  addItems(notes, {CmAddNote, CmEditNote, CmDeleteNote});
-  QMenu* hilight = bar->addMenu("Hi&light");
-  addItems(hilight, {CmHilightRed, CmHilightBlue, CmHilightGreen, CmHilightYellow, CmUnhilight});
-  QMenu* window = bar->addMenu("&Window");
-  addItems(window, {CmCascade, CmTile, CmArrangeIcons, CmCloseAll, 0, CmNewWindow, 0, CmLinkWindows,
-                    CmParallelWindow});
-  QMenu* help = bar->addMenu("&Help");
-  addItems(help, {CmHelpContents});
-  bibleMenus_ = {edit, search, topics, dictionary, notes, hilight, window};
-  for (QMenu* menu : bibleMenus_) menu->setObjectName(menu->title().remove('&') + "Menu");
-  help->setObjectName("HelpMenu");
+    // File and Help stand without a Bible window; the others come with it.
+    if (which != Menu::File && which != Menu::Help) bibleMenus_.append(menu);
+  }
 }
 
 void TMyMDIFrame::buildToolBar() {
@@ -648,10 +672,6 @@ void TMyMDIFrame::buildToolBar() {
   action(CmNextChapter)->setIcon(style->standardIcon(QStyle::SP_MediaSeekForward));
   action(CmPrevFound)->setIcon(style->standardIcon(QStyle::SP_ArrowLeft));
   action(CmNextFound)->setIcon(style->standardIcon(QStyle::SP_ArrowRight));
-  action(CmPrevChapter)->setText("Previous Chapter");
-  action(CmNextChapter)->setText("Next Chapter");
-  action(CmPrevFound)->setText("Previous Verse Found");
-  action(CmNextFound)->setText("Next Verse Found");
   toolBar_->addAction(action(CmSearch));
   toolBar_->addAction(action(CmGoto));
   toolBar_->addSeparator();
@@ -697,8 +717,8 @@ void TMyMDIFrame::updateCommandStates() {
     if (action->isCheckable()) action->setChecked(state.checked);
     if (!state.text.isEmpty())
       action->setText(state.text);
-    else if (const CommandInfo* command = findCommand(id); command && command->menuText)
-      action->setText(command->menuText);
+    else if (const CommandInfo* command = findCommand(id))
+      action->setText(QString::fromUtf8(command->text));
   }
   for (auto& [id, twin] : twinActions_) twin->setEnabled(action(id)->isEnabled());
 }
@@ -763,19 +783,19 @@ void TMyMDIFrame::showVersesFound(const std::uint16_t* verses, std::uint16_t cou
   if (passage) passage->setFocus();
 }
 
+QStringList TMyMDIFrame::versesFoundEntries() const {
+  QStringList entries;
+  for (int i = 0; i < versesFound_->count(); ++i) entries.append(versesFound_->itemText(i));
+  return entries;
+}
+
+QString TMyMDIFrame::selectedVerseFound() const { return versesFound_->currentText(); }
+
 void TMyMDIFrame::showReferencesFound(const Reference* references, std::uint16_t count,
                                       bool restrict, const char* searchText, BibleHandle* module) {
   std::vector<std::uint16_t> verses(count + 1u, kVerseListEnd);
   for (std::uint16_t i = 0; i < count; ++i) verses[i] = referenceToVerse(references[i], module);
   showVersesFound(verses.data(), count, restrict, searchText, module);
-}
-
-void TMyMDIFrame::runGotoDialog(TPassage* passage) {
-  if (!passage) return;
-  Reference reference;
-  QByteArray text;
-  if (::vellum::ui::runGotoDialog(passage, passage->module(), &reference, &text))
-    showReferencesFound(&reference, 1, false, text.constData(), passage->module());
 }
 
 bool TMyMDIFrame::handleCommand(int id) {
@@ -793,7 +813,7 @@ bool TMyMDIFrame::commandState(int id, CommandState& state) {
 void TMyMDIFrame::closeEvent(QCloseEvent* event) {
   // A minimised window keeps the placement saved before.
   if (!isMinimized()) save_window_pos(this, kIniFile);
-  saveSession(*client_);
+  Q_EMIT closing();
   client_->closeAllSubWindows();
   event->accept();
 }

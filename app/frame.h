@@ -1,6 +1,8 @@
 // The main window: TMyMDIFrame (menus, tool bar, message bar), its MDI client TMyMDIClient
 // (the Bible windows and the book set) and the verses-found box TVersesFound on the tool bar.
-// showVersesFound and showReferencesFound put a search's result into the box and show it.
+// showVersesFound and showReferencesFound put a search's result into the box and show it. The
+// frame is the workbench of the document windows: it answers for the box and the message bar
+// and passes the stores on from the application's workbench.
 #pragma once
 
 #include <QComboBox>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/workbench.h"
 #include "engine/bible/bible.h"
 
 class QAction;
@@ -68,6 +71,9 @@ class TMyMDIClient : public QMdiArea, public CommandHandler {
   TParallelView* showParallelWindow(TParallelView* view, const QRect* geometry = nullptr,
                                     Qt::WindowStates states = {});
 
+  // What the document windows of this client are handed.
+  Workbench& workbench() const;
+
   // Linked windows: while set, a passage shown in one document window (Go to, a chapter step,
   // a verse found, a verse clicked) is shown in all the others too. Remembered in the session.
   bool linked() const { return linked_; }
@@ -92,12 +98,18 @@ class TMyMDIClient : public QMdiArea, public CommandHandler {
   bool handleCommand(int id) override;
   bool commandState(int id, CommandState& state) override;
 
+ Q_SIGNALS:
+  void linkedChanged(bool linked);
+
  private:
   QSize documentSize() const;
   int cascadeStep() const;
   QRect insideClient(QRect wanted) const;
   QMdiSubWindow* addDocument(QWidget* document, const QRect* geometry, Qt::WindowStates states);
   void runParallelCommand();
+  // Makes the set current and keeps it in the options store.
+  void selectBookSet(int command, const std::array<std::uint32_t, 2000>& flags);
+  void loadBookSet();
 
   TMyMDIFrame* frame_;
   bool linked_ = false;
@@ -106,17 +118,18 @@ class TMyMDIClient : public QMdiArea, public CommandHandler {
   std::array<std::uint32_t, 2000> bookFlags_{};
 };
 
-class TMyMDIFrame : public QMainWindow, public CommandHandler {
+class TMyMDIFrame : public QMainWindow, public CommandHandler, public Workbench {
   Q_OBJECT
  public:
-  TMyMDIFrame();
+  // The stores come from `stores` (the application object), which outlives the frame.
+  explicit TMyMDIFrame(Workbench& stores);
   ~TMyMDIFrame() override;
 
   TMyMDIClient* client() const { return client_; }
   TVersesFound* versesFound() const { return versesFound_; }
   QLabel* messageField() const { return messageField_; }  // tool bar, identifier 2
   // The message bar at the bottom (hints, hover look-ups).
-  void setStatusText(const QString& text);
+  void setStatusText(const QString& text) override;
   QString statusText() const;
   // The action of a command (menus, tool bar and accelerators share it), or null.
   QAction* action(int id) const;
@@ -125,14 +138,33 @@ class TMyMDIFrame : public QMainWindow, public CommandHandler {
 
   // Fills the verses-found box from a verse list and shows the first entry (see frame.cpp).
   void showVersesFound(const std::uint16_t* verses, std::uint16_t count, bool restrict,
-                       const char* searchText, BibleHandle* module);
+                       const char* searchText, BibleHandle* module) override;
   void showReferencesFound(const Reference* references, std::uint16_t count, bool restrict,
-                           const char* searchText, BibleHandle* module);
-  // Command 301 of a Bible window: the go-to dialog on its module; on OK shows the reference.
-  void runGotoDialog(TPassage* passage);
+                           const char* searchText, BibleHandle* module) override;
+
+  // The workbench: the stores of the application's, the box and the book set of this frame.
+  DictHandle* eastons() const override { return stores_.eastons(); }
+  DictHandle* hitchcock() const override { return stores_.hitchcock(); }
+  DictHandle* topics() const override { return stores_.topics(); }
+  DictHandle* commentary() const override { return stores_.commentary(); }
+  DictHandle* options() const override { return stores_.options(); }
+  LexiconHandle* lexicon() const override { return stores_.lexicon(); }
+  bool canChangeTopics() const override { return stores_.canChangeTopics(); }
+  bool canChangeEastons() const override { return stores_.canChangeEastons(); }
+  DictHandle* topicsForChange() override { return stores_.topicsForChange(); }
+  DictHandle* eastonsForChange() override { return stores_.eastonsForChange(); }
+  std::string dataPath() const override { return stores_.dataPath(); }
+  bool hasMainWindow() const override { return true; }
+  QStringList versesFoundEntries() const override;
+  QString selectedVerseFound() const override;
+  int bookSetCommand() const override { return client_->bookSetCommand(); }
 
   bool handleCommand(int id) override;
   bool commandState(int id, CommandState& state) override;
+
+ Q_SIGNALS:
+  // The frame is closing; its windows still stand.
+  void closing();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -143,13 +175,14 @@ class TMyMDIFrame : public QMainWindow, public CommandHandler {
   void buildToolBar();
   void showHint(int id);
 
+  Workbench& stores_;
   TMyMDIClient* client_ = nullptr;
   TVersesFound* versesFound_ = nullptr;
   QLabel* messageField_ = nullptr;
   QToolBar* toolBar_ = nullptr;
   std::map<int, QAction*> actions_;
   QList<QMenu*> bibleMenus_;                 // shown only while a Bible window is active
-  QList<QPair<int, QAction*>> twinActions_;  // second menu entries of a command
+  QList<QPair<int, QAction*>> twinActions_;  // second menu entries of a command (Twin)
 };
 
 }  // namespace vellum::ui

@@ -6,7 +6,6 @@
 // With the value "report" it first opens Help > "How to..." and prints the active window's
 // caption and the help page's title and length, so a test can see what an installed program
 // found.
-#include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QPointer>
@@ -18,7 +17,6 @@
 #include <vector>
 
 #include "app/commands.h"
-#include "app/frame.h"
 #include "app/main_app.h"
 #include "app/windows/passage.h"
 #include "engine/bible/bible.h"
@@ -36,9 +34,7 @@ constexpr const char* kUsage =
 
 // Prints what the start found: the active window's caption and the "How to..." help page.
 void reportStart(vellum::ui::TPassage& passage) {
-  vellum::ui::TMainApp* app = vellum::ui::TMainApp::instance();
-  QAction* howTo = app && app->frame() ? app->frame()->action(vellum::ui::CmHelpContents) : nullptr;
-  if (howTo) howTo->trigger();
+  vellum::ui::dispatchCommand(vellum::ui::CmHelpContents);
   std::printf("window: %s\n", passage.windowTitle().toUtf8().constData());
   for (QWidget* window : QApplication::topLevelWidgets()) {
     auto* help = window->objectName() == QLatin1String("HelpViewer")

@@ -23,8 +23,6 @@
 namespace vellum::ui {
 namespace {
 
-TMainApp* theApp = nullptr;
-
 // The wait cursor for the life of the object, when there is a screen to show it on.
 class WaitCursor {
  public:
@@ -45,7 +43,6 @@ class WaitCursor {
 
 TMainApp::TMainApp(int argc, char** argv) {
   WaitCursor wait;
-  theApp = this;
   namespace fs = std::filesystem;
   for (int i = 0; i < argc; ++i) arguments_.emplace_back(argv[i] ? argv[i] : "");
 
@@ -108,10 +105,7 @@ TMainApp::~TMainApp() {
   deinit_dict(options_);
   setUserDataDirectory({});
   setSharedDataDirectories({});
-  if (theApp == this) theApp = nullptr;
 }
-
-TMainApp* TMainApp::instance() { return theApp; }
 
 TMyMDIClient* TMainApp::client() const { return frame_ ? frame_->client() : nullptr; }
 
@@ -121,7 +115,13 @@ TPassage* TMainApp::activePassage() const {
 
 void TMainApp::buildMainWindow() {
   if (frame_) return;
-  frame_ = new TMyMDIFrame();
+  frame_ = new TMyMDIFrame(*this);
+  TMyMDIClient* client = frame_->client();
+  // The session is saved while the windows still stand; the link setting as it changes.
+  client->setLinked(rememberedLinkedWindows());
+  connect(frame_, &TMyMDIFrame::closing, this, [client] { saveSession(*client); });
+  connect(client, &TMyMDIClient::linkedChanged, this,
+          [](bool linked) { rememberLinkedWindows(linked); });
   frame_->show();
   frame_->activateWindow();
 }

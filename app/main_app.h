@@ -2,7 +2,7 @@
 // user's and the shared data directories, its arguments (each a data directory) and a CD-ROM
 // data directory, opens the reference stores that stay open for the whole run, builds the main
 // window, opens the default translation, answers the application's commands and closes the
-// stores at exit.
+// stores at exit. As a workbench it offers the stores; the main window offers the rest.
 #pragma once
 
 #include <QObject>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/workbench.h"
 #include "engine/bible/bible.h"
 
 namespace vellum {
@@ -23,7 +24,7 @@ class TMyMDIFrame;
 class TMyMDIClient;
 class TPassage;
 
-class TMainApp : public QObject, public CommandHandler {
+class TMainApp : public QObject, public CommandHandler, public Workbench {
   Q_OBJECT
  public:
   // Copies the arguments, makes the program's directory current, sets the data path and opens
@@ -32,9 +33,6 @@ class TMainApp : public QObject, public CommandHandler {
   ~TMainApp() override;
   TMainApp(const TMainApp&) = delete;
   TMainApp& operator=(const TMainApp&) = delete;
-
-  // The one application object (null before construction and after destruction).
-  static TMainApp* instance();
 
   // Builds the main window, restores its placement and shows it; the client then posts 101.
   void buildMainWindow();
@@ -46,24 +44,24 @@ class TMainApp : public QObject, public CommandHandler {
   // The active Bible window, or null.
   TPassage* activePassage() const;
 
-  const std::string& dataPath() const { return dataPath_; }
+  std::string dataPath() const override { return dataPath_; }
   const std::vector<std::string>& arguments() const { return arguments_; }
 
   // The shared stores; null when a file failed to open (options is never null after start-up).
-  DictHandle* eastons() const { return eastons_; }
-  DictHandle* hitchcock() const { return hitchcock_; }
-  DictHandle* topics() const { return topics_; }
-  DictHandle* commentary() const { return commentary_; }
-  DictHandle* options() const { return options_; }
-  LexiconHandle* lexicon() const { return lexicon_; }
+  DictHandle* eastons() const override { return eastons_; }
+  DictHandle* hitchcock() const override { return hitchcock_; }
+  DictHandle* topics() const override { return topics_; }
+  DictHandle* commentary() const override { return commentary_; }
+  DictHandle* options() const override { return options_; }
+  LexiconHandle* lexicon() const override { return lexicon_; }
   // Whether the user may change the topics or Easton's: the store is writable where it is, or
   // it lies where nothing may be written and can be copied into the user's data directory.
-  bool canChangeTopics() const { return canChange(topics_, "topics.dic"); }
-  bool canChangeEastons() const { return canChange(eastons_, "eastons.dic"); }
+  bool canChangeTopics() const override { return canChange(topics_, "topics.dic"); }
+  bool canChangeEastons() const override { return canChange(eastons_, "eastons.dic"); }
   // The store ready for a change: as it is when writable, else copied into the user's data
   // directory and opened there in place of the shared one. Null when it cannot change.
-  DictHandle* topicsForChange() { return forChange(topics_, "topics.dic"); }
-  DictHandle* eastonsForChange() { return forChange(eastons_, "eastons.dic"); }
+  DictHandle* topicsForChange() override { return forChange(topics_, "topics.dic"); }
+  DictHandle* eastonsForChange() override { return forChange(eastons_, "eastons.dic"); }
 
   // Opens a Bible window on the module (the frame's openBibleWindow).
   TPassage* openBibleWindow(const bibleName& bible);

@@ -158,7 +158,7 @@ QWidget* openSessionWindow(TMyMDIClient& client, const SessionWindow& window) {
   }
   bibleName name;
   std::memcpy(name.path, window.file.c_str(), window.file.size() + 1);
-  auto passage = std::make_unique<TPassage>(name);
+  auto passage = std::make_unique<TPassage>(name, client.workbench());
   BibleHandle* module = passage->module();
   if (module == nullptr) return nullptr;
   const int verses = getVersesInChapter(reference, module);

@@ -7,8 +7,6 @@
 #include <QRadioButton>
 
 #include "app/config.h"
-#include "app/frame.h"
-#include "app/main_app.h"
 #include "app/print_text.h"
 #include "app/window_utils.h"
 #include "app/windows/passage.h"
@@ -82,11 +80,9 @@ PassageSource TCopyAppendPrintDlg::source() const {
 
 std::vector<std::string> TCopyAppendPrintDlg::versesFoundEntries() const {
   std::vector<std::string> entries;
-  TMainApp* app = TMainApp::instance();
-  if (!app || !app->frame() || !app->frame()->versesFound()) return entries;
-  const TVersesFound* box = app->frame()->versesFound();
-  entries.reserve(static_cast<std::size_t>(box->count()));
-  for (int i = 0; i < box->count(); ++i) entries.push_back(box->itemText(i).toStdString());
+  if (!passage_) return entries;
+  for (const QString& entry : passage_->workbench().versesFoundEntries())
+    entries.push_back(entry.toStdString());
   return entries;
 }
 

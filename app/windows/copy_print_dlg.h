@@ -50,7 +50,7 @@ class TCopyAppendPrintDlg : public TOkCancelHelpDlg {
   TPassage* passage() const { return passage_; }
 
  private:
-  // The entries of the main window's verses-found box, in box order (none without a program).
+  // The entries of the verses-found box of the window's workbench, in box order.
   std::vector<std::string> versesFoundEntries() const;
 
   QPointer<TPassage> passage_;

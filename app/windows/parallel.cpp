@@ -12,8 +12,6 @@
 #include <cstring>
 
 #include "app/dialog_base.h"
-#include "app/frame.h"
-#include "app/main_app.h"
 #include "app/reference_dlg.h"
 #include "app/window_utils.h"
 #include "app/windows/compose_passage.h"
@@ -555,13 +553,9 @@ bool TParallelView::handleCommand(int id) {
     case CmGoto: {
       Reference reference;
       QByteArray text;
-      if (runGotoDialog(this, module(0), &reference, &text)) {
-        TMainApp* app = TMainApp::instance();
-        if (app && app->client())
-          app->client()->showLinked(this, reference, module(0));
-        else
-          showReference(reference);
-      }
+      // Linked windows follow the passage gone to, as they follow a verse clicked.
+      if (runGotoDialog(this, module(0), &reference, &text) && showReference(reference))
+        Q_EMIT verseClicked(reference);
       setFocus();
       return true;
     }

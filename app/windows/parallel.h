@@ -104,8 +104,8 @@ class TParallelView : public QAbstractScrollArea, public CommandHandler {
  Q_SIGNALS:
   // Emitted after every chapter shown.
   void passageShown();
-  // The user selected a row with a click (linked windows follow it); the reference is in the
-  // first translation's books.
+  // The user selected a row with a click, or went to a passage (linked windows follow it); the
+  // reference is in the first translation's books.
   void verseClicked(Reference reference);
 
  protected:

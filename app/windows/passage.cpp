@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "app/config.h"
-#include "app/frame.h"
-#include "app/main_app.h"
+#include "app/reference_dlg.h"
 #include "app/utf8.h"
 #include "app/window_utils.h"
 #include "app/windows/hilight.h"
@@ -42,17 +41,9 @@ constexpr std::size_t kHoverKeySize = 40;         // the remembered hovered word
 constexpr std::uint16_t kStatusBufferSize = 251;  // status texts of at most 250 characters
 constexpr int kFaceNameSize = 25;
 
-// The commands the Bible window answers itself, so no other handler on the route takes them.
-constexpr std::array kWindowCommands = {
-    CmFilePrint,   CmWindowFont,    CmPrinterFont, CmEditCopy,      CmAppend,     CmSearch,
-    CmGoto,        CmWildCard,      CmPhonetic,    CmStrongsLookup, CmAddTopic,   CmRenameTopic,
-    CmDeleteTopic, CmInsertVerse,   CmDeleteVerse, CmDictionary,    CmAddWord,    CmRenameWord,
-    CmDeleteWord,  CmAddNote,       CmEditNote,    CmDeleteNote,    CmHilightRed, CmHilightGreen,
-    CmHilightBlue, CmHilightYellow, CmUnhilight};
-
-bool isWindowCommand(int id) {
-  return std::find(kWindowCommands.begin(), kWindowCommands.end(), id) != kWindowCommands.end();
-}
+// The commands the Bible window answers itself (the command table's), so no other handler on
+// the route takes them.
+bool isWindowCommand(int id) { return ownedBy(id, Owner::BibleWindow); }
 
 // The highlight code of a highlight command: red 0, blue 1, green 2, yellow 3, none 4.
 int hilightCode(int id) {
@@ -99,8 +90,8 @@ void TPassage::ModuleCloser::operator()(BibleHandle* module) const { closeBible(
 
 void TPassage::NotesCloser::operator()(NotesHandle* notes) const { VNClose(notes); }
 
-TPassage::TPassage(const bibleName& bible, std::string* why, QWidget* parent)
-    : TTextWindowMDIChild(parent) {
+TPassage::TPassage(const bibleName& bible, Workbench& workbench, std::string* why, QWidget* parent)
+    : TTextWindowMDIChild(parent), workbench_(workbench) {
   module_.reset(openBible(&bible, why));
   if (!module_) return;
   notes_.reset(VNOpen(module_.get()));
@@ -332,23 +323,6 @@ void TPassage::paintWord(QPainter& painter, int index) {
 
 // ---- Mouse ----
 
-DictHandle* TPassage::eastonsStore() const {
-  return TMainApp::instance() ? TMainApp::instance()->eastons() : nullptr;
-}
-
-DictHandle* TPassage::hitchcockStore() const {
-  return TMainApp::instance() ? TMainApp::instance()->hitchcock() : nullptr;
-}
-
-LexiconHandle* TPassage::lexiconStore() const {
-  return TMainApp::instance() ? TMainApp::instance()->lexicon() : nullptr;
-}
-
-void TPassage::showStatusText(const QString& text) {
-  if (TMainApp::instance() && TMainApp::instance()->frame())
-    TMainApp::instance()->frame()->setStatusText(text);
-}
-
 void TPassage::forgetLastHover() { hoverState().lastWord.clear(); }
 
 void TPassage::onHoverWord(const std::string& word) {
@@ -357,7 +331,7 @@ void TPassage::onHoverWord(const std::string& word) {
   if (key == state.lastWord) return;
 
   QString status;
-  LexiconHandle* lexicon = lexiconStore();
+  LexiconHandle* lexicon = workbench_.lexicon();
   if (!word.empty() && isDigit(word.front()) && lexicon != nullptr) {
     std::vector<char> number(word.begin(), word.end());
     number.push_back('\0');
@@ -372,14 +346,14 @@ void TPassage::onHoverWord(const std::string& word) {
   } else {
     std::vector<char> entry(kStatusBufferSize);
     std::uint16_t length = 0;
-    if (DictHandle* names = hitchcockStore()) {
+    if (DictHandle* names = workbench_.hitchcock()) {
       std::string name = word;
       if (fuzzy_find_string_item(entry.data(), &length, kStatusBufferSize, name, names) != nullptr)
         status = QString::fromUtf8(name.data(), static_cast<int>(name.size())) + ':' +
                  QString::fromUtf8(entry.data(), length);
     }
     bool inDictionary = false;
-    if (DictHandle* dictionary = eastonsStore()) {
+    if (DictHandle* dictionary = workbench_.eastons()) {
       std::string name = word;
       inDictionary = fuzzy_find_string_item(entry.data(), &length, kStatusBufferSize, name,
                                             dictionary) != nullptr;
@@ -395,10 +369,10 @@ void TPassage::onHoverWord(const std::string& word) {
         break;
       }
     }
-    showStatusText(status.simplified());
+    workbench_.setStatusText(status.simplified());
     state.statusShown = true;
   } else if (state.statusShown) {
-    showStatusText(QString());
+    workbench_.setStatusText(QString());
     state.statusShown = false;
   }
   state.lastWord = key;
@@ -424,9 +398,7 @@ void TPassage::setupWindow() {
     if (inText(place.topWord)) scrollTo(word(place.topWord).top);
     return;
   }
-  QString boxText;
-  if (TMainApp* app = TMainApp::instance(); app && app->frame() && app->frame()->versesFound())
-    boxText = app->frame()->versesFound()->currentText();
+  const QString boxText = workbench_.selectedVerseFound();
   if (!boxText.isEmpty() && module_) {
     setFocus();
     Reference reference;
@@ -451,8 +423,8 @@ void TPassage::buildPopupMenu() {
   };
   add(CmSearch, "Search...");
   add(CmGoto, "Go to...");
-  if (lexiconStore() != nullptr) add(CmStrongsLookup, "Strong's Number...");
-  if (eastonsStore() != nullptr) add(CmDictionary, "Easton's Dictionary...");
+  if (workbench_.lexicon() != nullptr) add(CmStrongsLookup, "Strong's Number...");
+  if (workbench_.eastons() != nullptr) add(CmDictionary, "Easton's Dictionary...");
   menu->addSeparator();
   add(CmEditCopy, "Copy...");
   add(CmAppend, "Append...");
@@ -482,6 +454,15 @@ void TPassage::applyHilight(int code) {
   repaintWords(selectionFirst(), selectionLast());
 }
 
+// Command 301: the go-to dialog on the window's module; on OK the reference is shown as a search
+// for it would show it.
+void TPassage::runGotoDialog() {
+  Reference reference;
+  QByteArray text;
+  if (::vellum::ui::runGotoDialog(this, module_.get(), &reference, &text))
+    workbench_.showReferencesFound(&reference, 1, false, text.constData(), module_.get());
+}
+
 bool TPassage::handleCommand(int id) {
   if (!isWindowCommand(id)) return false;
   switch (id) {
@@ -493,8 +474,7 @@ bool TPassage::handleCommand(int id) {
       applyHilight(hilightCode(id));
       break;
     case CmGoto:
-      if (module_ && TMainApp::instance() && TMainApp::instance()->frame())
-        TMainApp::instance()->frame()->runGotoDialog(this);
+      if (module_ && workbench_.hasMainWindow()) runGotoDialog();
       break;
     default:
       runSearchCommand(*this, id) || runReferenceCommand(*this, id) ||
@@ -515,7 +495,7 @@ bool TPassage::commandState(int id, CommandState& state) {
       state.enabled = canHilightNow();
       break;
     case CmGoto:
-      state.enabled = module_ && TMainApp::instance() && TMainApp::instance()->frame();
+      state.enabled = module_ && workbench_.hasMainWindow();
       break;
     default:
       state.enabled = false;

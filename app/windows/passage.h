@@ -16,6 +16,7 @@
 
 #include "app/commands.h"
 #include "app/windows/textview.h"
+#include "app/workbench.h"
 #include "engine/bible/bible.h"
 
 namespace vellum {
@@ -51,14 +52,17 @@ QFont screenFont(const QWidget& widget);
 class TPassage : public TTextWindowMDIChild, public CommandHandler {
   Q_OBJECT
  public:
-  // Opens the module, its notes store and its highlight store. When the module fails to open,
+  // Opens the module, its notes store and its highlight store; the shared stores, the
+  // verses-found box and the message bar are the workbench's. When the module fails to open,
   // module() is null and *why (when given) says why; the window must not be shown then.
-  explicit TPassage(const bibleName& bible, std::string* why = nullptr, QWidget* parent = nullptr);
+  explicit TPassage(const bibleName& bible, Workbench& workbench = Workbench::none(),
+                    std::string* why = nullptr, QWidget* parent = nullptr);
   ~TPassage() override;
 
   BibleHandle* module() const { return module_.get(); }
   NotesHandle* notes() const { return notes_.get(); }
   THilight* hilight() const { return hilight_.get(); }
+  Workbench& workbench() const { return workbench_; }
 
   // Shows the reference's chapter with the verse selected and centred; sets the caption. A
   // chapter the module does not hold leaves the window as it was; a verse past the chapter's
@@ -117,13 +121,6 @@ class TPassage : public TTextWindowMDIChild, public CommandHandler {
   void setupWindow() override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
-  // Where the hover look-ups go and where their result is shown: the application's stores and
-  // the frame's message bar (nothing when there is no application object).
-  virtual DictHandle* eastonsStore() const;
-  virtual DictHandle* hitchcockStore() const;
-  virtual LexiconHandle* lexiconStore() const;
-  virtual void showStatusText(const QString& text);
-
  private:
   struct ModuleCloser {
     void operator()(BibleHandle* module) const;
@@ -135,7 +132,9 @@ class TPassage : public TTextWindowMDIChild, public CommandHandler {
   WordColors colorsFor(int index, Reference chapter) const;
   void buildPopupMenu();
   void applyHilight(int code);
+  void runGotoDialog();
 
+  Workbench& workbench_;
   std::unique_ptr<BibleHandle, ModuleCloser> module_;
   std::unique_ptr<NotesHandle, NotesCloser> notes_;
   std::unique_ptr<THilight> hilight_;

@@ -1,12 +1,11 @@
 // The Bible window's reference-work commands: 308 Strong's look-up, 501 the dictionary, 502-504
-// the word dialogs, 601-603 the note dialogs; the client's 321 commentary; and the double click
-// on a word. Each command is enabled only while the store it needs is open (and, for changes,
-// writable), so a missing "lexicon.lex", "eastons.dic" or "mhc.dic" only greys its commands.
+// the word dialogs, 601-603 the note dialogs; the commentary the client's 321 opens; and the
+// double click on a word. Each command is enabled only while the store it needs is open (and, for
+// changes, writable), so a missing "lexicon.lex", "eastons.dic" or "mhc.dic" only greys its
+// commands.
 #include <cstdlib>
 #include <string>
 
-#include "app/frame.h"
-#include "app/main_app.h"
 #include "app/window_utils.h"
 #include "app/windows/definition_dlg.h"
 #include "app/windows/dictionary_dlg.h"
@@ -23,18 +22,14 @@ namespace {
 // How much of a hovered word or a selection is read: 40 characters and the terminator.
 constexpr std::size_t kWordCapacity = 41;
 
-DictHandle* eastons() { return TMainApp::instance() ? TMainApp::instance()->eastons() : nullptr; }
-DictHandle* commentary() {
-  return TMainApp::instance() ? TMainApp::instance()->commentary() : nullptr;
-}
-LexiconHandle* lexicon() {
-  return TMainApp::instance() ? TMainApp::instance()->lexicon() : nullptr;
-}
+// The stores come from the window's workbench.
+DictHandle* eastons(const TPassage& passage) { return passage.workbench().eastons(); }
+LexiconHandle* lexicon(const TPassage& passage) { return passage.workbench().lexicon(); }
 
 // The note dialogs belong to windows of the running program, like the other dialogs of the
-// window; a window on its own (no application object) offers none.
+// window; a window on its own offers none.
 bool notesWritable(TPassage& passage) {
-  return TMainApp::instance() != nullptr && passage.notes() != nullptr &&
+  return passage.workbench().hasMainWindow() && passage.notes() != nullptr &&
          VNReadOnly(passage.notes()) == 0;
 }
 
@@ -114,15 +109,15 @@ void runNoteCommand(TPassage& passage, int id) {
 bool referenceCommandState(TPassage& passage, int id, CommandState& state) {
   switch (id) {
     case CmStrongsLookup:
-      state.enabled = lexicon() != nullptr;
+      state.enabled = lexicon(passage) != nullptr;
       return true;
     case CmDictionary:
-      state.enabled = eastons() != nullptr && passage.module() != nullptr;
+      state.enabled = eastons(passage) != nullptr && passage.module() != nullptr;
       return true;
     case CmAddWord:
     case CmRenameWord:
     case CmDeleteWord:
-      state.enabled = TMainApp::instance() && TMainApp::instance()->canChangeEastons();
+      state.enabled = passage.workbench().canChangeEastons();
       return true;
     case CmAddNote:
     case CmEditNote:
@@ -144,7 +139,7 @@ bool runReferenceCommand(TPassage& passage, int id) {
       runStrongsLookup(passage);
       break;
     case CmDictionary: {
-      TEastonsDlg dialog(&passage, eastons(), passage.module(), wordAtHand(passage));
+      TEastonsDlg dialog(&passage, eastons(passage), passage.module(), wordAtHand(passage));
       dialog.exec();
       break;
     }
@@ -152,7 +147,7 @@ bool runReferenceCommand(TPassage& passage, int id) {
     case CmRenameWord:
     case CmDeleteWord: {
       // A shared Easton's is copied into the user's data directory before it changes.
-      DictHandle* store = TMainApp::instance()->eastonsForChange();
+      DictHandle* store = passage.workbench().eastonsForChange();
       if (!store) break;
       const std::string word = wordAtHand(passage);
       if (id == CmAddWord) runInsertWord(&passage, store, word);
@@ -168,36 +163,28 @@ bool runReferenceCommand(TPassage& passage, int id) {
   return true;
 }
 
-bool clientReferenceCommandState(TMyMDIClient& client, int id, CommandState& state) {
-  if (id != CmCommentary) return false;
-  state.enabled = commentary() != nullptr && !client.subWindowList().isEmpty();
-  return true;
-}
-
-bool runClientReferenceCommand(TMyMDIClient& client, int id) {
-  if (id != CmCommentary) return false;
-  TPassage* passage = client.activePassage();
-  if (passage == nullptr || commentary() == nullptr || passage->module() == nullptr) return true;
+void runCommentary(TPassage& passage) {
+  DictHandle* commentary = passage.workbench().commentary();
+  if (commentary == nullptr || passage.module() == nullptr) return;
   {
-    TMHCDlg dialog(passage, commentary(), passage->module(), passage->currentReference());
+    TMHCDlg dialog(&passage, commentary, passage.module(), passage.currentReference());
     dialog.exec();
   }
   // Back to the Bible window the look-up came from: the client itself passes the focus to
   // none of its windows, and the keys and the window's commands would go nowhere.
-  passage->setFocus();
-  return true;
+  passage.setFocus();
 }
 
 void onPassageDoubleClick(TPassage& passage, const std::string& word) {
   if (word.empty()) return;
   BibleHandle* module = passage.module();
-  if (isDigit(word.front()) && lexicon() != nullptr) {
+  if (isDigit(word.front()) && lexicon(passage) != nullptr) {
     const bool oldTestament =
         module != nullptr && isOldTestament(module, passage.currentReference()) == 1;
     TStrongsDlg dialog(&passage, word, oldTestament);
     dialog.exec();
-  } else if (eastons() != nullptr) {
-    TEastonsDlg dialog(&passage, eastons(), module, word);
+  } else if (DictHandle* dictionary = eastons(passage)) {
+    TEastonsDlg dialog(&passage, dictionary, module, word);
     dialog.exec();
   }
   passage.setFocus();

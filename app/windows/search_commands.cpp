@@ -1,8 +1,6 @@
-// The Bible window's search and topic commands and the client's book sets.
+// The Bible window's search and topic commands and the client's Specific Books dialog.
 #include <QDialog>
 
-#include "app/frame.h"
-#include "app/main_app.h"
 #include "app/windows/passage.h"
 #include "app/windows/search_dlg.h"
 #include "app/windows/specific_books_dlg.h"
@@ -22,43 +20,29 @@ bool isSearchWindowCommand(int id) {
 
 bool isTopicCommand(int id) { return id >= CmAddTopic && id <= CmDeleteVerse; }
 
-bool isBookSetCommand(int id) { return id >= CmAllBooks && id <= CmGeneralEpistles; }
-
-// The program's frame when the window belongs to it; searches need it for their results.
-TMyMDIFrame* frameFor(const TPassage& passage) {
-  TMainApp* app = TMainApp::instance();
-  if (!app || !app->frame() || !passage.module()) return nullptr;
-  return app->frame();
+// Searches end in the verses-found box of the program's main window.
+bool canSearch(const TPassage& passage) {
+  return passage.module() && passage.workbench().hasMainWindow();
 }
 
-bool topicsCanChange() {
-  TMainApp* app = TMainApp::instance();
-  return app && app->canChangeTopics();
-}
-
-void selectBookSet(TMyMDIClient& client, int command, const BookFlags& flags) {
-  client.setBookSet(command, flags);
-  if (TMainApp* app = TMainApp::instance()) storeBookSet(app->options(), command, flags);
-}
-
-void runSearchDialog(TPassage& passage, TMyMDIFrame* frame, int id) {
-  TMainApp* app = TMainApp::instance();
+void runSearchDialog(TPassage& passage, int id) {
+  Workbench* bench = &passage.workbench();
   switch (id) {
     case CmSearch: {
-      const BookSet* set = findBookSet(frame->client()->bookSetCommand());
-      TSearchDlg dialog(&passage, frame, passage.module(), app->topics(), app->options(),
+      const BookSet* set = findBookSet(bench->bookSetCommand());
+      TSearchDlg dialog(&passage, bench, passage.module(), bench->topics(), bench->options(),
                         passage.currentReference(), passage.selectedText(kInitialTextCapacity),
                         QString::fromLatin1(set ? set->name : "All Books"));
       dialog.exec();
       break;
     }
     case CmWildCard: {
-      TWordListDlg dialog(&passage, frame, passage.module(), QString());
+      TWordListDlg dialog(&passage, bench, passage.module(), QString());
       dialog.exec();
       break;
     }
     case CmPhonetic: {
-      TPhoneticListDlg dialog(&passage, frame, passage.module(), QString());
+      TPhoneticListDlg dialog(&passage, bench, passage.module(), QString());
       dialog.exec();
       break;
     }
@@ -71,11 +55,11 @@ void runSearchDialog(TPassage& passage, TMyMDIFrame* frame, int id) {
 
 bool searchCommandState(TPassage& passage, int id, CommandState& state) {
   if (isSearchWindowCommand(id)) {
-    state.enabled = frameFor(passage) != nullptr;
+    state.enabled = canSearch(passage);
     return true;
   }
   if (isTopicCommand(id)) {
-    state.enabled = passage.module() && topicsCanChange();
+    state.enabled = passage.module() && passage.workbench().canChangeTopics();
     return true;
   }
   return false;
@@ -84,13 +68,12 @@ bool searchCommandState(TPassage& passage, int id, CommandState& state) {
 bool runSearchCommand(TPassage& passage, int id) {
   if (!isSearchWindowCommand(id) && !isTopicCommand(id)) return false;
   if (isTopicCommand(id)) {
-    DictHandle* topics = TMainApp::instance()->topicsForChange();
+    DictHandle* topics = passage.workbench().topicsForChange();
     if (!topics || !passage.module()) return true;
     runTopicCommand(&passage, id, topics, passage.module(), passage.currentReference());
   } else {
-    TMyMDIFrame* frame = frameFor(passage);
-    if (!frame) return true;
-    runSearchDialog(passage, frame, id);
+    if (!canSearch(passage)) return true;
+    runSearchDialog(passage, id);
   }
   // The dialog may have closed without a result that moves the focus: give it back to the
   // window it was opened from, as the window manager would.
@@ -101,36 +84,9 @@ bool runSearchCommand(TPassage& passage, int id) {
   return true;
 }
 
-bool clientSearchCommandState(TMyMDIClient& client, int id, CommandState& state) {
-  if (!isBookSetCommand(id)) return false;
-  state.enabled = client.activePassage() != nullptr;
-  state.checked = id == client.bookSetCommand();
-  return true;
-}
-
-bool runClientSearchCommand(TMyMDIClient& client, int id) {
-  if (!isBookSetCommand(id)) return false;
-  if (id != CmSpecificBooks) {
-    selectBookSet(client, id, bookSetFlags(id));
-    return true;
-  }
-  TPassage* passage = client.activePassage();
-  BookFlags flags = client.bookFlags();
-  TSearchSpecificBooksDlg dialog(passage ? static_cast<QWidget*>(passage) : &client, flags,
-                                 passage ? passage->module() : nullptr);
-  if (dialog.exec() == QDialog::Accepted) selectBookSet(client, CmSpecificBooks, flags);
-  return true;
-}
-
-void loadBookSet(TMyMDIClient& client) {
-  TMainApp* app = TMainApp::instance();
-  DictHandle* options = app ? app->options() : nullptr;
-  if (std::optional<StoredBookSet> stored = loadStoredBookSet(options)) {
-    client.setBookSet(stored->command, stored->flags);
-    return;
-  }
-  // Absent or damaged: All Books, stored at once so the next start reads a sound pair.
-  selectBookSet(client, CmAllBooks, bookSetFlags(CmAllBooks));
+bool chooseSpecificBooks(QWidget* owner, BookFlags& flags, BibleHandle* module) {
+  TSearchSpecificBooksDlg dialog(owner, flags, module);
+  return dialog.exec() == QDialog::Accepted;
 }
 
 }  // namespace vellum::ui

@@ -14,7 +14,8 @@
 #include <cstdlib>
 #include <span>
 
-#include "app/frame.h"
+#include "app/commands.h"
+#include "app/workbench.h"
 #include "app/utf8.h"
 #include "app/window_utils.h"
 #include "engine/search/boolean.h"
@@ -48,7 +49,7 @@ long leadingNumber(const std::string& text) { return std::strtol(text.c_str(), n
 
 }  // namespace
 
-TSearchDlg::TSearchDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module, DictHandle* topics,
+TSearchDlg::TSearchDlg(QWidget* owner, Workbench* frame, BibleHandle* module, DictHandle* topics,
                        DictHandle* options, Reference current, const std::string& initialText,
                        const QString& bookSetName)
     : TReferenceDlg(owner, kResourceId, module, current),

@@ -31,7 +31,7 @@ struct DictHandle;
 
 namespace vellum::ui {
 
-class TMyMDIFrame;
+class Workbench;
 
 class TSearchDlg : public TReferenceDlg {
   Q_OBJECT
@@ -42,7 +42,7 @@ class TSearchDlg : public TReferenceDlg {
 
   // frame may be null: the results are then only kept. initialText is the Bible window's
   // selection (UTF-8); bookSetName labels the scope button 10005.
-  TSearchDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module, DictHandle* topics,
+  TSearchDlg(QWidget* owner, Workbench* frame, BibleHandle* module, DictHandle* topics,
              DictHandle* options, Reference current, const std::string& initialText,
              const QString& bookSetName);
 
@@ -94,7 +94,7 @@ class TSearchDlg : public TReferenceDlg {
   void noneFound(const QString& message, QLineEdit* field);
   void postFrameCommand(int id);
 
-  TMyMDIFrame* frame_;
+  Workbench* frame_;
   DictHandle* topics_;
   DictHandle* options_;
   std::string initialText_;

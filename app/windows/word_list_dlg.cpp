@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 
-#include "app/frame.h"
+#include "app/workbench.h"
 #include "app/utf8.h"
 #include "app/window_utils.h"
 #include "engine/search/search.h"
@@ -21,7 +21,7 @@ constexpr int kWordListId = 10035;
 
 }  // namespace
 
-TWordListDlg::TWordListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
+TWordListDlg::TWordListDlg(QWidget* owner, Workbench* frame, BibleHandle* module,
                            const QString& initialWord, int resourceId)
     : TOkCancelHelpDlg(owner, resourceId),
       frame_(frame),
@@ -114,7 +114,7 @@ void TWordListDlg::CmOk() {
   }
 }
 
-TPhoneticListDlg::TPhoneticListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
+TPhoneticListDlg::TPhoneticListDlg(QWidget* owner, Workbench* frame, BibleHandle* module,
                                    const QString& initialWord)
     : TWordListDlg(owner, frame, module, initialWord, kPhoneticResource) {}
 

@@ -20,7 +20,7 @@ class QListWidget;
 
 namespace vellum::ui {
 
-class TMyMDIFrame;
+class Workbench;
 
 class TWordListDlg : public TOkCancelHelpDlg {
   Q_OBJECT
@@ -30,7 +30,7 @@ class TWordListDlg : public TOkCancelHelpDlg {
   static constexpr int kMaxWords = 100;
   static constexpr int kWordWidth = 40;
 
-  TWordListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module, const QString& initialWord,
+  TWordListDlg(QWidget* owner, Workbench* frame, BibleHandle* module, const QString& initialWord,
                int resourceId = kWildCardResource);
 
   QLineEdit* wordField() const { return word_; }
@@ -48,7 +48,7 @@ class TWordListDlg : public TOkCancelHelpDlg {
   BibleHandle* module() const { return module_; }
 
  private:
-  TMyMDIFrame* frame_;
+  Workbench* frame_;
   BibleHandle* module_;
   QLineEdit* word_;
   QListWidget* list_;
@@ -62,7 +62,7 @@ class TWordListDlg : public TOkCancelHelpDlg {
 class TPhoneticListDlg : public TWordListDlg {
   Q_OBJECT
  public:
-  TPhoneticListDlg(QWidget* owner, TMyMDIFrame* frame, BibleHandle* module,
+  TPhoneticListDlg(QWidget* owner, Workbench* frame, BibleHandle* module,
                    const QString& initialWord);
 
  protected:
