@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/bible/codec.h"
+#include "support/codec.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/bible/codec.h"
+#include "support/codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > 1 << 20) return 0;

@@ -15,12 +15,12 @@
 
 #include "engine/bible/bible.h"
 #include "engine/search/boolean.h"
-#include "engine/search/match.h"
 #include "engine/search/search.h"
 #include "engine/search/verselist.h"
 #include "engine/search/wordlists.h"
 #include "engine/stores/notes.h"
 #include "fuzz/fuzz_common.h"
+#include "support/match.h"
 #include "support/strings.h"
 #include "support/unicode.h"
 

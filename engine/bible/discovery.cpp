@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "engine/bible/module_format.h"
-#include "engine/search/match.h"
 #include "support/files.h"
+#include "support/match.h"
 #include "support/strings.h"
 
 namespace vellum {

@@ -27,7 +27,7 @@
 //   0 u8 book   1 u8 chapter   2 u16 first verse number   4 u32 offset of the text record
 //
 // Chapter text record: u16 text length, u16 stored length, then the stored bytes: the text as
-// is when the two lengths are equal, otherwise compressed with the codec (codec.h).
+// is when the two lengths are equal, otherwise compressed with the codec (support/codec.h).
 //
 // Word index: wordCount u32 offsets in word-number order, each of a posting list: a u16 count
 // and that many u16 verse numbers, ascending, without duplicates.

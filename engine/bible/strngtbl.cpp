@@ -24,9 +24,9 @@
 #include <span>
 
 #include "engine/bible/module_internal.h"
-#include "engine/search/match.h"
 #include "support/endian.h"
 #include "support/files.h"
+#include "support/match.h"
 #include "support/strings.h"
 
 namespace vellum {

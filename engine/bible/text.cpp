@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/bible/codec.h"
 #include "engine/bible/module_internal.h"
+#include "support/codec.h"
 #include "support/strings.h"
 #include "support/unicode.h"
 

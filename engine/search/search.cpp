@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/bible/module_internal.h"
-#include "engine/search/match.h"
+#include "support/match.h"
 #include "support/strings.h"
 #include "support/unicode.h"
 

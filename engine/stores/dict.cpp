@@ -8,9 +8,9 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "engine/bible/codec.h"
 #include "engine/stores/dict_format.h"
 #include "engine/stores/store_io.h"
+#include "support/codec.h"
 #include "support/endian.h"
 #include "support/files.h"
 #include "support/strings.h"

@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "engine/bible/codec.h"
 #include "engine/stores/lexicon_format.h"
 #include "engine/stores/store_io.h"
+#include "support/codec.h"
 #include "support/files.h"
 #include "support/strings.h"
 

@@ -7,9 +7,9 @@
 #include <memory>
 #include <optional>
 
-#include "engine/bible/codec.h"
 #include "engine/stores/lexicon_format.h"
 #include "engine/stores/store_io.h"
+#include "support/codec.h"
 #include "support/files.h"
 
 namespace vellum::import {

@@ -14,9 +14,9 @@
 #include <unordered_set>
 
 #include "engine/bible/bible.h"
-#include "engine/bible/codec.h"
 #include "engine/bible/module_format.h"
 #include "engine/bible/strngtbl.h"
+#include "support/codec.h"
 #include "support/endian.h"
 #include "support/files.h"
 #include "support/strings.h"

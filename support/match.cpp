@@ -5,7 +5,7 @@
 // each other once per star), so the depth is bounded by the number of stars. Every step that
 // moves past a pattern character first makes sure it is not the terminator: a malformed
 // pattern ends in MATCH_PATTERN, never in a read past its end.
-#include "engine/search/match.h"
+#include "support/match.h"
 
 #include <string>
 

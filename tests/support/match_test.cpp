@@ -1,5 +1,5 @@
 // Tests the wildcard matcher, the pattern checks and the sound-alike code.
-#include "engine/search/match.h"
+#include "support/match.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // node reaching a match length keeps it, the replacement of a node matched over all 18 bytes,
 // and even the zero bytes the ring holds past the spaces (read when the look-ahead runs short
 // at the end of the input) all shape the stream. Change none of them.
-#include "engine/bible/codec.h"
+#include "support/codec.h"
 
 #include <array>
 #include <cstddef>

@@ -1,5 +1,5 @@
 // Tests the LZSS codec: exact streams of the encoder, round trips, bounds and cut streams.
-#include "engine/bible/codec.h"
+#include "support/codec.h"
 
 #include <gtest/gtest.h>
 
