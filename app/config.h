@@ -10,8 +10,8 @@ namespace vellum {
 inline constexpr const char* kIniFile = "VLMR20.INI";
 
 // "FONTS": face names (read into 25-byte buffers) and sizes in whole points.
-char* getScreenFontName(char* buffer, int size);   // default "Times New Roman"
-int getScreenFontSize();                           // default 12
+char* getScreenFontName(char* buffer, int size);  // default "Times New Roman"
+int getScreenFontSize();                          // default 12
 void setScreenFontName(const char* name);
 void setScreenFontSize(int points);                // written with "%d"
 char* getPrinterFontName(char* buffer, int size);  // default "Times New Roman"

@@ -30,9 +30,9 @@ class TOkCancelHelpDlg : public QDialog {
   void addButtonRow(QBoxLayout* layout);
 
   // The dialogs' command slots; derived dialogs override them.
-  virtual void CmOk();      // accept(): closes with 1
-  virtual void CmCancel();  // reject(): closes with 2
-  virtual void CmHelp();    // opens the help viewer at helpContext()
+  virtual void CmOk();         // accept(): closes with 1
+  virtual void CmCancel();     // reject(): closes with 2
+  virtual void CmHelp();       // opens the help viewer at helpContext()
   virtual void CmEditCopy();   // message box "TOkCancelHelpDlg::CmEditCopy"
   virtual void CmFilePrint();  // message box "TOkCancelHelpDlg::CmFilePrint"
   // Command 903 posted to the dialog: refresh dependent controls; the base does nothing.
@@ -45,7 +45,9 @@ class TOkCancelHelpDlg : public QDialog {
   void postRefresh();
   // The control with this numeric identifier (objectName), or null.
   template <class T = QWidget>
-  T* control(int id) const { return findChild<T*>(QString::number(id)); }
+  T* control(int id) const {
+    return findChild<T*>(QString::number(id));
+  }
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -16,7 +16,7 @@
 namespace vellum {
 struct DictHandle;
 struct LexiconHandle;
-}
+}  // namespace vellum
 
 namespace vellum::ui {
 
@@ -70,11 +70,11 @@ class TMainApp : public QObject, public CommandHandler, public Workbench {
   bool commandState(int id, CommandState& state) override;
 
  private:
-  void openDefaultBible();   // 101
-  void openTranslation();    // 24332
-  void newWindow();          // 24331
-  void showFirstVerse();     // 14001
-  void memoryReport();       // 106
+  void openDefaultBible();  // 101
+  void openTranslation();   // 24332
+  void newWindow();         // 24331
+  void showFirstVerse();    // 14001
+  void memoryReport();      // 106
   bool canChange(DictHandle* store, const char* fileName) const;
   DictHandle* forChange(DictHandle*& store, const char* fileName);
 

@@ -59,9 +59,10 @@ int readNumber(const char* key, int fallback) {
 std::string formatSessionRecord(const SessionRecord& record) {
   char numbers[kRecordSize];
   std::snprintf(numbers, sizeof numbers, "%s%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,",
-                record.parallel ? kParallelMark : "", record.reference.book, record.reference.chapter, record.reference.verse,
-                record.selectionAnchor, record.selectionEnd, record.topWord, record.strongs ? 1 : 0,
-                record.x, record.y, record.width, record.height, record.state);
+                record.parallel ? kParallelMark : "", record.reference.book,
+                record.reference.chapter, record.reference.verse, record.selectionAnchor,
+                record.selectionEnd, record.topWord, record.strongs ? 1 : 0, record.x, record.y,
+                record.width, record.height, record.state);
   return numbers + record.file;
 }
 

@@ -43,15 +43,18 @@ constexpr const char* kModuleFile = "bench.bib";
 
 // The common words of an English Bible, most frequent first.
 constexpr const char* kCommonWords[] = {
-    "the", "and", "of", "to", "that", "in", "he", "shall", "unto", "I", "his", "a", "for",
-    "they", "be", "is", "him", "LORD", "not", "them", "it", "with", "all", "thou", "thy", "was",
-    "which", "my", "me", "said", "but", "ye", "their", "have", "will", "thee", "from", "as",
-    "are", "when", "this", "out", "were", "upon", "man", "by", "you", "Israel", "king", "son",
-    "up", "there", "hath", "then", "people", "came", "had", "house", "into", "on", "her", "come",
-    "one", "we", "children", "before", "your", "also", "day", "land", "men", "so", "against",
-    "went", "no", "who", "if", "because", "at", "saith", "let", "now", "go", "do", "heart",
-    "earth", "heaven", "light", "word", "spirit", "faith", "works", "grace", "peace", "glory",
-    "cometh", "goeth", "maketh", "giveth", "knoweth", "sitteth", "walketh", "life", "loved"};
+    "the",     "and",      "of",      "to",    "that",  "in",      "he",    "shall",  "unto",
+    "I",       "his",      "a",       "for",   "they",  "be",      "is",    "him",    "LORD",
+    "not",     "them",     "it",      "with",  "all",   "thou",    "thy",   "was",    "which",
+    "my",      "me",       "said",    "but",   "ye",    "their",   "have",  "will",   "thee",
+    "from",    "as",       "are",     "when",  "this",  "out",     "were",  "upon",   "man",
+    "by",      "you",      "Israel",  "king",  "son",   "up",      "there", "hath",   "then",
+    "people",  "came",     "had",     "house", "into",  "on",      "her",   "come",   "one",
+    "we",      "children", "before",  "your",  "also",  "day",     "land",  "men",    "so",
+    "against", "went",     "no",      "who",   "if",    "because", "at",    "saith",  "let",
+    "now",     "go",       "do",      "heart", "earth", "heaven",  "light", "word",   "spirit",
+    "faith",   "works",    "grace",   "peace", "glory", "cometh",  "goeth", "maketh", "giveth",
+    "knoweth", "sitteth",  "walketh", "life",  "loved"};
 
 // The searched words at the ranks that give them about their frequency in the King James
 // Version (the word of rank r occurs about 79,000 / r times here).
@@ -60,13 +63,14 @@ struct PlacedWord {
   std::size_t rank;
 };
 constexpr PlacedWord kPlacedWords[] = {
-    {"God", 18},      {"love", 255},    {"live", 290},     {"beginning", 720}, {"lived", 800},
-    {"hate", 900},    {"Love", 1500},   {"lovest", 2500},  {"Robert", 3000},   {"Rupert", 3500},
-    {"seeth", 1200},  {"teeth", 1700},  {"loveth", 2000},  {"hateth", 2200},   {"Ruben", 6000}};
+    {"God", 18},     {"love", 255},   {"live", 290},    {"beginning", 720}, {"lived", 800},
+    {"hate", 900},   {"Love", 1500},  {"lovest", 2500}, {"Robert", 3000},   {"Rupert", 3500},
+    {"seeth", 1200}, {"teeth", 1700}, {"loveth", 2000}, {"hateth", 2200},   {"Ruben", 6000}};
 
 // Syllables for the rest of the vocabulary; endings give the table realistic runs of suffixes.
-constexpr const char* kOnsets[] = {"b", "c", "d", "f", "g", "h", "j", "k", "l", "m", "n", "p",
-                                   "r", "s", "t", "v", "w", "z", "br", "ch", "sh", "th", "st", "gl"};
+constexpr const char* kOnsets[] = {"b", "c", "d",  "f",  "g",  "h",  "j",  "k",
+                                   "l", "m", "n",  "p",  "r",  "s",  "t",  "v",
+                                   "w", "z", "br", "ch", "sh", "th", "st", "gl"};
 constexpr const char* kVowels[] = {"a", "e", "i", "o", "u", "ai", "ea", "ou"};
 constexpr const char* kEndings[] = {"", "eth", "est", "ed", "s", "ing", "er", "ah", "im", "ite"};
 

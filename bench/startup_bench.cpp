@@ -5,14 +5,14 @@
 // The program is started through a link named "vellum" inside a scratch directory that also
 // links every data file, so the program's directory holds the data as an installed copy would.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 

@@ -27,8 +27,8 @@ namespace {
 
 std::string makeScratchDir() {
   std::error_code error;
-  fs::path base = fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm")
-                                                       : fs::temp_directory_path();
+  fs::path base =
+      fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
   fs::path dir = base / ("vellum-fuzz-" + std::to_string(getpid()));
   fs::remove_all(dir, error);
   fs::create_directories(dir, error);
@@ -75,8 +75,7 @@ bool writeScratchFile(const std::string& name, const std::uint8_t* data, std::si
 }
 
 bool writeScratchFile(const std::string& name, std::string_view bytes) {
-  return writeScratchFile(name, reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                          bytes.size());
+  return writeScratchFile(name, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
 void buildScratchModule(const std::string& fileName, const std::string& displayName,

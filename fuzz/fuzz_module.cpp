@@ -109,8 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   // Verse numbers around and past the end, and a verse text cut short.
-  for (std::uint32_t number : {0u, 1u, static_cast<unsigned>(lastVerse) + 1, 31199u, 31200u,
-                               31201u, 65535u, choice & 0xFFFF}) {
+  for (std::uint32_t number : {0u, 1u, static_cast<unsigned>(lastVerse) + 1, 31199u, 31200u, 31201u,
+                               65535u, choice & 0xFFFF}) {
     getVerse(text, &length, kChapterBufferSize, static_cast<std::uint16_t>(number), module);
     getVerse(text, &length, 9, static_cast<std::uint16_t>(number), module);
     Reference reference = verseToReference(static_cast<std::uint16_t>(number), module);

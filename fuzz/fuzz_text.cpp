@@ -82,8 +82,8 @@ void expressions(const std::string& text) {
   booleanPostfix(text.c_str());
   std::string words[64];
   std::uint16_t wordCount = 0, count = 0;
-  booleanSearch(verses().data(), &count, kVerseListCapacity, words, &wordCount, 64, text.c_str(),
-                0, module);
+  booleanSearch(verses().data(), &count, kVerseListCapacity, words, &wordCount, 64, text.c_str(), 0,
+                module);
   if (count >= kVerseListCapacity || wordCount > 64) std::abort();
   booleanSearch(verses().data(), &count, 3, words, &wordCount, 2, text.c_str(), 1, module);
   if (count > 2 || wordCount > 2) std::abort();
@@ -199,13 +199,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   text = text.c_str();
   module = modules[(data[0] >> 3) & 1];
   switch (data[0] % 8) {
-    case 0: references(text); break;
-    case 1: patterns(text); break;
-    case 2: soundAlike(text); break;
-    case 3: expressions(text); break;
-    case 4: phrases(text); break;
-    case 5: replacements(text, data[0]); break;
-    case 6: imports(std::string(reinterpret_cast<const char*>(data + 1), size - 1)); break;
+    case 0:
+      references(text);
+      break;
+    case 1:
+      patterns(text);
+      break;
+    case 2:
+      soundAlike(text);
+      break;
+    case 3:
+      expressions(text);
+      break;
+    case 4:
+      phrases(text);
+      break;
+    case 5:
+      replacements(text, data[0]);
+      break;
+    case 6:
+      imports(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+      break;
     default:
       strongsText(text);
       wordRules(text);

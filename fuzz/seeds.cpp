@@ -64,7 +64,11 @@ std::string lines(const std::string& text, std::size_t first, std::size_t count)
 std::string scratch(const std::string& name) { return fuzz::scratchDir() + "/" + name; }
 
 void moduleSeeds(const std::string& sample, const std::string& typeset) {
-  struct Part { const char* seedName; const char* display; std::size_t first, count; };
+  struct Part {
+    const char* seedName;
+    const char* display;
+    std::size_t first, count;
+  };
   // Ruth is lines 0..84, John 85..963, 1 John the rest.
   const Part parts[] = {
       {"ruth1.bib", "Ruth Sample", 0, 22},
@@ -99,8 +103,9 @@ void codecSeeds(const std::string& sample) {
         input += static_cast<char>(capacity & 0xFF);
         input += static_cast<char>(capacity >> 8 & 0xFF);
         input.append(reinterpret_cast<const char*>(encoded.data()), encodedLength);
-        seed("decode", "sample-" + std::to_string(at) + "-" + std::to_string(length) + "-" +
-                           std::to_string(capacity),
+        seed("decode",
+             "sample-" + std::to_string(at) + "-" + std::to_string(length) + "-" +
+                 std::to_string(capacity),
              input);
       }
     }
@@ -134,7 +139,8 @@ std::string nextField(const std::string& json, const std::string& field, std::si
 }
 
 DictHandle* newOrFail(const std::string& name, std::uint16_t tableSize, int compressed) {
-  DictHandle* store = new_dict(name.c_str(), "Seed", tableSize, static_cast<std::uint8_t>(compressed));
+  DictHandle* store =
+      new_dict(name.c_str(), "Seed", tableSize, static_cast<std::uint8_t>(compressed));
   if (store == nullptr) fail("cannot create " + name);
   return store;
 }
@@ -168,8 +174,8 @@ void dictSeeds(const Items& items) {
   std::vector<std::string> built;
   for (std::size_t count : {std::size_t{8}, items.size()}) {
     for (int compress = 0; compress < 2; ++compress) {
-      const std::string name = "items-" + std::to_string(count) +
-                               (compress ? "-compressed.dic" : ".dic");
+      const std::string name =
+          "items-" + std::to_string(count) + (compress ? "-compressed.dic" : ".dic");
       DictHandle* store = newOrFail(name, count == 8 ? 3 : 13, compress);
       deferDictCommits(store, true);
       for (std::size_t i = 0; i < count; ++i)
@@ -244,8 +250,7 @@ void lexiconSeeds(const std::string& sample) {
   std::string error;
   if (!import::writeLexicon(hebrew, greek, scratch("seed.lex"), error)) fail("lexicon: " + error);
   seed("lexicon", "small.lex", readFile(scratch("seed.lex")));
-  if (!import::writeLexicon({hebrew.begin(), hebrew.begin() + 2}, {}, scratch("hebrew.lex"),
-                            error))
+  if (!import::writeLexicon({hebrew.begin(), hebrew.begin() + 2}, {}, scratch("hebrew.lex"), error))
     fail("lexicon: " + error);
   seed("lexicon", "hebrew-only.lex", readFile(scratch("hebrew.lex")));
 }
@@ -291,8 +296,8 @@ void textSeeds(const std::string& sample) {
       {8 + 7, "“‘Behold’” ¿Quién? — Joseph’s ca\xFFt\xC3 \xE2\x80"},
   };
   int i = 0;
-  for (const auto& [routine, text] : texts) seed("text", "text-" + std::to_string(i++),
-                                                 std::string(1, routine) + text);
+  for (const auto& [routine, text] : texts)
+    seed("text", "text-" + std::to_string(i++), std::string(1, routine) + text);
   // Verses of the sample as phrase texts and import files.
   seed("text", "verses-phrase", std::string(1, 4) + "loved the world\n" + lines(sample, 100, 3));
   seed("text", "verses-import", std::string(1, 6) + "John 1:1\n" + lines(sample, 85, 4));

@@ -69,7 +69,6 @@ int reverseCompareCounted(const char* a, const char* b, unsigned int limit) {
 
 }  // namespace
 
-
 char* _strupr(char* s) {
   for (char* p = s; *p != '\0'; ++p) *p = toUpper(*p);
   return s;

@@ -26,8 +26,12 @@ constexpr bool isPunctuation(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte >= 0x21 && byte <= 0x7E && !isLetter(c) && !isDigit(c);
 }
-constexpr char toUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-constexpr char toLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr char toUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+constexpr char toLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 char* _strupr(char* s);
 char* _strlwr(char* s);

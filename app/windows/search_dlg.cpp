@@ -15,9 +15,9 @@
 #include <span>
 
 #include "app/commands.h"
-#include "app/workbench.h"
 #include "app/utf8.h"
 #include "app/window_utils.h"
+#include "app/workbench.h"
 #include "engine/search/boolean.h"
 #include "engine/search/search.h"
 #include "engine/search/verselist.h"

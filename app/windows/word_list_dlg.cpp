@@ -5,9 +5,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 
-#include "app/workbench.h"
 #include "app/utf8.h"
 #include "app/window_utils.h"
+#include "app/workbench.h"
 #include "engine/search/search.h"
 #include "engine/search/verselist.h"
 #include "engine/search/wordlists.h"

@@ -82,9 +82,9 @@ inline void encodeHeader(const ModuleHeader& h, std::vector<std::uint8_t>& out) 
   le::put8(out, h.reserved);
   le::put32(out, static_cast<std::uint32_t>(h.statLong));
   out.insert(out.end(), h.name.begin(), h.name.end());
-  for (std::uint32_t v : {h.wordIndexOffset, h.stringTableOffset, h.bookNamesOffset,
-                          h.chapterIndexOffset, h.wordCount, h.bookCount, h.chapterCount,
-                          h.verseCount})
+  for (std::uint32_t v :
+       {h.wordIndexOffset, h.stringTableOffset, h.bookNamesOffset, h.chapterIndexOffset,
+        h.wordCount, h.bookCount, h.chapterCount, h.verseCount})
     le::put32(out, v);
 }
 
@@ -99,9 +99,9 @@ inline bool decodeHeader(std::span<const std::uint8_t> bytes, ModuleHeader& h) {
   r.get32(statLong);
   h.statLong = static_cast<std::int32_t>(statLong);
   r.getBytes(std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(h.name.data()), kNameSize));
-  for (std::uint32_t* v : {&h.wordIndexOffset, &h.stringTableOffset, &h.bookNamesOffset,
-                           &h.chapterIndexOffset, &h.wordCount, &h.bookCount, &h.chapterCount,
-                           &h.verseCount})
+  for (std::uint32_t* v :
+       {&h.wordIndexOffset, &h.stringTableOffset, &h.bookNamesOffset, &h.chapterIndexOffset,
+        &h.wordCount, &h.bookCount, &h.chapterCount, &h.verseCount})
     r.get32(*v);
   return r.ok();
 }

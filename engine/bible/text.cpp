@@ -98,7 +98,8 @@ char* getVerse(char* text, std::uint16_t* length, std::uint16_t size, std::uint1
     start = 0;
   } else {
     char marker[8];
-    const int markerLength = std::snprintf(marker, sizeof marker, "\n%u", unsigned{reference.verse});
+    const int markerLength =
+        std::snprintf(marker, sizeof marker, "\n%u", unsigned{reference.verse});
     start = chapterText.find(std::string_view(marker, static_cast<std::size_t>(markerLength)));
     if (start != std::string_view::npos) ++start;  // the line feed is not part of the line
   }

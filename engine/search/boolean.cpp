@@ -139,8 +139,8 @@ std::string booleanPostfix(const char* expression) {
 
 std::uint16_t* booleanSearch(std::uint16_t* out, std::uint16_t* count, std::uint16_t capacity,
                              std::string* words, std::uint16_t* wordCount,
-                             std::uint16_t wordCapacity, const char* expression,
-                             int caseSensitive, BibleHandle* module) {
+                             std::uint16_t wordCapacity, const char* expression, int caseSensitive,
+                             BibleHandle* module) {
   *count = 0;
   *wordCount = 0;
   if (capacity > 0) out[0] = kVerseListEnd;

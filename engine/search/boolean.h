@@ -36,8 +36,8 @@ inline constexpr int kMaxBooleanStack = 64;
 // up to wordCapacity of them; *wordCount says how many. A syntax error finds nothing.
 std::uint16_t* booleanSearch(std::uint16_t* out, std::uint16_t* count, std::uint16_t capacity,
                              std::string* words, std::uint16_t* wordCount,
-                             std::uint16_t wordCapacity, const char* expression,
-                             int caseSensitive, BibleHandle* module);
+                             std::uint16_t wordCapacity, const char* expression, int caseSensitive,
+                             BibleHandle* module);
 
 // Internal, for tests: the postfix form of an expression as the parser writes it (operands and
 // operators in evaluation order, each followed by one space), or "" when it does not parse.

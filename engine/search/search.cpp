@@ -303,8 +303,7 @@ std::uint16_t* wordListSearch(std::uint16_t* out, std::uint16_t* count, std::uin
   wordSearch(accumulated.get(), &accumulatedCount, kVerseListCapacity, words[0].c_str(),
              caseSensitive, reader);
   for (std::uint16_t i = 1; i < wordCount; ++i) {
-    wordSearch(next.get(), &nextCount, kVerseListCapacity, words[i].c_str(), caseSensitive,
-               reader);
+    wordSearch(next.get(), &nextCount, kVerseListCapacity, words[i].c_str(), caseSensitive, reader);
     if (op == nullptr) continue;
     op(scratch.get(), &accumulatedCount, kVerseListCapacity, accumulated.get(), next.get());
     std::swap(accumulated, scratch);

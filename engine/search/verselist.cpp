@@ -114,7 +114,8 @@ const std::uint8_t* SearchReader::block(std::uint64_t index) {
   auto found = blocks_.find(index);
   if (found != blocks_.end()) return found->second;
   const std::uint64_t start = index * kBlockSize;
-  const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, fileSize_ - start));
+  const std::size_t size =
+      static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, fileSize_ - start));
   // Only the bytes read are ever copied out, so the block needs no zero fill.
   auto* bytes = static_cast<std::uint8_t*>(memory_.allocate(kBlockSize, alignof(std::max_align_t)));
   if (!readAt(stream_, fileSize_, start, std::span(bytes, size))) return nullptr;
@@ -142,11 +143,20 @@ std::uint16_t SearchReader::wordNumberAt(std::uint16_t position, int ordering) {
   if (ordering == kByteOrder) return position;
   std::uint32_t base = 0;
   switch (ordering) {
-    case kReversed: base = table_->inx1ofs; break;
-    case kCaseBlind: base = table_->inx2ofs; break;
-    case kReversedCaseBlind: base = table_->inx3ofs; break;
-    case kSoundAlike: base = table_->inx5ofs; break;
-    default: return kNoWord;
+    case kReversed:
+      base = table_->inx1ofs;
+      break;
+    case kCaseBlind:
+      base = table_->inx2ofs;
+      break;
+    case kReversedCaseBlind:
+      base = table_->inx3ofs;
+      break;
+    case kSoundAlike:
+      base = table_->inx5ofs;
+      break;
+    default:
+      return kNoWord;
   }
   std::array<std::uint8_t, 2> bytes{};
   if (!read(std::uint64_t{base} + 2ull * position, bytes)) return kNoWord;
@@ -173,13 +183,12 @@ std::string SearchReader::wordAt(std::uint16_t position, int ordering) {
 int SearchReader::searchOrdering(int* found, const char* key, int ordering) {
   *found = 0;
   if (table_ == nullptr || key == nullptr) return 0;
-  return searchOrderingWith(found, key, ordering, table_->nWords, [&](std::uint16_t position) {
-    return wordAt(position, ordering);
-  });
+  return searchOrderingWith(found, key, ordering, table_->nWords,
+                            [&](std::uint16_t position) { return wordAt(position, ordering); });
 }
 
-bool SearchReader::postingList(std::uint16_t wordNumber, std::uint16_t limit,
-                               std::uint32_t* offset, std::uint16_t* kept) {
+bool SearchReader::postingList(std::uint16_t wordNumber, std::uint16_t limit, std::uint32_t* offset,
+                               std::uint16_t* kept) {
   if (module_ == nullptr || wordNumber >= module_->header.wordCount) return false;
   std::array<std::uint8_t, 4> offsetBytes{};
   if (!read(std::uint64_t{module_->header.wordIndexOffset} + 4ull * wordNumber, offsetBytes))
@@ -191,8 +200,7 @@ bool SearchReader::postingList(std::uint16_t wordNumber, std::uint16_t limit,
   return true;
 }
 
-void SearchReader::addPostingList(VerseSet& verses, std::uint16_t wordNumber,
-                                  std::uint16_t limit) {
+void SearchReader::addPostingList(VerseSet& verses, std::uint16_t wordNumber, std::uint16_t limit) {
   std::uint32_t offset = 0;
   std::uint16_t kept = 0;
   if (!postingList(wordNumber, limit, &offset, &kept)) return;
@@ -231,7 +239,8 @@ std::uint16_t* SearchReader::readPostingList(std::uint16_t* out, std::uint16_t* 
   for (std::uint16_t i = 0; i < kept; ++i) {
     const std::uint16_t verse = le::load16(bytes.data() + 2u * i);
     // A damaged list (out of order, repeated, or past the module's verses) finds nothing.
-    if (verse >= verseCount || (i > 0 && verse <= out[i - 1])) return emptyList(out, count, capacity);
+    if (verse >= verseCount || (i > 0 && verse <= out[i - 1]))
+      return emptyList(out, count, capacity);
     out[i] = verse;
   }
   out[kept] = kVerseListEnd;
@@ -259,7 +268,8 @@ std::uint16_t* VerseSet::toList(std::uint16_t* out, std::uint16_t* count,
   for (std::size_t w = 0; w < kWords && n < limit; ++w) {
     std::uint64_t bits = bits_[w];
     while (bits != 0 && n < limit) {
-      out[n++] = static_cast<std::uint16_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
+      out[n++] =
+          static_cast<std::uint16_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
       bits &= bits - 1;
     }
   }

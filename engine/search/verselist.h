@@ -109,8 +109,8 @@ class SearchReader {
   int searchOrdering(int* found, const char* key, int ordering);
 
   // As readPostingList below; an empty list without a module.
-  std::uint16_t* readPostingList(std::uint16_t* out, std::uint16_t* count,
-                                 std::uint16_t capacity, std::uint16_t wordNumber);
+  std::uint16_t* readPostingList(std::uint16_t* out, std::uint16_t* count, std::uint16_t capacity,
+                                 std::uint16_t wordNumber);
   // Adds the first limit entries of the word's posting list to the set: the same verses
   // readPostingList gives with capacity limit + 1, nothing for a damaged list.
   void addPostingList(VerseSet& verses, std::uint16_t wordNumber, std::uint16_t limit);

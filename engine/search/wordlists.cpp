@@ -12,8 +12,7 @@ namespace {
 enum class Finder { kWildcard, kSoundAlike };
 
 std::string* wordList(std::string* words, std::uint16_t* count, std::uint16_t capacity,
-                      const char* pattern, int caseSensitive, Finder finder,
-                      SearchReader& reader) {
+                      const char* pattern, int caseSensitive, Finder finder, SearchReader& reader) {
   *count = 0;
   if (capacity == 0 || pattern == nullptr) return words;
   auto wordNumbers = std::make_unique_for_overwrite<std::uint16_t[]>(capacity);

@@ -25,8 +25,7 @@ std::string* getSoundexWordList(std::string* words, std::uint16_t* count, std::u
 // looked up exactly (case-sensitively).
 std::uint16_t* wildCardSearch(std::uint16_t* out, std::uint16_t* count, std::uint16_t capacity,
                               std::string* words, std::uint16_t* wordCount,
-                              std::uint16_t wordCapacity, const char* pattern,
-                              BibleHandle* module);
+                              std::uint16_t wordCapacity, const char* pattern, BibleHandle* module);
 // The same with the pattern matched case-sensitively.
 std::uint16_t* csWildCardSearch(std::uint16_t* out, std::uint16_t* count, std::uint16_t capacity,
                                 std::string* words, std::uint16_t* wordCount,

@@ -67,7 +67,8 @@ char* lookupLexicon(char* out, std::uint16_t* length, std::uint16_t size, std::u
   std::uint16_t encodedLength = 0;
   if (record < format::kLexiconHeaderSize ||
       std::uint64_t{record} + sizeof head > lexicon->fileSize ||
-      !storeio::readAt(stream, record, head) || !format::decodeDefinitionLength(head, encodedLength) ||
+      !storeio::readAt(stream, record, head) ||
+      !format::decodeDefinitionLength(head, encodedLength) ||
       std::uint64_t{record} + sizeof head + encodedLength > lexicon->fileSize)
     return nullptr;
   std::vector<std::uint8_t> encoded(encodedLength);

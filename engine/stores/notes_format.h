@@ -75,8 +75,8 @@ struct NotesHeader {
   void markNote(std::uint32_t verse, bool present) {
     if (verse / 8 >= kNotesBitmapSize) return;
     const auto bit = static_cast<std::uint8_t>(1u << (verse % 8));
-    bitmap[verse / 8] = static_cast<std::uint8_t>(present ? bitmap[verse / 8] | bit
-                                                          : bitmap[verse / 8] & ~bit);
+    bitmap[verse / 8] =
+        static_cast<std::uint8_t>(present ? bitmap[verse / 8] | bit : bitmap[verse / 8] & ~bit);
   }
 };
 
@@ -123,8 +123,8 @@ inline bool decodeNotesHeader(std::span<const std::uint8_t> bytes, NotesHeader& 
   reader.getBytes(h.bitmap);
   reader.get32(h.slotTableOffset);
   reader.get32(h.endOfData);
-  return reader.ok() && signature[0] == kNotesSignature[0] &&
-         signature[1] == kNotesSignature[1] && signature[2] == kNotesSignature[2];
+  return reader.ok() && signature[0] == kNotesSignature[0] && signature[1] == kNotesSignature[1] &&
+         signature[2] == kNotesSignature[2];
 }
 
 struct NoteRecordHeader {

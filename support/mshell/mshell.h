@@ -17,7 +17,7 @@
 
 namespace vellum {
 
-inline constexpr unsigned kMemLiveTag = 42330;  // 0xA55A: live tag and both guards
+inline constexpr unsigned kMemLiveTag = 42330;         // 0xA55A: live tag and both guards
 inline constexpr unsigned kMemFreeTag = ~kMemLiveTag;  // a released (or resizing) block
 
 void* mem_alloc(unsigned size, const char* file, int line);

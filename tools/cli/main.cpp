@@ -245,7 +245,8 @@ int runNotes(const Options& options, std::span<const std::string_view> args) {
 int runTopics(const Options& options, std::span<const std::string_view> args) {
   setDataPath(options);
   // The topical index changes as the user's own copy when it lies where it is not to be written.
-  if (!args.empty() && args[0] != "list" && args[0] != "show") vellum::prepareToChange("topics.dic");
+  if (!args.empty() && args[0] != "list" && args[0] != "show")
+    vellum::prepareToChange("topics.dic");
   return vellum::cli::runTopics(toStrings(args), options.moduleFile, std::cout, std::cerr);
 }
 

@@ -53,16 +53,16 @@ std::string joinedText(const std::vector<std::string>& args) {
 
 }  // namespace
 
-int runSearch(const std::vector<std::string>& args, const std::string& bibleFile,
-              std::ostream& out, std::ostream& err) {
+int runSearch(const std::vector<std::string>& args, const std::string& bibleFile, std::ostream& out,
+              std::ostream& err) {
   static constexpr const char* kUsage =
       "usage: vellum-cli search word|csword|phrase|csphrase|expr|wildcard|cswildcard|soundex "
       "TEXT\n";
   if (args.size() < 2) return tools::usageError(err, "vellum-cli", "", kUsage);
   const std::string& kind = args[0];
   const std::string text = joinedText(args);
-  static constexpr const char* kKinds[] = {"word",     "csword",     "phrase",  "csphrase",
-                                           "expr",     "wildcard",   "cswildcard", "soundex"};
+  static constexpr const char* kKinds[] = {"word", "csword",   "phrase",     "csphrase",
+                                           "expr", "wildcard", "cswildcard", "soundex"};
   if (std::none_of(std::begin(kKinds), std::end(kKinds), [&](const char* k) { return kind == k; }))
     return tools::usageError(err, "vellum-cli", "unknown search kind " + kind, kUsage);
   Module module = openModule(bibleFile, err);
@@ -90,14 +90,14 @@ int runSearch(const std::vector<std::string>& args, const std::string& bibleFile
     std::vector<std::string> words(kVerseListCapacity);
     std::uint16_t wordCount = 0;
     if (kind == "wildcard")
-      wildCardSearch(list, &count, kVerseListCapacity, words.data(), &wordCount,
-                     kVerseListCapacity, t, m);
+      wildCardSearch(list, &count, kVerseListCapacity, words.data(), &wordCount, kVerseListCapacity,
+                     t, m);
     else if (kind == "cswildcard")
       csWildCardSearch(list, &count, kVerseListCapacity, words.data(), &wordCount,
                        kVerseListCapacity, t, m);
     else
-      soundexSearch(list, &count, kVerseListCapacity, words.data(), &wordCount,
-                    kVerseListCapacity, t, m);
+      soundexSearch(list, &count, kVerseListCapacity, words.data(), &wordCount, kVerseListCapacity,
+                    t, m);
   }
 
   std::string lines;
@@ -111,9 +111,10 @@ int runSearch(const std::vector<std::string>& args, const std::string& bibleFile
   return 0;
 }
 
-int runWords(const std::vector<std::string>& args, const std::string& bibleFile,
-             std::ostream& out, std::ostream& err) {
-  static constexpr const char* kUsage = "usage: vellum-cli words wildcard|cswildcard|soundex PATTERN\n";
+int runWords(const std::vector<std::string>& args, const std::string& bibleFile, std::ostream& out,
+             std::ostream& err) {
+  static constexpr const char* kUsage =
+      "usage: vellum-cli words wildcard|cswildcard|soundex PATTERN\n";
   if (args.size() < 2 || (args[0] != "wildcard" && args[0] != "cswildcard" && args[0] != "soundex"))
     return tools::usageError(err, "vellum-cli", "", kUsage);
   Module module = openModule(bibleFile, err);

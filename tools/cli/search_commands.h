@@ -15,11 +15,11 @@ namespace vellum {
 
 // search KIND TEXT, KIND one of word, csword, phrase, csphrase, expr, wildcard, cswildcard,
 // soundex; bibleFile is the module's bare file name, opened along the data path.
-int runSearch(const std::vector<std::string>& args, const std::string& bibleFile,
-              std::ostream& out, std::ostream& err);
+int runSearch(const std::vector<std::string>& args, const std::string& bibleFile, std::ostream& out,
+              std::ostream& err);
 // words wildcard|cswildcard|soundex PATTERN
-int runWords(const std::vector<std::string>& args, const std::string& bibleFile,
-             std::ostream& out, std::ostream& err);
+int runWords(const std::vector<std::string>& args, const std::string& bibleFile, std::ostream& out,
+             std::ostream& err);
 // list: one line per module along the data path: bare file name, a tab, display name.
 int runList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

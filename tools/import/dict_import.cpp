@@ -137,14 +137,30 @@ class JsonReader {
       if (pos_ >= text_.size()) return syntax("a string is not closed");
       const char escape = text_[pos_++];
       switch (escape) {
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case '/': out += '/'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
+        case '"':
+          out += '"';
+          break;
+        case '\\':
+          out += '\\';
+          break;
+        case '/':
+          out += '/';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
         case 'u': {
           std::uint32_t unit = 0;
           if (!readHex4(unit)) return false;
@@ -186,7 +202,6 @@ class JsonReader {
     return true;
   }
 
-
   // A number, true, false or null (objects hold no nested arrays or objects).
   bool skipScalar() {
     for (std::string_view word : {"true", "false", "null"}) {
@@ -197,8 +212,8 @@ class JsonReader {
     }
     const std::size_t start = pos_;
     if (peek() == '-') ++pos_;
-    while (pos_ < text_.size() && std::string_view("0123456789.eE+-").find(text_[pos_]) !=
-                                      std::string_view::npos)
+    while (pos_ < text_.size() &&
+           std::string_view("0123456789.eE+-").find(text_[pos_]) != std::string_view::npos)
       ++pos_;
     if (pos_ == start || !isDigit(text_[pos_ - 1])) return syntax("expected a string or number");
     return true;
@@ -322,7 +337,6 @@ std::string normaliseLineEnds(std::string_view text) {
   return out;
 }
 
-
 struct Item {
   std::string key;
   std::string value;
@@ -339,11 +353,14 @@ std::vector<Item> usableItems(std::vector<SourceRow>& rows, const std::string& s
     if (problem.empty() && !row.key) problem = "no name field";
     if (problem.empty() && !row.value) problem = "no text field";
     if (problem.empty()) {
-      if (trimmedLength(*row.key) == 0) problem = "a blank name";
-      else if (row.key->size() > dict::kMaxNameLength) problem = "a name of more than 65534 bytes";
+      if (trimmedLength(*row.key) == 0)
+        problem = "a blank name";
+      else if (row.key->size() > dict::kMaxNameLength)
+        problem = "a name of more than 65534 bytes";
       else if (row.key->find_first_of(std::string_view("\n\r\0", 3)) != std::string::npos)
         problem = "a name holding a line end or NUL";
-      else if (row.value->find('\0') != std::string::npos) problem = "a text holding a NUL";
+      else if (row.value->find('\0') != std::string::npos)
+        problem = "a text holding a NUL";
     }
     std::string text;
     if (problem.empty()) {

@@ -53,8 +53,9 @@ void finishDefinition(std::string& definition) {
   std::size_t start = 0;
   while (start < definition.size()) {
     const std::size_t lineEnd = definition.find('\n', start);
-    const std::string_view line(definition.data() + start,
-                                (lineEnd == std::string::npos ? definition.size() : lineEnd) - start);
+    const std::string_view line(
+        definition.data() + start,
+        (lineEnd == std::string::npos ? definition.size() : lineEnd) - start);
     if (line.find_first_not_of(" \t") != std::string_view::npos || lineEnd == std::string::npos)
       break;
     start = lineEnd + 1;
@@ -115,17 +116,16 @@ bool readLexiconSource(std::istream& in, char letter, std::vector<LexiconEntry>&
       return false;
     }
     if (number->value == 0 || number->value > 65535) {
-      error = at(lineNumber, "number " + std::to_string(number->value) +
-                                 " is outside 1 to 65535");
+      error = at(lineNumber, "number " + std::to_string(number->value) + " is outside 1 to 65535");
       return false;
     }
     if (entries.size() > firstNew && number->value <= entries.back().number) {
-      error = at(lineNumber, number->value == entries.back().number
-                                 ? "number " + std::to_string(number->value) + " repeats line " +
-                                       std::to_string(entries.back().line)
-                                 : "number " + std::to_string(number->value) + " comes after " +
-                                       std::to_string(entries.back().number) +
-                                       "; numbers must ascend");
+      error =
+          at(lineNumber, number->value == entries.back().number
+                             ? "number " + std::to_string(number->value) + " repeats line " +
+                                   std::to_string(entries.back().line)
+                             : "number " + std::to_string(number->value) + " comes after " +
+                                   std::to_string(entries.back().number) + "; numbers must ascend");
       return false;
     }
     entries.push_back({static_cast<std::uint16_t>(number->value), std::string(), lineNumber});

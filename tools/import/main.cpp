@@ -91,7 +91,8 @@ int importBible(const std::vector<std::string>& args) {
   vellum::import::OsisReadOptions osis;
   osis.canonOnly = parsed.values.contains("--books");
   osis.strongs = !parsed.flags.contains("--no-strongs");
-  if (vplPath.empty() == osisPath.empty()) return usage("bible needs one of --vpl, --osis or --sword");
+  if (vplPath.empty() == osisPath.empty())
+    return usage("bible needs one of --vpl, --osis or --sword");
   if (!vplPath.empty() && (osis.canonOnly || !osis.strongs))
     return usage("--books and --no-strongs go with --osis or --sword");
   if (!parsed.values.contains("--name")) return usage("bible needs --name \"DISPLAY NAME\"");

@@ -3,6 +3,7 @@
 namespace vellum::import {
 
 const std::array<OsisBook, kCanonBooks>& canonBooks() {
+  // clang-format off
   static constexpr std::array<OsisBook, kCanonBooks> kBooks = {{
       {"Gen", "Genesis"},           {"Exod", "Exodus"},
       {"Lev", "Leviticus"},         {"Num", "Numbers"},
@@ -38,6 +39,7 @@ const std::array<OsisBook, kCanonBooks>& canonBooks() {
       {"2John", "2 John"},          {"3John", "3 John"},
       {"Jude", "Jude"},             {"Rev", "Revelation"},
   }};
+  // clang-format on
   return kBooks;
 }
 

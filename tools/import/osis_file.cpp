@@ -1,7 +1,5 @@
 #include "tools/import/osis_file.h"
 
-#include <pugixml.hpp>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -9,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <pugixml.hpp>
 
 #include "tools/import/osis_books.h"
 #include "tools/import/osis_text.h"
@@ -65,8 +64,10 @@ class OsisWalker {
   bool walk(const pugi::xml_node& node) {
     for (pugi::xml_node child : node.children()) {
       if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
-        if (current_) current_->text(child.value());
-        else if (title_) title_->text(child.value());
+        if (current_)
+          current_->text(child.value());
+        else if (title_)
+          title_->text(child.value());
         continue;
       }
       if (child.type() != pugi::node_element) continue;
@@ -77,22 +78,27 @@ class OsisWalker {
       }
       OsisTag tag;
       tag.name = name;
-      for (pugi::xml_attribute a : child.attributes()) tag.attributes.emplace_back(a.name(), a.value());
+      for (pugi::xml_attribute a : child.attributes())
+        tag.attributes.emplace_back(a.name(), a.value());
       const bool empty = !child.first_child();
       tag.kind = empty ? OsisTag::kEmpty : OsisTag::kStart;
       // A canonical title outside a verse belongs to the verse after it.
-      const bool outsideTitle = !current_ && !title_ && name == "title" &&
-                                tag.attribute("canonical") == "true";
+      const bool outsideTitle =
+          !current_ && !title_ && name == "title" && tag.attribute("canonical") == "true";
       if (outsideTitle) title_.emplace(options_.strongs);
-      if (current_) current_->tag(tag);
-      else if (title_ && !outsideTitle) title_->tag(tag);
+      if (current_)
+        current_->tag(tag);
+      else if (title_ && !outsideTitle)
+        title_->tag(tag);
       if (!empty) {
         if (!walk(child)) return false;
         OsisTag end;
         end.kind = OsisTag::kEnd;
         end.name = name;
-        if (current_) current_->tag(end);
-        else if (title_ && !outsideTitle) title_->tag(end);
+        if (current_)
+          current_->tag(end);
+        else if (title_ && !outsideTitle)
+          title_->tag(end);
       }
       if (outsideTitle) {
         pendingTitle_ += (pendingTitle_.empty() ? "" : " ") + title_->finish();
@@ -112,7 +118,8 @@ class OsisWalker {
   int lineOf(const pugi::xml_node& node) const {
     const auto offset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, node.offset_debug()));
     return static_cast<int>(std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset) -
-                            lineStarts_.begin()) + 1;
+                            lineStarts_.begin()) +
+           1;
   }
 
   bool fail(const pugi::xml_node& node, const std::string& what) {
@@ -136,7 +143,8 @@ class OsisWalker {
     bool first = true;
     for (std::string_view part : parts) {
       const auto id = parseVerseId(part);
-      if (!id) return fail(node, "\"" + std::string(part) + "\" is not a verse reference (Book.C.V)");
+      if (!id)
+        return fail(node, "\"" + std::string(part) + "\" is not a verse reference (Book.C.V)");
       const int book = canonBookIndex(id->book);
       if (book < 0) {
         if (options_.canonOnly) continue;
@@ -144,8 +152,8 @@ class OsisWalker {
                               "\" is not one of the 66 books the module can name (use --books 66 "
                               "to leave such books out)");
       }
-      if (book == lastBook_ && (id->chapter < lastChapter_ ||
-                                (id->chapter == lastChapter_ && id->verse <= lastVerse_)))
+      if (book == lastBook_ &&
+          (id->chapter < lastChapter_ || (id->chapter == lastChapter_ && id->verse <= lastVerse_)))
         return fail(node, std::string(part) + " does not follow " + id->book + "." +
                               std::to_string(lastChapter_) + "." + std::to_string(lastVerse_) +
                               " (verses out of order)");
@@ -210,11 +218,12 @@ bool readOsisFile(const std::string& path, const OsisReadOptions& options,
     return false;
   }
   pugi::xml_document document;
-  const pugi::xml_parse_result parsed = document.load_buffer(
-      text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata);
+  const pugi::xml_parse_result parsed =
+      document.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata);
   if (!parsed) {
     const auto offset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, parsed.offset));
-    const auto line = 1 + std::count(text.begin(), text.begin() + std::min(offset, text.size()), '\n');
+    const auto line =
+        1 + std::count(text.begin(), text.begin() + std::min(offset, text.size()), '\n');
     error = "line " + std::to_string(line) + ": not well-formed XML: " + parsed.description();
     return false;
   }

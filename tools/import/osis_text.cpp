@@ -17,12 +17,11 @@ bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 
 // Elements whose boundaries separate words or lines.
 bool isBlockElement(std::string_view name) {
-  static constexpr std::string_view kBlocks[] = {"l",     "lg",   "div",  "p",       "lb",
-                                                 "item",  "list", "chapter", "verse", "table",
-                                                 "row",   "head", "title",   "entryFree"};
+  static constexpr std::string_view kBlocks[] = {"l",    "lg",   "div",     "p",        "lb",
+                                                 "item", "list", "chapter", "verse",    "table",
+                                                 "row",  "head", "title",   "entryFree"};
   return std::find(std::begin(kBlocks), std::end(kBlocks), name) != std::end(kBlocks);
 }
-
 
 // Removes USFM character markers ("\nd ", "\+nd*", "\nd*") that some sources carry as text.
 // An opening marker takes the blank after it with it.
@@ -64,8 +63,10 @@ class LineWriter {
         continue;
       }
       if (!out_.empty()) {
-        if (break_) out_ += '\n';
-        else if (space_ && out_.back() != '\n') out_ += ' ';
+        if (break_)
+          out_ += '\n';
+        else if (space_ && out_.back() != '\n')
+          out_ += ' ';
       }
       break_ = space_ = false;
       out_ += c;
@@ -187,17 +188,22 @@ std::string decodeXmlText(std::string_view text) {
       continue;
     }
     const std::string_view entity = text.substr(i + 1, semicolon - i - 1);
-    if (entity == "amp") out += '&';
-    else if (entity == "lt") out += '<';
-    else if (entity == "gt") out += '>';
-    else if (entity == "quot") out += '"';
-    else if (entity == "apos") out += '\'';
+    if (entity == "amp")
+      out += '&';
+    else if (entity == "lt")
+      out += '<';
+    else if (entity == "gt")
+      out += '>';
+    else if (entity == "quot")
+      out += '"';
+    else if (entity == "apos")
+      out += '\'';
     else if (entity.size() > 1 && entity[0] == '#') {
       const bool hex = entity[1] == 'x' || entity[1] == 'X';
       const std::string_view digits = entity.substr(hex ? 2 : 1);
       std::uint32_t code = 0;
-      auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), code,
-                                       hex ? 16 : 10);
+      auto [end, ec] =
+          std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
       if (ec != std::errc() || end != digits.data() + digits.size() || code == 0 ||
           code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
         out += c;
@@ -254,8 +260,7 @@ bool parseOsisTag(std::string_view inside, OsisTag& tag) {
       valueEnd = pos;
       while (valueEnd < inside.size() && !isBlank(inside[valueEnd])) ++valueEnd;
     }
-    tag.attributes.emplace_back(std::move(name),
-                                decodeXmlText(inside.substr(pos, valueEnd - pos)));
+    tag.attributes.emplace_back(std::move(name), decodeXmlText(inside.substr(pos, valueEnd - pos)));
     pos = valueEnd + 1;
   }
   return true;
@@ -272,8 +277,8 @@ std::vector<std::string> strongsNumbers(std::string_view lemma) {
     pos = end;
     if (!token.starts_with("strong:")) continue;
     token.remove_prefix(7);
-    if (!token.empty() && (token[0] == 'H' || token[0] == 'G' || token[0] == 'h' ||
-                           token[0] == 'g'))
+    if (!token.empty() &&
+        (token[0] == 'H' || token[0] == 'G' || token[0] == 'h' || token[0] == 'g'))
       token.remove_prefix(1);
     std::size_t digits = 0;
     while (digits < token.size() && token[digits] >= '0' && token[digits] <= '9') ++digits;
@@ -287,8 +292,10 @@ std::vector<std::string> strongsNumbers(std::string_view lemma) {
 // ---- Verse text ----
 
 void VerseTextBuilder::tag(const OsisTag& tag) {
-  if (tag.kind == OsisTag::kEnd) end(tag.name);
-  else start(tag, tag.kind == OsisTag::kEmpty);
+  if (tag.kind == OsisTag::kEnd)
+    end(tag.name);
+  else
+    start(tag, tag.kind == OsisTag::kEmpty);
 }
 
 void VerseTextBuilder::start(const OsisTag& tag, bool empty) {
@@ -334,8 +341,8 @@ void VerseTextBuilder::start(const OsisTag& tag, bool empty) {
 }
 
 void VerseTextBuilder::end(std::string_view name) {
-  auto at = std::find_if(open_.rbegin(), open_.rend(),
-                         [&](const Open& o) { return o.name == name; });
+  auto at =
+      std::find_if(open_.rbegin(), open_.rend(), [&](const Open& o) { return o.name == name; });
   if (at == open_.rend()) return;  // a stray end tag
   const std::size_t keep = open_.size() - 1 - (at - open_.rbegin());
   while (open_.size() > keep) {
@@ -351,13 +358,20 @@ void VerseTextBuilder::close(Open& open) {
   }
   if (dropDepth_ > 0) return;
   switch (open.role) {
-    case Role::kAdded: put(']'); break;
+    case Role::kAdded:
+      put(']');
+      break;
     case Role::kWord:
       for (std::string& number : open.numbers) pendingNumbers_.push_back(std::move(number));
       break;
-    case Role::kBlock: pendingSpace_ = true; break;
-    case Role::kDivineName: --divineNameDepth_; break;
-    default: break;
+    case Role::kBlock:
+      pendingSpace_ = true;
+      break;
+    case Role::kDivineName:
+      --divineNameDepth_;
+      break;
+    default:
+      break;
   }
 }
 

@@ -192,7 +192,8 @@ bool reopenWithZCom(OpenModule& open, const std::string& name, bool plain, std::
   open.module = open.library->getModule(moduleName.c_str());
   open.privateConfig = std::move(scratch);
   if (open.module == nullptr) {
-    err << "vellum-import: " << name << ": cannot open the module through a private configuration\n";
+    err << "vellum-import: " << name
+        << ": cannot open the module through a private configuration\n";
     return false;
   }
   return true;
@@ -203,8 +204,9 @@ bool openModule(const std::string& name, bool plain, OpenModule& open, std::ostr
   open.library = newLibrary(nullptr, plain);
   open.module = findModule(*open.library, name);
   if (open.module == nullptr) {
-    err << "vellum-import: " << name << ": no such SWORD module is installed (installed: "
-        << installedModules(*open.library) << ")\n";
+    err << "vellum-import: " << name
+        << ": no such SWORD module is installed (installed: " << installedModules(*open.library)
+        << ")\n";
     return false;
   }
   if (needsZComFix(*open.module)) return reopenWithZCom(open, name, plain, err);
@@ -219,7 +221,7 @@ std::string describe(sword::SWModule& module) {
 // ---- Verses of a Bible module ----
 
 struct PlannedBook {
-  int testament = 1;      // SWORD's 1 or 2
+  int testament = 1;        // SWORD's 1 or 2
   int bookInTestament = 1;  // 1-based within the testament
   const sword::VersificationMgr::Book* book = nullptr;
   std::string name;  // as the module will name it
@@ -302,8 +304,6 @@ std::string referenceText(const VerseLine& v) {
 }
 
 // ---- Dictionary stores ----
-
-
 
 struct StoreItem {
   std::string name;
@@ -391,7 +391,8 @@ int runSwordBibleImport(const std::vector<std::string>& args, std::ostream& out,
                       static_cast<int>(verses.size() + 1)});
     progress.update(verses.size());
   });
-  const std::string displayName = a.values.contains("--name") ? a.values["--name"] : describe(module);
+  const std::string displayName =
+      a.values.contains("--name") ? a.values["--name"] : describe(module);
   std::string error;
   if (!writeModule(displayName, verses, a.file, error)) {
     // The writer names a verse by its place in the list; say which verse that is.
@@ -411,8 +412,8 @@ int runSwordBibleImport(const std::vector<std::string>& args, std::ostream& out,
           << " books beyond the 66; --books 66 leaves them out\n";
     return kExitRefused;
   }
-  out << a.file << ": \"" << displayName << "\" from " << module.getName() << ", "
-      << books.size() << " books, " << verses.size() << " verses"
+  out << a.file << ": \"" << displayName << "\" from " << module.getName() << ", " << books.size()
+      << " books, " << verses.size() << " verses"
       << (leftOut > 0 ? ", " + std::to_string(leftOut) + " books left out" : std::string())
       << (strongs ? "" : ", without Strong's numbers") << "\n";
   return 0;
@@ -498,8 +499,8 @@ int runSwordCheck(const std::vector<std::string>& args, std::ostream& out, std::
   getBibleStats(&stat1, &stat2, &statLong, &bookCount, &chapterCount, &verseCount, &wordCount,
                 bible.get());
   if (verseCount != expected) {
-    err << "vellum-import: " << a.file << " holds " << verseCount << " verses, " << name
-        << " " << expected << "\n";
+    err << "vellum-import: " << a.file << " holds " << verseCount << " verses, " << name << " "
+        << expected << "\n";
     return kExitRefused;
   }
 
@@ -512,8 +513,8 @@ int runSwordCheck(const std::vector<std::string>& args, std::ostream& out, std::
   int differ = 0, spacing = 0, subscriptions = 0;
   ProgressBar progress("checking " + std::string(module.getName()), expected);
   forEachVerse(module, books, [&](const PlannedBook& b, int chapter, int verse) {
-    const std::string reference = b.name + " " + std::to_string(chapter) + ":" +
-                                  std::to_string(verse);
+    const std::string reference =
+        b.name + " " + std::to_string(chapter) + ":" + std::to_string(verse);
     progress.update(++number);
     if (&b != linesBook || chapter != linesChapter) {
       linesBook = &b;
@@ -523,8 +524,8 @@ int runSwordCheck(const std::vector<std::string>& args, std::ostream& out, std::
       if (b.name == getBookName(bookIndex, bible.get())) {
         std::uint32_t offset = 0;
         std::uint16_t first = 0, length = 0;
-        const Reference at{static_cast<std::uint8_t>(bookIndex),
-                           static_cast<std::uint8_t>(chapter), 1};
+        const Reference at{static_cast<std::uint8_t>(bookIndex), static_cast<std::uint8_t>(chapter),
+                           1};
         refLookup(&offset, &first, at, bible.get());
         if (chapter <= getChaptersInBook(at, bible.get())) {
           getChapter(buffer.data(), &length, static_cast<std::uint16_t>(buffer.size()), offset,
@@ -611,8 +612,8 @@ int runSwordCheck(const std::vector<std::string>& args, std::ostream& out, std::
       }
     }
     if (++differ <= 10)
-      err << reference << ":\n  ours:   " << joined(ourWords, " ") << "\n  source: "
-          << joined(expectedWords, " ") << "\n";
+      err << reference << ":\n  ours:   " << joined(ourWords, " ")
+          << "\n  source: " << joined(expectedWords, " ") << "\n";
   });
   if (differ > 0) {
     err << "vellum-import: " << a.file << ": " << differ << " of " << expected
@@ -712,7 +713,8 @@ struct RefPoint {
 };
 
 std::optional<RefPoint> parseRefPoint(std::string_view text) {
-  if (const auto colon = text.find(':'); colon != std::string_view::npos) text.remove_prefix(colon + 1);
+  if (const auto colon = text.find(':'); colon != std::string_view::npos)
+    text.remove_prefix(colon + 1);
   if (const auto bang = text.find('!'); bang != std::string_view::npos) text = text.substr(0, bang);
   RefPoint point;
   const auto dot1 = text.find('.');
@@ -725,7 +727,7 @@ std::optional<RefPoint> parseRefPoint(std::string_view text) {
   };
   const auto dot2 = text.find('.', dot1 + 1);
   if (!number(text.substr(dot1 + 1, dot2 == std::string_view::npos ? std::string_view::npos
-                                                                    : dot2 - dot1 - 1),
+                                                                   : dot2 - dot1 - 1),
               point.chapter))
     return std::nullopt;
   if (dot2 != std::string_view::npos && !number(text.substr(dot2 + 1), point.verse))
@@ -768,7 +770,8 @@ bool addRange(const sword::VersificationMgr::System& kjv, RefPoint first, RefPoi
 // The name cut to the topic fields' 39 characters, without blanks or commas left at the end.
 std::string cutTopicName(const std::string& name) {
   std::string cut = name.substr(0, kMaxTopicName);
-  while (!cut.empty() && (cut.back() == ' ' || cut.back() == ',' || cut.back() == ';')) cut.pop_back();
+  while (!cut.empty() && (cut.back() == ' ' || cut.back() == ',' || cut.back() == ';'))
+    cut.pop_back();
   return cut;
 }
 
@@ -817,7 +820,8 @@ int runSwordTopicsImport(const std::vector<std::string>& args, std::ostream& out
             if (one.empty()) continue;
             const auto dash = one.find('-');
             const auto first = parseRefPoint(one.substr(0, dash));
-            const auto last = dash == std::string_view::npos ? first : parseRefPoint(one.substr(dash + 1));
+            const auto last =
+                dash == std::string_view::npos ? first : parseRefPoint(one.substr(dash + 1));
             if (!first || !last || !addRange(*kjv, *first, *last, refs)) {
               if (badReferences++ == 0) firstBad = topic + ": " + std::string(one);
             }
@@ -881,8 +885,8 @@ int runSwordTopicsImport(const std::vector<std::string>& args, std::ostream& out
       << " topics from " << entries << " entries; " << cut << " names cut to 39 characters, "
       << merged << " joined; largest \"" << largest << "\" with " << mostVerses << " verses";
   if (badReferences > 0)
-    out << "; " << badReferences << " references outside the KJV's verses skipped (first: "
-        << firstBad << ")";
+    out << "; " << badReferences
+        << " references outside the KJV's verses skipped (first: " << firstBad << ")";
   out << "\n";
   return 0;
 }
@@ -937,7 +941,8 @@ int runSwordLexiconImport(const std::vector<std::string>& args, std::ostream& ou
   if (int status = parseArguments(args, {"--sword-hebrew", "--sword-greek"}, {}, kSynopsis, a, err))
     return status;
   std::vector<LexiconEntry> hebrew, greek;
-  for (auto [option, table] : {std::pair{"--sword-hebrew", &hebrew}, std::pair{"--sword-greek", &greek}}) {
+  for (auto [option, table] :
+       {std::pair{"--sword-hebrew", &hebrew}, std::pair{"--sword-greek", &greek}}) {
     if (!readStrongsModule(a.values[option], *table, out, err)) {
       const bool missing = findModule(*newLibrary(nullptr, false), a.values[option]) == nullptr;
       return missing ? kExitFailed : kExitRefused;

@@ -26,8 +26,7 @@ namespace vellum::import {
 // rendered as osis_text.h describes, books named as the reference parser expects. The display
 // name defaults to the module's description. Books beyond the 66 are refused unless
 // --books 66 leaves them out.
-int runSwordBibleImport(const std::vector<std::string>& args, std::ostream& out,
-                        std::ostream& err);
+int runSwordBibleImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Compares every verse of FILE.bib, as the engine reads it with Strong's numbers hidden and
 // the brackets of added words removed, with the module's own plain rendering (SWORD's filters:

@@ -16,8 +16,11 @@ namespace vellum::import {
 class ProgressBar {
  public:
   ProgressBar(std::string label, std::size_t total)
-      : label_(std::move(label)), total_(total), enabled_(::isatty(STDERR_FILENO) == 1),
-        started_(Clock::now()), lastDrawn_(started_) {}
+      : label_(std::move(label)),
+        total_(total),
+        enabled_(::isatty(STDERR_FILENO) == 1),
+        started_(Clock::now()),
+        lastDrawn_(started_) {}
   ~ProgressBar() {
     if (drawn_) std::fprintf(stderr, "\r%*s\r", static_cast<int>(label_.size()) + 48, "");
   }
@@ -34,8 +37,7 @@ class ProgressBar {
     const std::size_t shown = done > total_ ? total_ : done;
     const int filled = static_cast<int>(shown * kWidth / total_);
     std::fprintf(stderr, "\r%s [%s%s] %3d%%", label_.c_str(), std::string(filled, '#').c_str(),
-                 std::string(kWidth - filled, '.').c_str(),
-                 static_cast<int>(shown * 100 / total_));
+                 std::string(kWidth - filled, '.').c_str(), static_cast<int>(shown * 100 / total_));
     std::fflush(stderr);
     drawn_ = true;
     lastDrawn_ = now;
