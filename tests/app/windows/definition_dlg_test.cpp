@@ -332,6 +332,8 @@ class DefinitionDlgTest : public QObject {
     QVERIFY(test::waitFor([&] { return s.ready(); }));
     TPassage* passage = s.passage();
     passage->setFocus();
+    for (int id : {CmDictionary, CmAddWord, CmRenameWord, CmDeleteWord})
+      QVERIFY(queryCommandFrom(passage, id).enabled);
     // Strong's numbers hidden: the look-up on "beginning" finds the number after it, 7225.
     setStrongs(passage->module(), 0);
     passage->showPassage(Reference{0, 1, 1});
