@@ -85,9 +85,7 @@ class ProfileTest : public QObject {
       if (c.file) writeIni(c.file);
       QCOMPARE(text(c.section, c.key), std::string(c.value));
     }
-  }
-
-  void readsTruncateToTheBufferAndReportTheCount() {
+    // Reads are cut to the buffer and report the count.
     writeIni("[S]\nk=abcdefgh\n");
     char buffer[6];
     QCOMPARE(getPrivateProfileString("S", "k", "", buffer, sizeof buffer, "test.ini"),
@@ -138,6 +136,12 @@ class ProfileTest : public QObject {
       QCOMPARE(ini(), c.after);
       if (c.value) QCOMPARE(text(c.section, c.key), std::string(c.value));
     }
+    // The file is replaced with its permissions kept.
+    const QString path = QString::fromStdString(profilePath("test.ini"));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(write("S", "k", "w"));
+    QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther | QFile::ReadOwner),
+             QFile::ReadOwner);
   }
 
   void namesAndValuesThatWouldBreakTheFileAreRefused() {
@@ -196,15 +200,6 @@ class ProfileTest : public QObject {
     QVERIFY(!written);
     QCOMPARE(ini(), std::string("; keep me\n[S]\nk=v\n"));
     QCOMPARE(files(), QStringList{"test.ini"});  // no temporary left behind
-  }
-
-  void writeKeepsThePermissions() {
-    writeIni("[S]\nk=v\n");
-    const QString path = QString::fromStdString(profilePath("test.ini"));
-    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
-    QVERIFY(write("S", "k", "w"));
-    QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther | QFile::ReadOwner),
-             QFile::ReadOwner);
   }
 
   void settingsDefaultThenReadBackWhatWasWritten() {
