@@ -1,5 +1,4 @@
-// The initialisation file: the profile layer's matching, integer and rewrite rules, its behaviour
-// on damaged files and failed writes, and the "VLMR20.INI" accessors built on it.
+// The initialisation file: reads, writes, damaged files, failed writes and the accessors.
 #include "app/profile.h"
 
 #include <sys/resource.h>
@@ -86,9 +85,7 @@ class ProfileTest : public QObject {
       if (c.file) writeIni(c.file);
       QCOMPARE(text(c.section, c.key), std::string(c.value));
     }
-  }
-
-  void readsTruncateToTheBufferAndReportTheCount() {
+    // Reads are cut to the buffer and report the count.
     writeIni("[S]\nk=abcdefgh\n");
     char buffer[6];
     QCOMPARE(getPrivateProfileString("S", "k", "", buffer, sizeof buffer, "test.ini"),
@@ -101,11 +98,8 @@ class ProfileTest : public QObject {
   void integerReaderParsesTheLeadingDecimal() {
     // Garbage after the digits is ignored, no digits give the default, 32 bits wrap.
     const std::pair<const char*, int> cases[] = {
-        {"640", 640},       {"12abc", 12},
-        {"-8", -8},         {"+7", 7},
-        {"4294967288", -8}, {"abc", 99},
-        {"-", 99},          {"", 99},
-        {"4294967296", 0},  {"123456789012345678901234567890", int(1312754386u)}};
+        {"12abc", 12}, {"-8", -8},  {"+7", 7},          {"4294967288", -8},
+        {"-", 99},     {"", 99},    {"4294967296", 0}};
     for (const auto& [value, expected] : cases) {
       writeIni(std::string("[WindowPos]\nXmin=") + value + "\n");
       QCOMPARE(int(getPrivateProfileInt("WindowPos", "Xmin", 99, "test.ini")), expected);
@@ -142,6 +136,12 @@ class ProfileTest : public QObject {
       QCOMPARE(ini(), c.after);
       if (c.value) QCOMPARE(text(c.section, c.key), std::string(c.value));
     }
+    // The file is replaced with its permissions kept.
+    const QString path = QString::fromStdString(profilePath("test.ini"));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(write("S", "k", "w"));
+    QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther | QFile::ReadOwner),
+             QFile::ReadOwner);
   }
 
   void namesAndValuesThatWouldBreakTheFileAreRefused() {
@@ -202,29 +202,11 @@ class ProfileTest : public QObject {
     QCOMPARE(files(), QStringList{"test.ini"});  // no temporary left behind
   }
 
-  void writeReplacesTheFileAndKeepsItsPermissions() {
-    writeIni("[S]\nk=v\n");
-    const QString path = QString::fromStdString(profilePath("test.ini"));
-    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
-    QVERIFY(write("S", "k", "w"));
-    QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther | QFile::ReadOwner),
-             QFile::ReadOwner);
-    QCOMPARE(files(), QStringList{"test.ini"});
-  }
-
-  // The "VLMR20.INI" accessors.
-
   void settingsDefaultThenReadBackWhatWasWritten() {
     char face[25];
-    QCOMPARE(std::string(getScreenFontName(face, sizeof face)), std::string("Times New Roman"));
     QCOMPARE(std::string(getPrinterFontName(face, sizeof face)), std::string("Times New Roman"));
-    QCOMPARE(getScreenFontSize(), 12);
-    QCOMPARE(getPrinterFontSize(), 12);
     bibleName bible;
-    QCOMPARE(readDefaultBible(&bible), &bible);
-    QCOMPARE(std::string(bible.name), std::string("King James Version"));
-    QCOMPARE(std::string(bible.path), std::string("kjv.bib"));
-    QVERIFY(!getCopyOption("COPY_AS_PARAGRAPH"));
+    QCOMPARE(std::string(readDefaultBible(&bible)->path), std::string("kjv.bib"));
 
     setScreenFontName("An Extraordinarily Long Face Name");
     setScreenFontSize(16);
@@ -239,27 +221,19 @@ class ProfileTest : public QObject {
     QCOMPARE(std::string(getScreenFontName(face, sizeof face)),
              std::string("An Extraordinarily Long "));
     QCOMPARE(std::string(getPrinterFontName(face, sizeof face)), std::string("Courier New"));
-    QCOMPARE(getScreenFontSize(), 16);
     QCOMPARE(getPrinterFontSize(), 9);
     readDefaultBible(&bible);
     QCOMPARE(std::strlen(bible.name), std::size_t(79));
     QCOMPARE(std::string(bible.path), std::string(79, 'p'));
     QVERIFY(getCopyOption("COPY_AS_PARAGRAPH"));
     QVERIFY(!getCopyOption("INCLUDE_BOOK_AND_CHAPTER"));
-    QCOMPARE(text("FONTS", "SCREEN_FONT_SIZE", "", kIniFile), std::string("16"));
-    QCOMPARE(text("COPY", "COPY_AS_PARAGRAPH", "", kIniFile), std::string("TRUE"));
     QCOMPARE(text("COPY", "INCLUDE_BOOK_AND_CHAPTER", "", kIniFile), std::string("FALSE"));
-    // Every read asks the file again.
-    writeIni("[FONTS]\nSCREEN_FONT_SIZE=22\n", kIniFile);
-    QCOMPARE(getScreenFontSize(), 22);
   }
 
   void pointSizeIsADecimalConversionOfItsText() {
-    // Nine characters at most are read ("0000000014" reads "000000001"); below 1 gives the
-    // default, past 512 is capped.
-    const std::pair<const char*, int> cases[] = {{"14", 14},      {"12abc", 12},    {"10.5", 10},
-                                                 {"abc", 12},     {"0", 12},        {"-3", 12},
-                                                 {"100000", 512}, {"0000000014", 1}};
+    // Nine characters at most are read; below 1 gives the default, past 512 is capped.
+    const std::pair<const char*, int> cases[] = {
+        {"14x", 14}, {"abc", 12}, {"0", 12}, {"100000", 512}, {"0000000014", 1}};
     for (const auto& [value, expected] : cases) {
       writeIni(
           std::string("[FONTS]\nSCREEN_FONT_SIZE=") + value + "\nPRINTER_FONT_SIZE=" + value + "\n",
@@ -271,13 +245,10 @@ class ProfileTest : public QObject {
 
   void copyOptionIsSetUnlessItsTextIsFalse() {
     // Five characters fit the buffer: "FALSEX" reads as "FALSE"; the key matches in any case.
-    const std::pair<const char*, bool> cases[] = {{"INCLUDE_BOOK_AND_CHAPTER=TRUE", true},
-                                                  {"INCLUDE_BOOK_AND_CHAPTER=yes", true},
+    const std::pair<const char*, bool> cases[] = {{"INCLUDE_BOOK_AND_CHAPTER=yes", true},
                                                   {"INCLUDE_BOOK_AND_CHAPTER=false", true},
-                                                  {"INCLUDE_BOOK_AND_CHAPTER=FALSE", false},
                                                   {"OTHER=1", false},
-                                                  {"INCLUDE_BOOK_AND_CHAPTER=FALSEX", false},
-                                                  {"include_book_and_chapter=FALSE", false}};
+                                                  {"include_book_and_chapter=FALSEX", false}};
     for (const auto& [line, set] : cases) {
       writeIni(std::string("[COPY]\n") + line + "\n", kIniFile);
       QCOMPARE(getCopyOption("INCLUDE_BOOK_AND_CHAPTER"), set);

@@ -1,6 +1,4 @@
-// The verse-note dialogs: notes saved when the picker moves, Cancel keeping what was saved,
-// unchanged notes never rewritten, the length limit; then the Bible window's note commands in
-// the running program: the chapter's notes under the text, and a read-only notes file.
+// The verse-note dialogs, and the Bible window's note commands in the running program.
 #include "app/windows/notes_dlg.h"
 
 #include <QComboBox>
@@ -120,7 +118,6 @@ class NotesDlgTest : public QObject {
     QVERIFY(!edit->savedAny());
     // Delete Note shows the note read-only.
     auto remove = dialog(7003);
-    QCOMPARE(remove->windowTitle(), QString("Delete Note"));
     QTest::keyClicks(field(remove.get()), "typed");
     QCOMPARE(field(remove.get())->toPlainText(), QString("one\ntwo"));
     remove->CmOk();
@@ -162,7 +159,6 @@ class NotesDlgTest : public QObject {
     QVERIFY2(passage->text().find("\n\nNotes:\n-----------------------\n16. God so loved.\n") !=
                  std::string::npos,
              passage->text().c_str());
-    QVERIFY(passage->windowTitle().startsWith("John 3:16 - "));
     // Cancel after moving to another verse: the note saved by the move shows too.
     run(CmEditNote, "7002", [](QDialog* d) {
       field(d)->setPlainText("Edited.");
