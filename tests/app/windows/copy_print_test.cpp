@@ -115,12 +115,16 @@ class CopyPrintTest : public QObject {
   // Each source with each option; texts longer than the buffer are cut whole, in UTF-8 too.
   void composeEachSourceWithEachOption() {
     const auto inputs = [this](PassageSource source, int options, const std::string& text) {
-      PassageInputs in{source, bool(options & 1), bool(options & 2), "John 3:1 - Test Bible", text,
-                       text};
+      PassageInputs in;
+      in.source = source;
+      in.quotation = options & 1;
+      in.bookAndChapter = options & 2;
+      in.caption = "John 3:1 - Test Bible";
+      in.selection = in.chapterText = text;
+      in.module = passage_->module();
       if (!text.empty()) in.clipboard = text;
       for (const QString& entry : QString::fromStdString(text).split('|', Qt::SkipEmptyParts))
         in.versesFound.push_back(entry.toStdString());
-      in.module = passage_->module();
       return in;
     };
     struct Case {
@@ -339,11 +343,9 @@ class CopyPrintTest : public QObject {
     QCOMPARE(wholePointSize(sized, 96), 24);
 
     const QFont before = passage_->textFont();
-    QString caption;
     QFont started;
     const auto choose = [&](const char* family, int points) {
       test::whenShown<QFontDialog>([&, family, points](QFontDialog* dialog) {
-        caption = dialog->windowTitle();
         started = dialog->currentFont();
         QFont font(QFontInfo(QFont(family)).family());
         font.setPointSize(points);
@@ -353,7 +355,6 @@ class CopyPrintTest : public QObject {
     };
     choose("Liberation Sans", 14);
     QVERIFY(runCopyPrintCommand(*passage_, CmPrinterFont));
-    QCOMPARE(caption, QString("Printer Font"));
     // It starts from the window's font as the window really shows it.
     QCOMPARE(started.family(), QFontInfo(before).family());
     QCOMPARE(qRound(started.pointSizeF()), 12);
@@ -364,7 +365,6 @@ class CopyPrintTest : public QObject {
 
     choose("Liberation Serif", 16);
     QVERIFY(runCopyPrintCommand(*passage_, CmWindowFont));
-    QCOMPARE(caption, QString("Window Font"));
     QCOMPARE(getScreenFontSize(), 16);
     // The window shows it at once; the printer keeps its own.
     QCOMPARE(passage_->textFont().pixelSize(), 16 * passage_->logicalDpiY() / 72);

@@ -144,8 +144,8 @@ class PassageTest : public QObject {
     QCOMPARE(passage.wordText(passage.selectionFirst()), std::string("16 "));
     QVERIFY(first.top() >= passage.position());
     QVERIFY(first.bottom() < passage.position() + passage.pageHeight());
-    // In a window too short for that, centred: the space above and below differ by < 2 lines.
-    passage.applyScreenFont();
+    passage.applyScreenFont();  // the default font again
+    // In a window too short for the verse, centred: the space above and below within 2 lines.
     QVERIFY(show(passage, QSize(500, 150)));
     passage.showPassage(john316);
     const int above = passage.wordRect(passage.selectionFirst()).top() - passage.position();
