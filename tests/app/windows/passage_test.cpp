@@ -97,8 +97,9 @@ class PassageTest : public QObject {
   void cleanup() { data_.reset(); }
 
   // A module that does not open leaves an empty window; a chapter the module lacks leaves the
-  // window as it was; a verse past the chapter's end shows the chapter's last verse.
-  void aMissingModuleChapterOrVerse() {
+  // window as it was; a verse past the chapter's end shows the chapter's last verse. The
+  // Strong's number of a word, with or without numbers in the module.
+  void aMissingModuleChapterOrVerseAndStrongsAtWord() {
     std::string why;
     TPassage missing(test::bibleNamed("missing.bib"), bench_, &why);
     QVERIFY(!missing.module() && !why.empty() && !missing.notes() && !missing.hilight());
@@ -114,6 +115,20 @@ class PassageTest : public QObject {
     web.showPassage(Reference{0, 1, 99});
     QCOMPARE(web.windowTitle(), QString("Genesis 1:2 - World English Bible"));
     QCOMPARE(web.strongsAtWord(3, Reference{0, 1, 1}), -1);  // a module without numbers
+
+    Passage passage(kKjv, bench_);
+    const Reference genesis1{0, 1, 1};
+    passage.showPassage(genesis1);
+    // "1 In the beginning God created the heaven and the earth.\n2 ..." as displayed; each
+    // number follows the words it belongs to.
+    const std::pair<int, int> cases[] = {{3, 7225}, {1, 7225}, {4, 430}, {5, 1254},
+                                         {10, 776}, {12, -1},  {-1, -1}};
+    for (const auto& [word, number] : cases)
+      QCOMPARE(passage.strongsAtWord(word, genesis1), number);
+    QCOMPARE(passage.strongsAtWord(3, Reference{0, 51, 1}), -1);
+    // The display flag is restored, and the chapter shown is untouched.
+    QCOMPARE(getStrongs(passage.module()), 0);
+    QVERIFY(passage.text().find("7225") == std::string::npos);
   }
 
   // The window starts at the verse selected in the verses-found box, or, without one, asks the
@@ -249,22 +264,6 @@ class PassageTest : public QObject {
     passage.selectWords(number, number);
     passage.handleCommand(ui::CmHilightRed);
     QCOMPARE(passage.hilight()->getHilight(john316, number), 4);
-  }
-
-  void strongsAtWord() {
-    Passage passage(kKjv, bench_);
-    const Reference genesis1{0, 1, 1};
-    passage.showPassage(genesis1);
-    // "1 In the beginning God created the heaven and the earth.\n2 ..." as displayed; each
-    // number follows the words it belongs to.
-    const std::pair<int, int> cases[] = {{3, 7225}, {1, 7225}, {4, 430}, {5, 1254},
-                                         {10, 776}, {12, -1},  {-1, -1}};
-    for (const auto& [word, number] : cases)
-      QCOMPARE(passage.strongsAtWord(word, genesis1), number);
-    QCOMPARE(passage.strongsAtWord(3, Reference{0, 51, 1}), -1);
-    // The display flag is restored, and the chapter shown is untouched.
-    QCOMPARE(getStrongs(passage.module()), 0);
-    QVERIFY(passage.text().find("7225") == std::string::npos);
   }
 
   void hoverLooksUpEachNewWordOnce() {
