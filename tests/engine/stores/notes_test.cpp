@@ -253,8 +253,7 @@ TEST_F(NotesTest, DamagedFilesAreRefusedOrReadAsNoNote) {
   notes.reset();
   const std::string good = test::readFile(storePath());
   const std::uint32_t first = at(format::slotOffset(1)), second = at(first);
-  // width 4 or 2: the field at offset set to value; 0: the file cut to offset; 1: value bytes
-  // flipped from offset. Then what verses 1 and 5 read, "" when the file is refused.
+  // A fault as test::damage takes it, and what verses 1 and 5 read ("" when the file is refused).
   const struct {
     std::uint64_t offset;
     std::uint32_t value;
@@ -274,13 +273,7 @@ TEST_F(NotesTest, DamagedFilesAreRefusedOrReadAsNoNote) {
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
     notes.reset();
-    std::string bytes = good;
-    auto* field = reinterpret_cast<std::uint8_t*>(bytes.data()) + c.offset;
-    if (c.width == 4) le::store32(field, c.value);
-    if (c.width == 2) le::store16(field, static_cast<std::uint16_t>(c.value));
-    test::writeFile(storePath(), bytes);
-    if (c.width == 0) test::cutTo(storePath(), c.offset);
-    if (c.width == 1) test::corrupt(storePath(), c.offset, c.value);
+    test::damage(storePath(), good, c.offset, c.value, c.width);
     notes.reset(VNOpen(module.get()));
     ASSERT_EQ(notes != nullptr, *c.verse1 != '\0');
     if (!notes) continue;
