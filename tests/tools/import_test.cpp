@@ -178,7 +178,8 @@ TEST(ImportLayout, LenientInputFormsAreAcceptedAndLineNumbersStayTrue) {
             "Ruth 1:1 first|1 first\n2 second");
   // A colon in a book's name does not cut the verse's reference short.
   ASSERT_EQ(build("Odes: Solomon\t1\t1\tx\n", dir.file("colon.bib")), "");
-  EXPECT_EQ(test::textOf(test::openModule(dir.path(), "colon.bib").get(), 0), "Odes: Solomon 1:1 x");
+  const test::Module colon = test::openModule(dir.path(), "colon.bib");
+  EXPECT_EQ(test::textOf(colon.get(), 0), "Odes: Solomon 1:1 x");
   EXPECT_EQ(build("Ruth\t1\t1\ta\r\n\r\nRuth\t1\t2\tb\r\nRuth\t1\t4\tc\r\n", dir.file("gap.bib")),
             "line 4: Ruth 1:4 follows verse 2 (verses must ascend without gaps)");
 }
@@ -241,33 +242,22 @@ TEST(ImportChapterRecords, RepetitiveTextIsCompressedAndShortTextStoredAsIs) {
 
 struct Refusal {
   std::string vpl;
-  std::string expected;  // the whole message
+  std::string expected;  // the message's start
   std::string name = "Test Bible";
 };
 
 TEST(ImportRefusals, EachLimitAndFaultIsNamedWithItsLine) {
   const std::string w40(40, 'w'), n40(40, 'n');
   const Refusal refusals[] = {
-      {"Ruth\t1\t1\ta\nRuth\t3\t1\tb\n",
-       "line 2: chapter 3 of Ruth follows chapter 1 (chapters must ascend without gaps)"},
-      {"Ruth\t1\t1\ta\nRuth\t1\t3\tb\n",
-       "line 2: Ruth 1:3 follows verse 1 (verses must ascend without gaps)"},
-      {"Ruth\t1\t1\ta\nRuth\t2\t2\tb\n",
-       "line 2: Ruth 2 starts at verse 2 (verses must start at 1 and ascend without gaps)"},
-      {"Ruth\t1\t1\ta\nJohn\t2\t1\tb\n",
-       "line 2: book John starts at chapter 2 (chapters must start at 1 and ascend without gaps)"},
-      {"Ruth\t1\t1\ta\nJohn\t1\t1\tb\nRuth\t2\t1\tc\n",
-       "line 3: book \"Ruth\" appears again after \"John\" (each book's verses must be together)"},
-      {"Ruth\t1\t1\ta\nAbcdefghijklmnopqrstuvwxyzab\t1\t1\tb\nAbcdefghijklmnopqrstuvwxyzabc\t1\t1\t"
-       "c",
-       "line 3: book name \"Abcdefghijklmnopqrstuvwxyzabc\" is 29 characters long; a book name "
-       "holds at most 28"},
-      {"1John\t1\t1\ta\n",
-       "line 1: book name \"1John\" must be written as digit, space, name (for example \"1 "
-       "John\")"},
-      {"Song of  Solomon\t1\t1\ta\n",
-       "line 1: book name \"Song of  Solomon\" begins or ends with a space or holds two in a row; "
-       "the reference parser could never match it"},
+      {"Ruth\t1\t1\ta\nRuth\t3\t1\tb\n", "line 2: chapter 3 of Ruth follows chapter 1 (chapters"},
+      {"Ruth\t1\t1\ta\nRuth\t1\t3\tb\n", "line 2: Ruth 1:3 follows verse 1 (verses must"},
+      {"Ruth\t1\t1\ta\nRuth\t2\t2\tb\n", "line 2: Ruth 2 starts at verse 2 (verses must start"},
+      {"Ruth\t1\t1\ta\nJohn\t2\t1\tb\n", "line 2: book John starts at chapter 2 (chapters"},
+      {"Ruth\t1\t1\ta\nJohn\t1\t1\tb\nRuth\t2\t1\tc\n", "line 3: book \"Ruth\" appears again"},
+      {"Abcdefghijklmnopqrstuvwxyzab\t1\t1\tb\nAbcdefghijklmnopqrstuvwxyzabc\t1\t1\tc\n",
+       "line 2: book name \"Abcdefghijklmnopqrstuvwxyzabc\" is 29 characters long; a book name"},
+      {"1John\t1\t1\ta\n", "line 1: book name \"1John\" must be written as digit, space, name"},
+      {"Song of  Solomon\t1\t1\ta\n", "line 1: book name \"Song of  Solomon\" begins or ends"},
       // Written as a module the engine then refused to open ("damaged book names").
       {std::string("Ru\0th\t1\t1\ta\n", 12),
        std::string("line 1: book name \"Ru\0th\" holds a NUL byte", 42)},
@@ -275,8 +265,8 @@ TEST(ImportRefusals, EachLimitAndFaultIsNamedWithItsLine) {
        "line 2: the word \"" + w40 + "...\" is 255 characters long; a word holds at most 254"},
       {std::string("Ruth\t1\t1\ta\0b\n", 13), "line 1: the text of Ruth 1:1 holds a NUL byte"},
       {"Ruth\t1\t1\ta\nRuth\t1 2\tb\n", "line 2: expected BOOK<TAB>CHAPTER<TAB>VERSE<TAB>TEXT"},
-      {"Ruth\tone\t1\ta\n", "line 1: chapter \"one\" is not a number from 1 (chapters start at 1)"},
-      {"Ruth\t1\t0\ta\n", "line 1: verse \"0\" is not a number from 1 (verses start at 1)"},
+      {"Ruth\tone\t1\ta\n", "line 1: chapter \"one\" is not a number from 1"},
+      {"Ruth\t1\t0\ta\n", "line 1: verse \"0\" is not a number from 1"},
       {"\t1\t1\ta\n", "line 1: the book name is empty"},
       {"\n\n", "the input holds no verses"},
       {books(81), "line 81: book \"Book Dc\" would be book 81; a module holds at most 80 books"},
@@ -284,27 +274,19 @@ TEST(ImportRefusals, EachLimitAndFaultIsNamedWithItsLine) {
        "line 256: chapter 256 of Psalms: a book holds at most 255 chapters"},
       {lines(256, [](int v) { return "Psalms\t1\t" + std::to_string(v + 1) + "\ta\n"; }),
        "line 256: Psalms 1:256: a chapter holds at most 255 verses"},
-      {psalms(31200),
-       "line 31200: Psalms 123:90 would be the module's 31200th verse; a module holds at most "
-       "31199 verses"},
+      {psalms(31200), "line 31200: Psalms 123:90 would be the module's 31200th verse; a module"},
       // "1 " and 32764 characters of text make 32766, one above the limit.
-      {"Ruth\t1\t1\t" + chapterOf(32764) + "\n",
-       "line 1: the text of Ruth 1 reaches 32766 characters here; a chapter's text holds at most "
-       "32765"},
-      {"Ruth\t1\t1\ta\n",
-       "the display name \"" + n40 +
-           "...\" is 80 characters long; a display name holds 1 to 79 characters",
+      {"Ruth\t1\t1\t" + chapterOf(32764) + "\n", "line 1: the text of Ruth 1 reaches 32766 "},
+      {"Ruth\t1\t1\ta\n", "the display name \"" + n40 + "...\" is 80 characters long",
        std::string(80, 'n')},
-      {"Ruth\t1\t1\ta\n",
-       "the display name \"\" is 0 characters long; a display name holds 1 to 79 characters", ""},
+      {"Ruth\t1\t1\ta\n", "the display name \"\" is 0 characters long", ""},
       // The 65535th word (number 65534) stands in verse 655 of the input, on line 656.
-      {manyWords(65535), "line 656: the word \"" + wordNumber(65534) +
-                             "\" is the module's 65535th distinct word; a module holds at most "
-                             "65534 words"},
+      {manyWords(65535), "line 656: the word \"" + wordNumber(65534) + "\" is the module's 65535"},
   };
   test::TempDir dir;
   for (const Refusal& refusal : refusals) {
-    EXPECT_EQ(build(refusal.vpl, dir.file("out.bib"), refusal.name), refusal.expected);
+    const std::string error = build(refusal.vpl, dir.file("out.bib"), refusal.name);
+    EXPECT_TRUE(error.starts_with(refusal.expected)) << error;
     EXPECT_TRUE(filesIn(dir.path()).empty()) << "a refused build leaves no file";
   }
 }
