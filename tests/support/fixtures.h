@@ -90,12 +90,9 @@ std::string textOf(BibleHandle* module, std::uint16_t verse, bool chapter = fals
 std::string buildModule(const std::filesystem::path& dir, const std::string& fileName,
                         const std::string& displayName, const std::string& vplText);
 
-// VPL text of all 66 books in the King James versification (tests/data/kjv-versification.txt),
-// every verse present (31102 verses; Genesis has 50 chapters, Psalms 119 has 176 verses,
-// Jude 1 has 25). The module is named "King James Version", which turns on Strong's handling,
-// so generated text holds no digits (a space and digits would read as a Strong's number).
-//
-// Verse n (the 0-based verse number over the module, canonical order) of book B reads
+// VPL text of the 66 books in the King James versification (tests/data/kjv-versification.txt),
+// all 31102 verses. The name "King James Version" turns on Strong's numbers, so generated text
+// holds no digits. Verse n (0-based over the module) of book B reads
 //   NAME saith W1.              when n % 3 is 0 or 1
 //   NAME saith W1, and W2.      when n % 3 == 2
 // where NAME is B's name without words holding a digit ("1 Samuel" gives "Samuel", "Song of
