@@ -102,6 +102,8 @@ TEST_F(OsisFile, RefusesFaultsNamingTheLine) {
        "line 4: not well-formed XML"},
       {"<verse osisID=\"Gen.1.2\">a</verse>\n<verse osisID=\"Gen.1.1\">b</verse>",
        "line 4: Gen.1.1 does not follow Gen.1.2 (verses out of order)"},
+      {"<verse osisID=\"Gen.1.1\">a</verse>\n<verse osisID=\"Gen.1.1\">b</verse>",
+       "line 4: Gen.1.1 does not follow Gen.1.1"},
       {"<verse osisID=\"Gen.x.1\">a</verse>", "line 3: \"Gen.x.1\" is not a verse reference"},
       {"<verse osisID=\"Tob.1.1\">a</verse>", "line 3: the book \"Tob\" is not one of the 66"},
       {"<p>no verses</p>", ""},
