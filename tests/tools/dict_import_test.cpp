@@ -71,10 +71,15 @@ TEST_F(DictImport, JsonEscapesBecomeUtf8AndBadRowsAreReportedByLine) {
 TEST_F(DictImport, SyntaxErrorsRefuseTheBuildNamingTheLineAndLeaveNoFile) {
   const Args json = {"--json", "--key", "k", "--value", "v", "--title", "t"};
   const std::pair<const char*, Args> sources[] = {
-      {"", json}, {"{}", json}, {"[{\"k\": \"a\", \"v\": \"b\"}", json},
-      {"[{\"k\": \"a\" \"v\": \"b\"}]", json}, {"[{\"k\": \"a\", \"v\": \"b\"}] x", json},
-      {"[{\"k\": \"a\nb\", \"v\": \"c\"}]", json}, {"[{\"k\": \"\\x\", \"v\": \"c\"}]", json},
-      {"[{\"k\": \"\\u12\", \"v\": \"c\"}]", json}, {"[{\"k\": [1], \"v\": \"c\"}]", json},
+      {"", json},
+      {"{}", json},
+      {"[{\"k\": \"a\", \"v\": \"b\"}", json},
+      {"[{\"k\": \"a\" \"v\": \"b\"}]", json},
+      {"[{\"k\": \"a\", \"v\": \"b\"}] x", json},
+      {"[{\"k\": \"a\nb\", \"v\": \"c\"}]", json},
+      {"[{\"k\": \"\\x\", \"v\": \"c\"}]", json},
+      {"[{\"k\": \"\\u12\", \"v\": \"c\"}]", json},
+      {"[{\"k\": [1], \"v\": \"c\"}]", json},
       {"Name,Meaning\nA,\"never closed\n", {"--csv", "--title", "t"}}};
   for (const auto& [source, options] : sources) {
     const test::Ran built = build(source, options);
@@ -105,8 +110,9 @@ TEST_F(DictImport, CsvQuotedFieldsDoubledQuotesAndBadRows) {
   const std::string head = test::readFile(dir.file("out.dic")).substr(0, 146);
   dict::Header header;
   ASSERT_TRUE(header.decode(std::vector<std::uint8_t>(head.begin(), head.end())));
-  EXPECT_EQ(std::to_string(header.compressed) + std::to_string(header.tableSize) +
-                header.title.data(), "15Names");
+  EXPECT_EQ(
+      std::to_string(header.compressed) + std::to_string(header.tableSize) + header.title.data(),
+      "15Names");
 }
 
 TEST_F(DictImport, RebuildReplacesTheStoreAndAFailedOneLeavesItAsItWas) {

@@ -113,8 +113,11 @@ class ConcurrencyTest : public ::testing::Test {
   void SetUp() override {
     std::string vpl;
     for (int n = 0; n < kVerses; ++n)
-      vpl += std::string(n < 40 ? "Genesis" : n < 80 ? "Exodus" : "Leviticus") + "\t" +
-             std::to_string(n % 40 / 20 + 1) + "\t" + std::to_string(n % 20 + 1) + "\tverse\n";
+      vpl += std::string(n < 40   ? "Genesis"
+                         : n < 80 ? "Exodus"
+                                  : "Leviticus") +
+             "\t" + std::to_string(n % 40 / 20 + 1) + "\t" + std::to_string(n % 20 + 1) +
+             "\tverse\n";
     test::buildModule(dir.path(), "conc.bib", "Concurrent Bible", vpl);
     module = test::openModule(dir.path(), "conc.bib");
     ASSERT_NE(module, nullptr);

@@ -40,7 +40,8 @@ class DictTest : public ::testing::Test {
 // Other programs find items by this hash: bytes count from 0 to 255, letters without case.
 TEST(DictHash, FollowsTheFormulaForShortAndLongNames) {
   const std::pair<const char*, std::uint32_t> cases[] = {
-      {"A", 73u * 'A' + 3341}, {"abc", 73u * 'A' + 113u * 'B' + 3341 * 3},
+      {"A", 73u * 'A' + 3341},
+      {"abc", 73u * 'A' + 113u * 'B' + 3341 * 3},
       {"moses", 7u * 'M' + 73u * 'O' + 113u * 'S' + 97u * 'E' + 3341 * 5},
       {"\xC3\xA9", 73u * 0xC3 + 113u * 0xA9 + 3341 * 2}};
   for (const auto& [name, hash] : cases) EXPECT_EQ(dict::bucketOf(name, 10007), hash % 10007);
@@ -157,8 +158,11 @@ TEST_F(DictTest, LookupsStayWithinTheBuffer) {
     const char* name;
     std::uint16_t size;
     const char* text;
-  } cases[] = {{"twenty", 10, "abcdefghi"}, {"twenty", 1, ""}, {"lines", 8, "one\r\ntw"},
-               {"lines", 100, "one\r\ntwo\r\nthree"}, {"lines", 5, "one"}};
+  } cases[] = {{"twenty", 10, "abcdefghi"},
+               {"twenty", 1, ""},
+               {"lines", 8, "one\r\ntw"},
+               {"lines", 100, "one\r\ntwo\r\nthree"},
+               {"lines", 5, "one"}};
   for (const auto& c : cases) EXPECT_EQ(itemText(store.get(), c.name, c.size), c.text) << c.size;
 }
 
@@ -166,7 +170,8 @@ TEST_F(DictTest, FuzzyFindTriesTheFormsInOrder) {
   Dict store(new_dict("t.dic", "x", 241, 0));
   for (const char* name : {"Abraham", "boxe", "box", "Angel"})
     ASSERT_TRUE(add_string_item(store.get(), name, (std::string("text of ") + name).c_str()));
-  const std::pair<const char*, const char*> cases[] = {  // asked, found (nullptr: nothing)
+  const std::pair<const char*, const char*> cases[] = {
+      // asked, found (nullptr: nothing)
       {"Abraham's", "Abraham"}, {"ABRAHAM'S", "ABRAHAM"}, {"boxes", "boxe"}, {"angels,", "angel"},
       {"Zebedee", nullptr},     {"   ", nullptr},         {"s", nullptr}};
   for (const auto& [asked, found] : cases) {

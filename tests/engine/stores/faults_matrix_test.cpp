@@ -147,8 +147,10 @@ TEST(DictFaultMatrix, EveryChangeKilledAtEveryWriteKeepsWhatWasCommitted) {
     test::TempDir dir;
     set_dpath(dir.path().string().c_str());
     const std::string longText(1500, 'a');  // long enough to be encoded in a compressed store
-    const State baseline = {{"aaron", asStored("a teacher; lofty")}, {"abel", asStored("vanity")},
-                            {"cain", asStored("possession")},        {"eve", asStored("living")},
+    const State baseline = {{"aaron", asStored("a teacher; lofty")},
+                            {"abel", asStored("vanity")},
+                            {"cain", asStored("possession")},
+                            {"eve", asStored("living")},
                             {"seth", asStored(longText + " put")}};
     test::Dict created(new_dict("matrix.dic", "matrix", tableSize, compressed));
     ASSERT_NE(created, nullptr);

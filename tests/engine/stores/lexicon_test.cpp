@@ -123,10 +123,7 @@ TEST_F(LexiconTest, DamagedFilesAreRefusedOrFindNothing) {
   }
   lexicon.reset(initLexicon("lexicon.lex"));
   ASSERT_NE(lexicon, nullptr);
-  EXPECT_EQ(lookup(1, 1), "<none>");
-  EXPECT_EQ(lookup(2, 1), "<none>");
-  EXPECT_EQ(lookup(1, 0), "<none>");
-  EXPECT_EQ(lookup(4, 1), "four");
+  EXPECT_EQ(lookup(1, 1) + lookup(2, 1) + lookup(1, 0) + lookup(4, 1), "<none><none><none>four");
 }
 
 TEST(LexiconSourceTest, RefusalsNameTheLine) {
