@@ -2,18 +2,20 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <sstream>
 #include <system_error>
-#include <vector>
 
-#include "support/files.h"
+#include "support/endian.h"
 #include "tools/import/module_writer.h"
 #include "tools/import/vpl.h"
 
@@ -61,16 +63,15 @@ std::string placeholderText(const std::string& book, int verseNumber) {
 }
 
 std::string buildKjvVpl() {
-  std::istringstream table(readTestData("kjv-versification.txt"));
+  const std::string path = VELLUM_TEST_DATA_DIR "/kjv-versification.txt";
+  std::istringstream table(readFile(path));
+  if (table.str().empty()) ADD_FAILURE() << "cannot read " << path;
   std::string out, line;
   int verseNumber = 0;
   while (std::getline(table, line)) {
     if (line.empty() || line[0] == '#') continue;
     const std::size_t tab = line.find('\t');
-    if (tab == std::string::npos) {
-      ADD_FAILURE() << "kjv-versification.txt: no tab in \"" << line << "\"";
-      return {};
-    }
+    if (tab == std::string::npos) return ADD_FAILURE() << "no tab in " << line, std::string();
     const std::string book = line.substr(0, tab);
     std::istringstream counts(line.substr(tab + 1));
     int chapter = 0, verses = 0;
@@ -78,9 +79,8 @@ std::string buildKjvVpl() {
       ++chapter;
       for (int verse = 1; verse <= verses; ++verse, ++verseNumber) {
         std::string text = placeholderText(book, verseNumber);
-        for (const RealVerse& real : kRealVerses) {
+        for (const RealVerse& real : kRealVerses)
           if (book == real.book && chapter == real.chapter && verse == real.verse) text = real.text;
-        }
         out += book + '\t' + std::to_string(chapter) + '\t' + std::to_string(verse) + '\t' + text +
                '\n';
       }
@@ -124,19 +124,19 @@ Module openModule(const std::filesystem::path& dir, const std::string& fileName,
   return Module(openBible(&name, why));
 }
 
-std::string testDataPath(const std::string& name) {
-  return (std::filesystem::path(VELLUM_TEST_DATA_DIR) / name).string();
-}
-
-std::string readTestData(const std::string& name) {
-  std::ifstream in(testDataPath(name), std::ios::binary);
-  if (!in) {
-    ADD_FAILURE() << "cannot read test data " << testDataPath(name);
-    return {};
+std::string textOf(BibleHandle* module, std::uint16_t verse, bool chapter) {
+  if (module == nullptr) return "(the module does not open)";
+  std::vector<char> text(kChapterBufferSize);
+  const auto size = static_cast<std::uint16_t>(text.size());
+  std::uint16_t length = 0, first = 0;
+  std::uint32_t offset = 0;
+  if (chapter) {
+    refLookup(&offset, &first, verseToReference(verse, module), module);
+    getChapter(text.data(), &length, size, offset, module);
+  } else {
+    getVerse(text.data(), &length, size, verse, module);
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return std::string(text.data(), length);
 }
 
 std::string buildModule(const std::filesystem::path& dir, const std::string& fileName,
@@ -203,27 +203,16 @@ void writeFile(const std::filesystem::path& path, std::string_view bytes) {
   if (!out) ADD_FAILURE() << "cannot write " << path;
 }
 
-void corrupt(const std::filesystem::path& path, std::size_t offset, std::size_t count) {
-  std::string bytes = readFile(path);
-  if (offset + count > bytes.size()) {
-    ADD_FAILURE() << "corrupt: " << path << " holds only " << bytes.size() << " bytes";
-    return;
-  }
-  for (std::size_t i = offset; i < offset + count; ++i) bytes[i] = static_cast<char>(~bytes[i]);
-  writeFile(path, bytes);
-}
-
-void cutTo(const std::filesystem::path& path, std::size_t length) {
-  std::filesystem::resize_file(path, length);
-}
-
-void everyCut(const std::filesystem::path& path, const std::function<void(std::size_t)>& check) {
-  const std::string whole = readFile(path);
-  for (std::size_t length = 0; length < whole.size(); ++length) {
-    writeFile(path, std::string_view(whole).substr(0, length));
-    check(length);
-  }
-  writeFile(path, whole);
+void damage(const std::filesystem::path& path, std::string good, std::uint64_t offset,
+            std::uint32_t value, int width) {
+  if (offset + (width == 1 ? value : width) > good.size())
+    return ADD_FAILURE() << "damage: " << path << " holds only " << good.size() << " bytes", void();
+  auto* field = reinterpret_cast<std::uint8_t*>(good.data()) + offset;
+  if (width == 4) le::store32(field, value);
+  if (width == 2) le::store16(field, static_cast<std::uint16_t>(value));
+  for (std::uint32_t i = 0; width == 1 && i < value; ++i)
+    field[i] = static_cast<std::uint8_t>(~field[i]);
+  writeFile(path, std::string_view(good).substr(0, width == 0 ? offset : good.size()));
 }
 
 std::string shellQuote(std::string_view text) {
@@ -241,10 +230,7 @@ Ran runProgram(const std::string& program, const std::string& arguments, const T
                               shellQuote(errorFile);
   Ran ran;
   std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    ADD_FAILURE() << "cannot run " << command;
-    return ran;
-  }
+  if (pipe == nullptr) return ADD_FAILURE() << "cannot run " << command, ran;
   char buffer[4096];
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
     ran.out.append(buffer, n);
@@ -263,16 +249,6 @@ Ran runCommand(const std::function<int(std::ostream& out, std::ostream& err)>& c
   ran.err = err.str();
   return ran;
 }
-
-}  // namespace vellum::test
-
-// The store readers and the unwritable directory.
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-
-#include <cstring>
-
-namespace vellum::test {
 
 namespace {
 
@@ -326,10 +302,9 @@ UnwritableDirectory::UnwritableDirectory(const std::filesystem::path& path) : pa
     flags |= FS_IMMUTABLE_FL;
     immutable_ = ::ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0;
   }
-  if (!immutable_) {
+  if (!immutable_)
     std::filesystem::permissions(
         path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  }
 }
 
 UnwritableDirectory::~UnwritableDirectory() {

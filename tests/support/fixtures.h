@@ -1,15 +1,16 @@
-// Test helpers shared by every test: scratch directories and fixture modules.
-//
-// Fixture modules are built at test time by the importer's own writer from the texts under
-// tests/data, so a test always reads a module laid out exactly as the importer writes it.
+// Test helpers shared by every test: scratch directories, handles that close themselves, file
+// damage, program runners, store readers, and fixture modules built at test time by the
+// importer's own writer, so a test always reads a module laid out as the importer writes it.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/bible/bible.h"
 #include "engine/stores/dict.h"
@@ -19,8 +20,8 @@
 
 namespace vellum::test {
 
-// A fresh directory under the system's temporary directory, removed with everything in it
-// when the object goes. The data path is not touched.
+// A fresh directory under the system's temporary directory, removed with all it holds when the
+// object goes. The data path is not touched.
 class TempDir {
  public:
   TempDir();
@@ -34,7 +35,6 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// Handles that close themselves: a module, a dictionary store, a lexicon, a notes store.
 struct ModuleCloser {
   void operator()(BibleHandle* m) const;
 };
@@ -56,49 +56,43 @@ using Notes = std::unique_ptr<NotesHandle, NotesCloser>;
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, std::string_view bytes);
 
-// Damage done to a file in place: count bytes from offset flipped (each XOR 0xFF), or the file
-// cut to its first length bytes.
-void corrupt(const std::filesystem::path& path, std::size_t offset, std::size_t count = 1);
-void cutTo(const std::filesystem::path& path, std::size_t length);
-// Calls check(length) with the file cut to each length from 0 to its size less one, the whole
-// file put back before each cut and after the last.
-void everyCut(const std::filesystem::path& path, const std::function<void(std::size_t)>& check);
+// Writes path as good with one fault at offset: width 4 or 2 sets the little-endian field there
+// to value, width 1 flips value bytes (each XOR 0xFF), width 0 cuts the file there.
+void damage(const std::filesystem::path& path, std::string good, std::uint64_t offset,
+            std::uint32_t value, int width);
 
 // A string quoted for the shell.
 std::string shellQuote(std::string_view text);
 
-// What a program run by runProgram did.
+// What a program or command run by runProgram or runCommand did.
 struct Ran {
   int exitCode = -1;  // -1 when it did not exit normally
   std::string out;
   std::string err;
 };
-// Runs program with arguments (already quoted for the shell) and collects what it wrote. Its
-// user and shared data directories (XDG_DATA_HOME, XDG_DATA_DIRS) are scratch's "home" and
-// "shared"; environment, when given, is put before the command ("NAME=value ...").
+// Runs program with arguments (already quoted for the shell), its XDG_DATA_HOME and
+// XDG_DATA_DIRS scratch's "home" and "shared"; environment ("NAME=value ...") goes first.
 Ran runProgram(const std::string& program, const std::string& arguments, const TempDir& scratch,
                const std::string& environment = "");
+// Runs a command of the tools in-process, a function writing to out and err.
+Ran runCommand(const std::function<int(std::ostream& out, std::ostream& err)>& command);
 
 // Sets the data path to dir and opens fileName there; null when it cannot be opened (why, when
 // given, says why). The data path stays set to dir.
 Module openModule(const std::filesystem::path& dir, const std::string& fileName,
                   std::string* why = nullptr);
 
-// The text of a file under tests/data.
-std::string readTestData(const std::string& name);
-std::string testDataPath(const std::string& name);
+// The text of a verse (numbered over the module) as getVerse gives it, or of its chapter.
+std::string textOf(BibleHandle* module, std::uint16_t verse, bool chapter = false);
 
 // Builds dir/fileName from VPL text (BOOK<TAB>CHAPTER<TAB>VERSE<TAB>TEXT lines) with the
 // importer's writer; a build error fails the calling test. Returns the module's full path.
 std::string buildModule(const std::filesystem::path& dir, const std::string& fileName,
                         const std::string& displayName, const std::string& vplText);
 
-// VPL text of all 66 books in the King James versification (tests/data/kjv-versification.txt),
-// every verse present (31102 verses; Genesis has 50 chapters, Psalms 119 has 176 verses,
-// Jude 1 has 25). The module is named "King James Version", which turns on Strong's handling,
-// so generated text holds no digits (a space and digits would read as a Strong's number).
-//
-// Verse n (the 0-based verse number over the module, canonical order) of book B reads
+// VPL text of the 66 books in the King James versification (tests/data/kjv-versification.txt),
+// all 31102 verses. The name "King James Version" turns on Strong's numbers, so generated text
+// holds no digits. Verse n (0-based over the module) of book B reads
 //   NAME saith W1.              when n % 3 is 0 or 1
 //   NAME saith W1, and W2.      when n % 3 == 2
 // where NAME is B's name without words holding a digit ("1 Samuel" gives "Samuel", "Song of
@@ -109,7 +103,6 @@ std::string buildModule(const std::filesystem::path& dir, const std::string& fil
 // created 1254 the heaven 8064 and 853 the earth. 776" and John 3:16 as in
 // samples/kjv-sample.vpl ("For 1063 God 2316 so 3779 loved 25 the world, 2889 ...").
 std::string kjvVersificationVpl();
-
 // Builds the 66-book fixture as dir/kjv.bib named "King James Version".
 std::string buildKjvFixture(const std::filesystem::path& dir);
 
@@ -121,26 +114,13 @@ class ForeignLock {
   ~ForeignLock();
   ForeignLock(const ForeignLock&) = delete;
   ForeignLock& operator=(const ForeignLock&) = delete;
-  // The child has the lock.
-  bool held() const { return held_; }
+  bool held() const { return held_; }  // the child has the lock
 
  private:
   int child_ = -1;
   int release_ = -1;  // the child lets go when this pipe closes
   bool held_ = false;
 };
-
-// Runs a command of the tools in-process (a function writing to out and err and giving its
-// exit status) and collects what it wrote, as runProgram does for a program.
-Ran runCommand(const std::function<int(std::ostream& out, std::ostream& err)>& command);
-
-}  // namespace vellum::test
-
-// The stores as a test reads them, and a directory made unwritable.
-#include <cstdint>
-#include <vector>
-
-namespace vellum::test {
 
 // What the stores hold, as a test reads it; "<none>" when nothing is found. The text getters
 // check that they wrote nothing past size bytes and that the length they gave is the text's.
@@ -157,8 +137,7 @@ class UnwritableDirectory {
   ~UnwritableDirectory();
   UnwritableDirectory(const UnwritableDirectory&) = delete;
   UnwritableDirectory& operator=(const UnwritableDirectory&) = delete;
-  // The data path's own check finds the directory read-only.
-  bool effective() const;
+  bool effective() const;  // the data path's own check finds the directory read-only
 
  private:
   std::filesystem::path path_;

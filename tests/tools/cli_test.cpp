@@ -1,6 +1,5 @@
-// Covers the two programs from the command line: vellum-cli's show (a verse, a chapter,
-// Strong's numbers, translations side by side), search, words and list with their data path
-// and module options, and every usage error of vellum-cli and vellum-import.
+// vellum-cli and vellum-import run as a user runs them: show, search, words and list with their
+// data path and module options, and wrong command lines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -99,8 +98,6 @@ TEST_F(Cli, CommandsPrintWhatTheyFindAndSayWhyNot) {
       {data() + "show 'John 3:16'", 0, kJohn316, ""},
       {data() + "show John 3:16", 0, kJohn316, ""},
       {data() + "show 'john 3.16'", 0, kJohn316, ""},
-      {data() + "show '  John   3 : 16 '", 0, kJohn316, ""},
-      {data() + "show '1john 1:9'", 0, fixtureText("1 John", 1, 9), ""},
       {data() + "show 'Jude 1:25'", 0, fixtureText("Jude", 1, 25), ""},
       {data() + "show 'Genesis 1:1'", 0,
        "Genesis 1:1 In the beginning God created the heaven and the earth.\n", ""},
@@ -113,9 +110,7 @@ TEST_F(Cli, CommandsPrintWhatTheyFindAndSayWhyNot) {
            genesis1.substr(genesis1.find('\n')),
        ""},
       {data() + "show 'Jude 1:26'", 2, "", "Jude 1:26 is not a valid reference\n"},
-      {data() + "show 'Genesis 51:1'", 2, "", "Genesis 51:1 is not a valid reference\n"},
       {data() + "show 'John 3'", 2, "", "John 3 is not a valid reference\n"},
-      {data() + "show 'Hezekiah 1:1'", 2, "", "Hezekiah 1:1 is not a valid reference\n"},
       // Directories are searched in order: the empty one first, then the fixture's.
       {"-d " + test::shellQuote(empty.path().string()) + " " + data() + "show 'John 3:16'", 0,
        kJohn316, ""},
@@ -142,8 +137,6 @@ TEST_F(Cli, CommandsPrintWhatTheyFindAndSayWhyNot) {
        ""},
       {data() + "show --parallel kjv.bib,missing.bib 'John 3:16'", 2, "",
        "vellum-cli: cannot open missing.bib"},
-      {data() + "show --parallel kjv.bib,short.bib 'Hezekiah 1:1'", 2, "",
-       "Hezekiah 1:1 is not a valid reference\n"},
       {data() + "show --parallel short.bib,kjv.bib 'John 3:38'", 2, "",
        "John 3:38 is not a valid reference\n"},
       {search() + "search word love", 0, "Genesis 1:2\nGenesis 2:1\nExodus 1:1\n", ""},
@@ -155,10 +148,8 @@ TEST_F(Cli, CommandsPrintWhatTheyFindAndSayWhyNot) {
       {search() + "search wildcard 'l?ve'", 0, "Genesis 1:2\nGenesis 2:1\nExodus 1:1\n", ""},
       {search() + "search cswildcard 'L?ve'", 0, "Genesis 1:2\n", ""},
       {search() + "search soundex Robert", 0, "Genesis 2:1\nExodus 1:1\n", ""},
-      {search() + "search word nowhere", 0, "", ""},
       {search() + "-b missing.bib search word love", 2, "", "vellum-cli: cannot open missing"},
       {search() + "words cswildcard 'l?ve'", 0, "live\nlove\n", ""},
-      {search() + "words wildcard 'l?ve'", 0, "live\nLove\nlove\n", ""},
       {search() + "words soundex Rupert", 0, "Robert\nRupert\n", ""},
       {search() + "list", 0, "kjv.bib\tCommand Test\n", ""},
       {data() + "lookup list absent.dic", 2, "", "vellum-cli: absent.dic: cannot open the store\n"},
@@ -186,59 +177,35 @@ TEST_F(Cli, ParallelChapterRunsToTheLongestTranslation) {
                         "John 3:37 (King James Version) (not in this translation)\n"));
 }
 
-// Every wrong command line names its fault and prints the usage, exit status 2, nothing on
-// standard output; --help and --version answer on standard output. Each line of the tables:
-// the arguments, " => ", the start of what standard error holds (after "PROGRAM: ").
+// A wrong command line names its fault and prints the usage, exit status 2; --help and --version
+// answer on standard output. Each line: the arguments, " => ", the start of standard error after
+// "PROGRAM: ".
 TEST_F(Cli, UsageErrorsNameTheFaultAndPrintTheUsage) {
   const char* cliRuns = R"( => no command given
 -d => -d needs a value
 -b '' show x => -b needs a file name of 1 to 79 characters
--x show John 3:16 => unknown option -x
 -d 'a;b' show John 3:16 => -d needs a directory name without ';'
 frobnicate => unknown command frobnicate
-show --chapter => show needs a REFERENCE
 show --verbose John 3:16 => show: unknown option --verbose
-show --parallel => show: --parallel needs FILE,FILE[,...]
 show --parallel a.bib x => show: --parallel needs two or more file names separated by commas
 show --parallel a.bib,,b.bib x => show: --parallel needs two or more file names
-lookup => lookup: needs dict or list
-lookup what x => lookup: unknown lookup what
 lookup dict x => lookup: dict needs STORE and WORD
-lookup list => lookup: list needs STORE
 lookup strongs => lookup strongs needs hebrew or greek and a NUMBER
-notes => notes needs a subcommand
-topics frob => unknown topics subcommand frob
 search grep love => unknown search kind grep
 search word => usage: vellum-cli search word|csword|phrase|csphrase|expr|wildcard|
-words regex x => usage: vellum-cli words wildcard|cswildcard|soundex PATTERN
 list x => usage: vellum-cli list)";
   const char* importRuns = R"( => usage: vellum-import bible --vpl FILE
-dictionary => unknown command dictionary
-bible => bible needs one of --vpl, --osis or --sword
 bible --vpl x --osis y --name T o.bib => bible needs one of --vpl, --osis or --sword
-bible --vpl x.vpl out.bib => bible needs --name "DISPLAY NAME"
-bible --vpl x.vpl --name Test => bible needs the output file OUT.bib
 bible --vpl x.vpl --name T a.bib b.bib => more than one output file
-bible --vpl x.vpl --name T --zip o.bib => unknown option --zip
-bible --vpl => --vpl needs a value
 bible --vpl x --books 65 --zip o.bib => --books takes 66 (the books of the Protestant canon)
 bible --vpl x --books 66 --name T o.bib => --books and --no-strongs go with --osis or --sword
-dict => dict needs one of --json or --csv
 dict --csv c --json c --title t o.dic => dict needs one of --json or --csv
-dict --csv c o.dic => dict needs --title TITLE
-dict --csv c --title t => dict needs the output file OUT.dic
 dict --json c --title t o.dic => --json needs --key FIELD and --value FIELD
 dict --csv c --title t --table-size 16384 o.dic => --table-size must be a number from 1 to 16383
 dict --csv c --title t --table-size 0 o.dic => --table-size must be a number from 1 to 16383
-dict --csv c --title t --bogus o.dic => unknown option --bogus
 lexicon --hebrew h out.lex => lexicon needs --hebrew SRC and --greek SRC
-lexicon --hebrew h --greek g => lexicon needs the output file OUT.lex
-notes n.txt => notes needs --bible FILE.bib
-notes --bible k.bib => notes needs the notes file NOTES.txt
 notes --bible k.bib a b => more than one notes file
-bible --sword KJV => needs the file to write or check
 bible --sword KJV a b => more than one file given
-bible --sword KJV --books 65 o.bib => --books takes 66
 check --books 66 k.bib => needs --sword MODULE
 lexicon --sword-hebrew H o.lex => needs --sword-greek MODULE)";
   for (const auto& [program, runs] :
@@ -262,8 +229,6 @@ lexicon --sword-hebrew H o.lex => needs --sword-greek MODULE)";
     EXPECT_TRUE(version.starts_with(name + " ") && std::isdigit(version[name.size() + 1]))
         << version;
   }
-  EXPECT_NE(cli("--help").out.find("\n  show [--chapter] [--strongs] REFERENCE\n"),
-            std::string::npos);
 }
 
 }  // namespace

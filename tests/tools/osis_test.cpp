@@ -1,5 +1,5 @@
-// Covers OSIS markup to text (Strong's placement, brackets, titles, notes; plain and lexicon
-// renderings) and reading OSIS XML files with their faults named by line.
+// OSIS markup to text (Strong's numbers, brackets, titles, notes; plain and lexicon renderings)
+// and OSIS files read with their faults named by line.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,8 +18,7 @@ using Case = std::pair<const char*, const char*>;  // markup or file body, and w
 
 TEST(OsisText, StrongsBracketsTitlesAndNotesFallIntoPlace) {
   const Case cases[] = {
-      // A number follows its word and the word's closing punctuation (a closing quote too), not
-      // an opening bracket; leading zeros go, several lemmas stay, other lemmas are ignored.
+      // A number follows its word and closing punctuation, without leading zeros.
       {R"(In the <w lemma="strong:H7225">beginning</w> <w lemma="strong:H0430">God</w>.)",
        "In the beginning 7225 God. 430"},
       {"<w lemma=\"strong:H3068\">LORD</w>\xE2\x80\x99s <w lemma=\"strong:H1\">x</w>"
@@ -40,8 +39,7 @@ TEST(OsisText, StrongsBracketsTitlesAndNotesFallIntoPlace) {
       {R"(<w lemma="strong:H1">God</w><note>n</note><w lemma="strong:H2">made</w>, it<note>)"
        R"(<reference>1.4</reference>Heb.</note>.)",
        "God 1 made, 2 it."},
-      // Source faults: a stray end tag, a USFM marker, an element left open, entities; what
-      // follows the end of the book is not the verse's.
+      // A stray end tag, a USFM marker, an element left open, entities; text past the book's end.
       {R"(the \nd <w lemma="strong:H3050">LORD</w></divineName> hath <q who="Jesus">Go)",
        "the LORD 3050 hath Go"},
       {"a &amp; b &#8217; &lt;c&gt;", "a & b \xE2\x80\x99 <c>"},
@@ -104,11 +102,12 @@ TEST_F(OsisFile, RefusesFaultsNamingTheLine) {
        "line 4: not well-formed XML"},
       {"<verse osisID=\"Gen.1.2\">a</verse>\n<verse osisID=\"Gen.1.1\">b</verse>",
        "line 4: Gen.1.1 does not follow Gen.1.2 (verses out of order)"},
+      {"<verse osisID=\"Gen.1.1\">a</verse>\n<verse osisID=\"Gen.1.1\">b</verse>",
+       "line 4: Gen.1.1 does not follow Gen.1.1"},
       {"<verse osisID=\"Gen.x.1\">a</verse>", "line 3: \"Gen.x.1\" is not a verse reference"},
       {"<verse osisID=\"Tob.1.1\">a</verse>", "line 3: the book \"Tob\" is not one of the 66"},
       {"<p>no verses</p>", ""},
-      // A verse inside a container verse ended the container while its walk went on, and the
-      // container's end then read its freed text.
+      // A verse inside a container verse once left the container's end reading freed text.
       {"<verse osisID=\"Gen.1.1\">a\n<verse eID=\"x\"/>b</verse>",
        "line 4: a verse inside another verse"},
   };
@@ -122,8 +121,7 @@ TEST_F(OsisFile, RefusesFaultsNamingTheLine) {
 TEST_F(OsisFile, ImporterBuildsFromOsisAndLeavesNothingOnAFault) {
   const std::string out = " --name N " + test::shellQuote(dir_.file("out.bib"));
   const std::string bad = write(R"(<verse osisID="Gen.1.2">a</verse><verse osisID="Gen.1.1"/>)");
-  const test::Ran refused =
-      test::runProgram(VELLUM_IMPORT_EXE, "bible --osis " + test::shellQuote(bad) + out, dir_);
+  const auto refused = test::runProgram(VELLUM_IMPORT_EXE, "bible --osis " + bad + out, dir_);
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.err, "vellum-import: " + bad +
                              ": line 3: Gen.1.1 does not follow Gen.1.2 (verses out of order)\n");

@@ -1,10 +1,11 @@
-// Covers the importer's lexicon and notes commands and vellum-cli's "lookup strongs", "notes"
-// and "topics": one session of steps against a copy of the 66-book fixture.
+// The importer's lexicon and notes commands and vellum-cli's "lookup strongs", "notes" and
+// "topics": sessions of steps against a copy of the 66-book fixture.
 #include "tools/cli/store_commands.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -55,18 +56,13 @@ class StoreCommands : public ::testing::Test {
     for (const Step& step : steps) {
       set_dpath(dir.path().c_str());
       Args args;
-      for (std::size_t at = 0; at < step.args.size();) {
-        const std::size_t bar = std::min(step.args.find('|', at), step.args.size());
-        args.push_back(step.args.substr(at, bar - at));
-        at = bar + 1;
-      }
+      std::istringstream in(step.args);
+      for (std::string arg; std::getline(in, arg, '|');) args.push_back(arg);
       const test::Ran ran = test::runCommand(
           [&](std::ostream& out, std::ostream& err) { return step.command(args, out, err); });
       EXPECT_EQ(ran.exitCode, step.exitCode) << step.args << "\n" << ran.err;
       EXPECT_EQ(ran.out, step.out) << step.args;
-      if (step.err != kAny) {
-        EXPECT_EQ(ran.err, step.err) << step.args;
-      }
+      EXPECT_TRUE(step.err == kAny || ran.err == step.err) << step.args << "\n" << ran.err;
     }
   }
   static test::TempDir* fixture_;
@@ -124,9 +120,6 @@ TEST_F(StoreCommands, NotesGetSetDeleteChapterSearchAndImport) {
        "vellum-cli: " + dir.file("in.txt") + ": line 4: Genesis 99:1 is not a valid reference\n"},
       {notes, "get|Ruth 1:1", 0, "last\n", ""},
       {notes, "import|" + dir.file("missing.txt"), 2, "", kAny},
-      {notes, "", 2, "", kAny},
-      {notes, "frobnicate|John 3:16", 2, "", kAny},
-      {notes, "get", 2, "", kAny},
       {notes, "set|John 3:16", 2, "", kAny},
       {notes, "search|--case", 2, "", kAny},
       {[](const Args& a, std::ostream& o, std::ostream& e) {
@@ -150,8 +143,6 @@ TEST_F(StoreCommands, NotesImportToolFillsTheStoreBesideTheModule) {
        "--bible|" + bible + "|" + in, 1, "imported 2 notes into kjv.vn; 1 problem(s) reported\n",
        "vellum-import: " + in + ": line 4: NotABook 1:1 is not a valid reference\n"},
       {notes, "get|Revelation 22:21", 0, "amen\n", ""},
-      {importNotes, in, 2, "", kAny},
-      {importNotes, "--bible|" + bible, 2, "", kAny},
       {importNotes, "--bible|" + bible + "|" + dir.file("none.txt"), 2, "", kAny},
       {importNotes, "--bible|" + dir.file("none.bib") + "|" + in, 2, "", kAny},
   });
@@ -181,8 +172,6 @@ TEST_F(StoreCommands, TopicsFollowTheTopicDialogsRules) {
       {topics, "remove|Hope|John 3:16", 1, "", noHope},
       {topics, "add|  ", 2, "", kAny},
       {topics, "add|" + std::string(40, 'x'), 2, "", kAny},
-      {topics, "rename|Belief", 2, "", kAny},
-      {topics, "frobnicate", 2, "", kAny},
   });
 }
 

@@ -1,6 +1,5 @@
-// Several programs on one notes store and one dictionary store: writers and readers at once
-// (child processes, each keeping its handles open across the others' changes), and changes
-// refused while another program keeps a store.
+// Several programs on one notes store and one dictionary store: writers and readers at once,
+// each keeping its handles open across the others' changes, and changes refused under a lock.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,9 +45,8 @@ std::set<std::string> tokensOf(const std::string& list) {
   return tokens;
 }
 
-// What a writer's changes leave, one fact a key: "N<verse>" the note of an own verse, "I<name>"
-// the text of an own item, "S<text>" a text set on a shared verse, "T<token>" a token appended
-// to the shared list; "F" names a change that failed.
+// What a writer's changes leave, a fact a key: "N<verse>" an own verse's note, "I<name>" an own
+// item's text, "S<text>" a shared verse's text, "T<token>" a shared list's token, "F" failures.
 using WriterLog = std::map<std::string, std::string>;
 
 // The keys of the log that start with the letter, less the letter.
@@ -60,10 +58,9 @@ std::vector<std::string> keysOf(const WriterLog& log, char letter) {
   return keys;
 }
 
-// One writer: sets and deletes notes of its own verses, sets the shared verses, adds, replaces,
-// deletes and renames its own items, and appends a token to the shared list holding the store
-// from its read to its write. Every change must be done (the lock waits as long as a user's
-// program does). Given no stores, it only tells what its changes leave.
+// One writer: sets and deletes its own verses' notes, sets the shared verses, changes its own
+// items, and appends a token to the shared list holding the store from read to write. Every change
+// must be done (the lock waits as a user's program does). Given no stores, it only tells its log.
 WriterLog writerChanges(int writer, NotesHandle* notes, DictHandle* store) {
   WriterLog log;
   std::mt19937 random(static_cast<unsigned>(writer) + 1);
@@ -115,11 +112,12 @@ class ConcurrencyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string vpl;
-    for (const char* book : {"Genesis", "Exodus", "Leviticus"})
-      for (int chapter = 1; chapter <= 2; ++chapter)
-        for (int verse = 1; verse <= 20; ++verse)
-          vpl += std::string(book) + "\t" + std::to_string(chapter) + "\t" + std::to_string(verse) +
-                 "\tverse text\n";
+    for (int n = 0; n < kVerses; ++n)
+      vpl += std::string(n < 40   ? "Genesis"
+                         : n < 80 ? "Exodus"
+                                  : "Leviticus") +
+             "\t" + std::to_string(n % 40 / 20 + 1) + "\t" + std::to_string(n % 20 + 1) +
+             "\tverse\n";
     test::buildModule(dir.path(), "conc.bib", "Concurrent Bible", vpl);
     module = test::openModule(dir.path(), "conc.bib");
     ASSERT_NE(module, nullptr);
@@ -127,7 +125,6 @@ class ConcurrencyTest : public ::testing::Test {
   }
   void TearDown() override { setLockWait(std::chrono::milliseconds(5000)); }
 
-  // Runs body in a child process, which exits with 0 when body returns true.
   static pid_t spawn(const std::function<bool()>& body) {
     const pid_t child = fork();
     if (child == 0) _exit(body() ? 0 : 1);
@@ -143,8 +140,8 @@ class ConcurrencyTest : public ::testing::Test {
   test::Module module;
 };
 
-// One reader, until told to stop: every note it sees names its own verse, the shared list only
-// ever grows, and every name it lists is one a writer gives. A wrong answer is its failure.
+// One reader, until told to stop: every note names its verse, the shared list only grows, and
+// every name listed is one a writer gives.
 bool runReader(BibleHandle* module, const std::string& stopFile) {
   Notes notes(VNOpen(module));
   Dict store(open_dict("shared.dic"));
@@ -207,8 +204,7 @@ TEST_F(ConcurrencyTest, WritersAndReadersInSeveralProgramsLoseNothing) {
   const std::set<std::string> listed = tokensOf(test::itemText(store.get(), "shared list"));
   EXPECT_EQ(std::vector<std::string>(listed.begin(), listed.end()), tokens);
 
-  // The name list written at the close reads back, and the notes' bits agree with their chains
-  // (a phrase search reads only the verses whose bit is set).
+  // The name list written at the close reads back; the notes' bits agree with their chains.
   store.reset(open_dict("shared.dic"));
   EXPECT_EQ(names(store.get()), expectedNames);
   std::vector<std::uint16_t> list(kVerses + 1);
@@ -232,15 +228,10 @@ TEST_F(ConcurrencyTest, ChangesAreRefusedWhollyWhileAnotherProgramKeepsTheStore)
     const test::ForeignLock holdsNotes(dir.file("conc.vn"), LockKind::exclusive);
     const test::ForeignLock holdsStore(dir.file("shared.dic"), LockKind::exclusive);
     ASSERT_TRUE(holdsNotes.held() && holdsStore.held());
-    EXPECT_FALSE(VNSetNoteByVerse(2, "new", notes.get()));
-    EXPECT_EQ(VNBusy(notes.get()), 1);
-    EXPECT_FALSE(VNDelNoteByVerse(1, notes.get()));
-    EXPECT_EQ(VNBusy(notes.get()), 1);
-    EXPECT_FALSE(add_string_item(store.get(), "New", "text"));
-    EXPECT_FALSE(rename_item("Renamed", "Kept", store.get()));
-    EXPECT_FALSE(delete_item("Kept", store.get()));
-    EXPECT_FALSE(beginDictChange(store.get()));
-    EXPECT_EQ(isBusy(store.get()), 1);
+    EXPECT_FALSE(VNSetNoteByVerse(2, "new", notes.get()) || VNDelNoteByVerse(1, notes.get()));
+    EXPECT_FALSE(add_string_item(store.get(), "New", "text") || delete_item("Kept", store.get()) ||
+                 rename_item("Renamed", "Kept", store.get()) || beginDictChange(store.get()));
+    EXPECT_EQ(VNBusy(notes.get()) + isBusy(store.get()), 2);
     // Readers wait out the lock and still answer.
     EXPECT_EQ(test::noteText(notes.get(), 1), "kept");
     EXPECT_EQ(test::itemText(store.get(), "Kept"), "text");

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -39,16 +37,14 @@ class DictTest : public ::testing::Test {
   test::TempDir dir;
 };
 
+// Other programs find items by this hash: bytes count from 0 to 255, letters without case.
 TEST(DictHash, FollowsTheFormulaForShortAndLongNames) {
-  // clang-format off
-  const struct { const char* name; std::uint32_t hash; } cases[] = {
-      {"A", 73u * 'A' + 3341}, {"ab", 73u * 'A' + 113u * 'B' + 3341 * 2},
+  const std::pair<const char*, std::uint32_t> cases[] = {
+      {"A", 73u * 'A' + 3341},
       {"abc", 73u * 'A' + 113u * 'B' + 3341 * 3},
-      {"Moses", 7u * 'M' + 73u * 'O' + 113u * 'S' + 97u * 'E' + 3341 * 5},
       {"moses", 7u * 'M' + 73u * 'O' + 113u * 'S' + 97u * 'E' + 3341 * 5},
-      {"\xC3\xA9", 73u * 0xC3 + 113u * 0xA9 + 3341 * 2}};  // bytes count from 0 to 255
-  // clang-format on
-  for (const auto& c : cases) EXPECT_EQ(dict::bucketOf(c.name, 10007), c.hash % 10007) << c.name;
+      {"\xC3\xA9", 73u * 0xC3 + 113u * 0xA9 + 3341 * 2}};
+  for (const auto& [name, hash] : cases) EXPECT_EQ(dict::bucketOf(name, 10007), hash % 10007);
 }
 
 std::vector<std::string> split(const std::string& text) {
@@ -58,10 +54,9 @@ std::vector<std::string> split(const std::string& text) {
   return parts;
 }
 
-// Each case runs on a one-bucket store, so that all its items share one chain. Its steps, split
-// at '|': "+name=text" adds, "-name" deletes, ">old>new" renames; a leading '!' marks a step the
-// store must refuse. Then the name list the case leaves, and texts found by name ("<none>" for
-// nothing found): both, and the header's count and longest name, hold before and after a reopen.
+// Each case runs on a one-bucket store (one chain). Steps, split at '|': "+name=text" adds,
+// "-name" deletes, ">old>new" renames, a leading '!' for a refusal. Then the name list left and
+// texts found by name: both, and the header's count and longest name, hold across a reopen.
 TEST_F(DictTest, OperationsLeaveTheListedItems) {
   const struct {
     const char *steps, *listed, *finds;
@@ -128,10 +123,10 @@ TEST_F(DictTest, LimitsAndRefusals) {
   ASSERT_TRUE(add_binary_item(store.get(), "noise", noise.data(), 64));
   EXPECT_EQ(headerOf(path()).endOfData, end + 6 + 64 + 22);  // name, raw block, record
   EXPECT_EQ(test::itemBytes(store.get(), "noise"), noise);
-  EXPECT_FALSE(add_string_item(store.get(), "toolong", std::string(65535, 'x').c_str()));
-  EXPECT_FALSE(add_binary_item(store.get(), "nodata", nullptr, 3));
-  EXPECT_FALSE(add_string_item(store.get(), nullptr, "no name"));
-  EXPECT_FALSE(add_string_item(store.get(), "no text", nullptr));
+  EXPECT_FALSE(add_string_item(store.get(), "toolong", std::string(65535, 'x').c_str()) ||
+               add_binary_item(store.get(), "nodata", nullptr, 3) ||
+               add_string_item(store.get(), nullptr, "no name") ||
+               add_string_item(store.get(), "no text", nullptr));
   EXPECT_TRUE(add_binary_item(store.get(), "empty", nullptr, 0));
   EXPECT_EQ(test::itemBytes(store.get(), "empty"), "");
 }
@@ -152,8 +147,7 @@ TEST_F(DictTest, LookupsStayWithinTheBuffer) {
   Dict store(new_dict("t.dic", "x", 241, 0));
   ASSERT_TRUE(add_binary_item(store.get(), "twenty", "abcdefghijklmnopqrst", 20));
   ASSERT_TRUE(add_string_item(store.get(), "lines", "one\ntwo\nthree"));
-  std::uint8_t out[16];
-  std::memset(out, '#', sizeof out);
+  std::uint8_t out[17] = "################";
   std::uint16_t length = 0;
   ASSERT_EQ(find_binary_item(out, &length, 10, "TWENTY", store.get()), out);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 16), "abcdefghij######");
@@ -166,8 +160,8 @@ TEST_F(DictTest, LookupsStayWithinTheBuffer) {
     const char* text;
   } cases[] = {{"twenty", 10, "abcdefghi"},
                {"twenty", 1, ""},
-               {"lines", 100, "one\r\ntwo\r\nthree"},
                {"lines", 8, "one\r\ntw"},
+               {"lines", 100, "one\r\ntwo\r\nthree"},
                {"lines", 5, "one"}};
   for (const auto& c : cases) EXPECT_EQ(itemText(store.get(), c.name, c.size), c.text) << c.size;
 }
@@ -176,19 +170,16 @@ TEST_F(DictTest, FuzzyFindTriesTheFormsInOrder) {
   Dict store(new_dict("t.dic", "x", 241, 0));
   for (const char* name : {"Abraham", "boxe", "box", "Angel"})
     ASSERT_TRUE(add_string_item(store.get(), name, (std::string("text of ") + name).c_str()));
-  const struct {
-    const char* asked;
-    const char* found;  // nullptr: nothing found
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
+      // asked, found (nullptr: nothing)
       {"Abraham's", "Abraham"}, {"ABRAHAM'S", "ABRAHAM"}, {"boxes", "boxe"}, {"angels,", "angel"},
       {"Zebedee", nullptr},     {"   ", nullptr},         {"s", nullptr}};
-  for (const auto& c : cases) {
-    std::string name = c.asked;
+  for (const auto& [asked, found] : cases) {
+    std::string name = asked;
     char buffer[64];
     std::uint16_t length = 0;
-    const char* text = fuzzy_find_string_item(buffer, &length, 64, name, store.get());
-    EXPECT_EQ(text != nullptr, c.found != nullptr) << c.asked;
-    EXPECT_EQ(name, c.found ? c.found : c.asked);
+    EXPECT_EQ(fuzzy_find_string_item(buffer, &length, 64, name, store.get()) != nullptr, !!found);
+    EXPECT_EQ(name, found ? found : asked);
   }
 }
 
@@ -248,10 +239,8 @@ TEST_F(DictTest, AStoreWhereNothingCanBeWrittenOpensReadOnlyAndStaysUntouched) {
     store.reset(open_dict("t.dic"));
     ASSERT_NE(store, nullptr);
     EXPECT_EQ(isReadOnly(store.get()), 1);
-    EXPECT_FALSE(add_string_item(store.get(), "Caleb", "c"));
-    EXPECT_FALSE(delete_item("Aaron", store.get()));
-    EXPECT_FALSE(rename_item("Aaron2", "Aaron", store.get()));
-    EXPECT_FALSE(beginDictChange(store.get()));
+    EXPECT_FALSE(add_string_item(store.get(), "Caleb", "c") || delete_item("Aaron", store.get()) ||
+                 rename_item("Aaron2", "Aaron", store.get()) || beginDictChange(store.get()));
     EXPECT_EQ(itemText(store.get(), "aaron"), "a");
     EXPECT_EQ(itemNames(store.get()), std::vector<std::string>{"Aaron"});
     store.reset();
@@ -271,9 +260,7 @@ TEST_F(DictTest, DamagedFilesAreRefusedOrFindNothing) {
   const std::uint32_t end = headerOf(path()).endOfData;
   const std::string cain = std::string(200, 'x') + "Cain";
   enum Outcome { kRefused, kChainRefused, kWorks };
-  // width 4 or 2: the field at offset set to value; 0: the file cut to offset; 1: value bytes
-  // flipped from offset.
-  const struct {
+  const struct {  // the fault as test::damage takes it
     std::uint32_t offset, value;
     int width;
     Outcome outcome;
@@ -289,13 +276,7 @@ TEST_F(DictTest, DamagedFilesAreRefusedOrFindNothing) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
-    std::string bytes = good;
-    auto* field = reinterpret_cast<std::uint8_t*>(bytes.data()) + c.offset;
-    if (c.width == 4) le::store32(field, c.value);
-    if (c.width == 2) le::store16(field, static_cast<std::uint16_t>(c.value));
-    test::writeFile(path(), bytes);
-    if (c.width == 0) test::cutTo(path(), c.offset);
-    if (c.width == 1) test::corrupt(path(), c.offset, c.value);
+    test::damage(path(), good, c.offset, c.value, c.width);
     store.reset(open_dict("t.dic"));
     ASSERT_EQ(store != nullptr, c.outcome != kRefused);
     if (!store) continue;

@@ -1,5 +1,5 @@
-// Verse notes store: the file's layout, the verses a change reaches, the getters' buffers,
-// searches and verse lists, import, read-only stores and damaged files.
+// Verse notes store: the verses a change reaches, the getters' buffers, searches and verse
+// lists, import, read-only stores and damaged files.
 #include "engine/stores/notes.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +21,6 @@ namespace {
 using test::Notes;
 using test::noteText;
 using List = std::vector<std::uint16_t>;
-using Words = std::vector<std::uint32_t>;
 
 // Genesis 1 (10 verses), Genesis 2 (5), Ruth 1 (8): verse numbers 0..22.
 constexpr std::uint32_t kSmallVerses = 23;
@@ -70,25 +69,6 @@ class NotesTest : public ::testing::Test {
   Notes notes;
 };
 
-// A new store holds the module's verse count and empty slots; records are appended from 128893 and
-// chained from the verse's slot; a delete empties the slot and clears the verse's bit.
-TEST_F(NotesTest, NotesAreAppendedAndChainedFromTheirSlot) {
-  const std::string empty = test::readFile(storePath());
-  EXPECT_EQ(empty.size(), 4093u + 4 * kSmallVerses);
-  EXPECT_EQ(empty.substr(4093), std::string(4 * kSmallVerses, '\xFF'));
-  EXPECT_EQ(Words({at(12), at(4085), at(4089)}), Words({kSmallVerses, 4093, 128893}));
-  for (const char* text : {"first", "second!", "third"})
-    ASSERT_TRUE(VNSetNoteByVerse(2, text, notes.get()));
-  const std::uint32_t r1 = 128893, r2 = r1 + 6 + 5, r3 = r2 + 6 + 7;
-  EXPECT_EQ(Words({at(format::slotOffset(2)), at(r1), at(r2), at(r3), at(4089)}),
-            Words({r1, r2, r3, format::kNoRecord, r3 + 6 + 5}));
-  EXPECT_EQ(test::readFile(storePath())[184], 1 << 2);
-  ASSERT_TRUE(VNDelNoteByVerse(2, notes.get()));
-  EXPECT_FALSE(VNDelNoteByVerse(2, notes.get())) << "nothing left to delete";
-  EXPECT_EQ(at(format::slotOffset(2)), format::kNoRecord);
-  EXPECT_EQ(test::readFile(storePath())[184], 0);
-}
-
 TEST(NotesNoHandle, DoesNothingAndFindsNothing) {
   char out[8] = "x";
   std::uint16_t length = 5, list[4] = {1, 2, 3, 4}, count = 9;
@@ -135,6 +115,7 @@ TEST_F(NotesTest, ChangesReachOnlyTheVerseTheyName) {
   ASSERT_TRUE(VNSetNote("Ruth 1:8", "", n));  // an empty text is a note too, the last verse's
   EXPECT_NE(VNGetNoteByRef(out, &length, sizeof out, {1, 1, 8}, n), nullptr);
   EXPECT_TRUE(VNDelNoteByRef({1, 1, 8}, n) && VNDelNote("Genesis 2:3", n));
+  EXPECT_FALSE(VNDelNote("Genesis 2:3", n)) << "nothing left to delete";
   EXPECT_EQ(noteText(n, 12) + noteText(n, 22), "<none><none>");
   ASSERT_TRUE(VNSetNoteByVerse(1, std::string(65535, 'b').c_str(), n));
   EXPECT_EQ(noteText(n, 1).size(), 32766u);
@@ -253,8 +234,7 @@ TEST_F(NotesTest, DamagedFilesAreRefusedOrReadAsNoNote) {
   notes.reset();
   const std::string good = test::readFile(storePath());
   const std::uint32_t first = at(format::slotOffset(1)), second = at(first);
-  // width 4 or 2: the field at offset set to value; 0: the file cut to offset; 1: value bytes
-  // flipped from offset. Then what verses 1 and 5 read, "" when the file is refused.
+  // A fault as test::damage takes it, and what verses 1 and 5 read ("" when the file is refused).
   const struct {
     std::uint64_t offset;
     std::uint32_t value;
@@ -274,13 +254,7 @@ TEST_F(NotesTest, DamagedFilesAreRefusedOrReadAsNoNote) {
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
     notes.reset();
-    std::string bytes = good;
-    auto* field = reinterpret_cast<std::uint8_t*>(bytes.data()) + c.offset;
-    if (c.width == 4) le::store32(field, c.value);
-    if (c.width == 2) le::store16(field, static_cast<std::uint16_t>(c.value));
-    test::writeFile(storePath(), bytes);
-    if (c.width == 0) test::cutTo(storePath(), c.offset);
-    if (c.width == 1) test::corrupt(storePath(), c.offset, c.value);
+    test::damage(storePath(), good, c.offset, c.value, c.width);
     notes.reset(VNOpen(module.get()));
     ASSERT_EQ(notes != nullptr, *c.verse1 != '\0');
     if (!notes) continue;
