@@ -215,6 +215,19 @@ void damage(const std::filesystem::path& path, std::string good, std::uint64_t o
   writeFile(path, std::string_view(good).substr(0, width == 0 ? offset : good.size()));
 }
 
+void corrupt(const std::filesystem::path& path, std::uint64_t offset, std::uint32_t count) {
+  damage(path, readFile(path), offset, count, 1);
+}
+
+void everyCut(const std::filesystem::path& path, const std::function<void(std::size_t)>& check) {
+  const std::string whole = readFile(path);
+  for (std::size_t length = 0; length < whole.size(); ++length) {
+    writeFile(path, std::string_view(whole).substr(0, length));
+    check(length);
+  }
+  writeFile(path, whole);
+}
+
 std::string shellQuote(std::string_view text) {
   std::string quoted = "'";
   for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);

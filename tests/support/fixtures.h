@@ -60,6 +60,10 @@ void writeFile(const std::filesystem::path& path, std::string_view bytes);
 // to value, width 1 flips value bytes (each XOR 0xFF), width 0 cuts the file there.
 void damage(const std::filesystem::path& path, std::string good, std::uint64_t offset,
             std::uint32_t value, int width);
+// The file in place with count bytes from offset flipped; check(length) run with the file cut
+// to each length short of its size, the whole file put back after the last.
+void corrupt(const std::filesystem::path& path, std::uint64_t offset, std::uint32_t count = 1);
+void everyCut(const std::filesystem::path& path, const std::function<void(std::size_t)>& check);
 
 // A string quoted for the shell.
 std::string shellQuote(std::string_view text);
