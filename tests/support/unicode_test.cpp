@@ -24,20 +24,12 @@ TEST(Unicode, DecodesEveryByteOnceThroughDamagedText) {
     backwards.push_back(decodeBefore(text, end));
   std::reverse(backwards.begin(), backwards.end());
 
-  const std::vector<char32_t> expected = {U'a',
-                                          U'é',
-                                          U'—',
-                                          U'📖',
-                                          kInvalidByte + 0xC3,
-                                          U'z',
-                                          kInvalidByte + 0x80,
-                                          kInvalidByte + 0xE2,
-                                          kInvalidByte + 0x80,
-                                          kInvalidByte + 0xC0,
-                                          kInvalidByte + 0xAF,
-                                          kInvalidByte + 0xED,
-                                          kInvalidByte + 0xA0,
-                                          kInvalidByte + 0x80};
+  // clang-format off
+  const std::vector<char32_t> expected = {
+      U'a', U'é', U'—', U'📖', kInvalidByte + 0xC3, U'z', kInvalidByte + 0x80,
+      kInvalidByte + 0xE2, kInvalidByte + 0x80, kInvalidByte + 0xC0, kInvalidByte + 0xAF,
+      kInvalidByte + 0xED, kInvalidByte + 0xA0, kInvalidByte + 0x80};
+  // clang-format on
   ASSERT_EQ(forwards.size(), expected.size());
   std::size_t at = 0;
   for (std::size_t i = 0; i < expected.size(); at += forwards[i++].length) {

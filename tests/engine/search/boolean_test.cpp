@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "engine/search/verselist.h"
-#include "support/files.h"
 #include "tests/support/fixtures.h"
 
 namespace vellum {
@@ -28,159 +27,113 @@ constexpr const char* kText =
     "Genesis\t2\t1\tHate not, but love and hate the evil.\n"
     "Genesis\t2\t2\tGod is love.\n";
 
-test::Module buildAndOpen(const test::TempDir& dir, const char* file) {
-  test::buildModule(dir.path(), file, "Boolean Test", kText);
-  return test::openModule(dir.path(), file);
+Verses search(BibleHandle* module, const std::string& expression, Words* stored = nullptr,
+              std::uint16_t wordCapacity = 8, std::uint16_t capacity = kVerseListCapacity) {
+  std::vector<std::uint16_t> out(capacity + 1u, 0xBEEF);
+  Words words(wordCapacity);
+  std::uint16_t n = 99, w = 99;
+  EXPECT_EQ(booleanSearch(out.data(), &n, capacity, words.data(), &w, wordCapacity,
+                          expression.c_str(), 0, module),
+            out.data());
+  EXPECT_EQ(out[n], kVerseListEnd);
+  EXPECT_EQ(out[capacity], 0xBEEF) << "wrote past capacity";
+  if (stored != nullptr) *stored = Words(words.begin(), words.begin() + w);
+  return Verses(out.begin(), out.begin() + n);
+}
+
+std::string chain(int operands) {
+  std::string text = "love";
+  for (int i = 1; i < operands; ++i) text += " or love";
+  return text;
 }
 
 class Boolean : public ::testing::Test {
  protected:
   void SetUp() override {
-    module_ = buildAndOpen(dir_, "bool.bib");
-    ASSERT_NE(module_, nullptr);
+    test::buildModule(dir_.path(), "bool.bib", "Boolean Test", kText);
+    ASSERT_NE(module_ = test::openModule(dir_.path(), "bool.bib"), nullptr);
   }
-  void TearDown() override {
-    module_.reset();
-    set_dpath(".");
-  }
-  Verses run(const std::string& expression, std::uint16_t wordCapacity = 8,
-             std::uint16_t capacity = kVerseListCapacity) {
-    std::vector<std::uint16_t> out(capacity + 1, 0xBEEF);
-    words_.assign(wordCapacity, std::string());
-    std::uint16_t n = 99, w = 99;
-    EXPECT_EQ(booleanSearch(out.data(), &n, capacity, words_.data(), &w, wordCapacity,
-                            expression.c_str(), 0, module_.get()),
-              out.data());
-    EXPECT_EQ(out[n], kVerseListEnd);
-    EXPECT_EQ(out[capacity], 0xBEEF) << "wrote past capacity";
-    stored_ = Words(words_.begin(), words_.begin() + w);
-    return Verses(out.begin(), out.begin() + n);
-  }
-
+  void TearDown() override { set_dpath("."); }
   test::TempDir dir_;
   test::Module module_;
-  Words words_;
-  Words stored_;
 };
 
-TEST_F(Boolean, SingleWordEqualsWordSearch) {
-  EXPECT_EQ(run("love"), (Verses{1, 3, 6, 7}));
-  EXPECT_EQ(stored_, (Words{"LOVE"}));
-}
-
-TEST_F(Boolean, KeywordsAndSymbolsAreTheSame) {
-  const Verses expected{1, 3, 6, 7};
-  EXPECT_EQ(run("love or hate"), expected);
-  EXPECT_EQ(run("love | hate"), expected);
-  EXPECT_EQ(run("LOVE OR HATE"), expected);
-  EXPECT_EQ(run("Love Or Hate"), expected);
-  EXPECT_EQ(run("love and hate"), (Verses{6}));
-  EXPECT_EQ(run("love&hate"), (Verses{6}));
-}
-
-TEST_F(Boolean, NotMeansAndNot) {
-  EXPECT_EQ(run("(love or hate) not god"), (Verses{3, 6}));
-  EXPECT_EQ(booleanPostfix("(love or hate) not god"), "LOVE HATE | GOD ! ");
-  EXPECT_EQ(stored_, (Words{"LOVE", "HATE", "GOD"}));
-}
-
-TEST_F(Boolean, ChainsGroupToTheRight) {
-  // love ! (hate ! god) = love ! {6} = {1, 3, 7}; the left grouping would give {3}.
-  EXPECT_EQ(run("love ! hate ! god"), (Verses{1, 3, 7}));
-  EXPECT_EQ(booleanPostfix("a ! b ! c"), "A B C ! ! ");
-}
-
-TEST_F(Boolean, AndBindsTighterThanOr) {
-  // god | (love & hate) = {0, 1, 7} | {6}.
-  EXPECT_EQ(run("god | love & hate"), (Verses{0, 1, 6, 7}));
-  EXPECT_EQ(booleanPostfix("a | b & c"), "A B C & | ");
-}
-
-TEST_F(Boolean, SpacesJoinWordsIntoOneOperand) {
-  EXPECT_EQ(booleanPostfix("love god"), "LOVEGOD ");
-  EXPECT_EQ(run("love god"), Verses{});
-  EXPECT_TRUE(stored_.empty());
-}
-
-TEST_F(Boolean, KeywordsNeedSpacesOnBothSides) {
-  EXPECT_EQ(booleanPostfix("and love"), "ANDLOVE ");
-  EXPECT_EQ(booleanPostfix("(love)or(hate)"), "");  // "OR" is no keyword there
-}
-
-TEST_F(Boolean, SyntaxErrorsFindNothing) {
-  for (const char* bad : {"love &", "(love", "love)", "", "   ", "love and not hate", "& love"}) {
-    EXPECT_EQ(run(bad), Verses{}) << bad;
-    EXPECT_TRUE(stored_.empty()) << bad;
-    EXPECT_EQ(booleanPostfix(bad), "") << bad;
+TEST_F(Boolean, ExpressionsFindTheirVersesAndHandBackTheirWords) {
+  struct Case {
+    std::string expression;
+    Verses verses;
+    const char* postfix;  // "" for a syntax error
+    Words stored;
+  };
+  const Case cases[] = {
+      {"love", {1, 3, 6, 7}, "LOVE ", {"LOVE"}},
+      {"love or hate", {1, 3, 6, 7}, "LOVE HATE | ", {"LOVE", "HATE"}},
+      {"Love Or Hate", {1, 3, 6, 7}, "LOVE HATE | ", {"LOVE", "HATE"}},
+      {"love&hate", {6}, "LOVE HATE & ", {"LOVE", "HATE"}},
+      {"(love or hate) not god", {3, 6}, "LOVE HATE | GOD ! ", {"LOVE", "HATE", "GOD"}},
+      // Chains group to the right: love ! {6}; the left grouping would give {3}.
+      {"love ! hate ! god", {1, 3, 7}, "LOVE HATE GOD ! ! ", {"LOVE", "HATE", "GOD"}},
+      {"god | love & hate", {0, 1, 6, 7}, "GOD LOVE HATE & | ", {"GOD", "LOVE", "HATE"}},
+      // Spaces join words into one operand; keywords need spaces on both sides.
+      {"love god", {}, "LOVEGOD ", {}},
+      {"and love", {}, "ANDLOVE ", {}},
+      {"(love)or(hate)", {}, "", {}},
+      // Only words with hits are handed back, each time they occur.
+      {"zzz or love", {1, 3, 6, 7}, "ZZZ LOVE | ", {"LOVE"}},
+      {"love or love", {1, 3, 6, 7}, "LOVE LOVE | ", {"LOVE", "LOVE"}},
+      // "#" and the line feed end an operand; text after them fails the parse.
+      {"love#", {1, 3, 6, 7}, "LOVE ", {"LOVE"}},
+      {"love\n", {1, 3, 6, 7}, "LOVE ", {"LOVE"}},
+      {"love#hate", {}, "", {}},
+      {"love\nhate", {}, "", {}},
+      {"love &", {}, "", {}},
+      {"(love", {}, "", {}},
+      {"love)", {}, "", {}},
+      {"", {}, "", {}},
+      {"   ", {}, "", {}},
+      {"love and not hate", {}, "", {}},
+      {"& love", {}, "", {}},
+      // Sixty-four pending lists are the limit; operands longer than 255 are refused, and
+      // deep parentheses are refused rather than overrun.
+      {chain(64), {1, 3, 6, 7}, nullptr, Words(8, "LOVE")},
+      {chain(65), {}, nullptr, {}},
+      {chain(5000), {}, nullptr, {}},
+      {"love or " + std::string(10000, 'x'), {}, "", {}},
+      {std::string(100, '(') + "love" + std::string(100, ')'), {1, 3, 6, 7}, "LOVE ", {"LOVE"}},
+      {std::string(100000, '(') + "love" + std::string(100000, ')'), {}, "", {}}};
+  for (const Case& c : cases) {
+    Words stored;
+    EXPECT_EQ(search(module_.get(), c.expression, &stored), c.verses) << c.expression;
+    EXPECT_EQ(stored, c.stored) << c.expression;
+    if (c.postfix != nullptr) {
+      EXPECT_EQ(booleanPostfix(c.expression.c_str()), c.postfix);
+    }
   }
-}
-
-TEST_F(Boolean, WordsWithHitsAreStoredUpToCapacity) {
-  run("zzz or love");
-  EXPECT_EQ(stored_, (Words{"LOVE"}));
-  run("love or love");
-  EXPECT_EQ(stored_, (Words{"LOVE", "LOVE"}));
-  EXPECT_EQ(run("love or hate or god", 2), (Verses{0, 1, 3, 6, 7}));
-  EXPECT_EQ(stored_, (Words{"LOVE", "HATE"}));
-}
-
-TEST_F(Boolean, ResultIsCutBeforeCapacity) {
-  EXPECT_EQ(run("love", 8, 3), (Verses{1, 3}));
-}
-
-std::string chain(int operands, const char* word) {
-  std::string text = word;
-  for (int i = 1; i < operands; ++i) text += std::string(" or ") + word;
-  return text;
-}
-
-TEST_F(Boolean, SixtyFourPendingListsAreTheLimit) {
-  EXPECT_EQ(run(chain(64, "love")), (Verses{1, 3, 6, 7}));
-  EXPECT_EQ(run(chain(65, "love")), Verses{});
-  EXPECT_TRUE(stored_.empty());
-  EXPECT_EQ(run(chain(5000, "love")), Verses{});
-}
-
-TEST_F(Boolean, OperandsLongerThan255AreRefused) {
   EXPECT_EQ(booleanPostfix(std::string(255, 'x').c_str()), std::string(255, 'X') + " ");
   EXPECT_EQ(booleanPostfix(std::string(256, 'x').c_str()), "");
-  EXPECT_EQ(run("love or " + std::string(10000, 'x')), Verses{});
 }
 
-TEST_F(Boolean, DeepParenthesesAreRefusedNotOverrun) {
-  EXPECT_EQ(run(std::string(100, '(') + "love" + std::string(100, ')')), (Verses{1, 3, 6, 7}));
-  EXPECT_EQ(run(std::string(100000, '(') + "love" + std::string(100000, ')')), Verses{});
-}
-
-// "#" and the line feed end an operand; text after them is left over and fails the parse.
-TEST_F(Boolean, EndMarkAndLineFeedEndAnOperand) {
-  EXPECT_EQ(booleanPostfix("love#"), "LOVE ");
-  EXPECT_EQ(booleanPostfix("love\n"), "LOVE ");
-  EXPECT_EQ(booleanPostfix("love#hate"), "");
-  EXPECT_EQ(booleanPostfix("love\nhate"), "");
+TEST_F(Boolean, WordsAndVersesStopAtTheirCapacities) {
+  Words stored;
+  EXPECT_EQ(search(module_.get(), "love or hate or god", &stored, 2), (Verses{0, 1, 3, 6, 7}));
+  EXPECT_EQ(stored, (Words{"LOVE", "HATE"}));
+  EXPECT_EQ(search(module_.get(), "love", nullptr, 8, 3), (Verses{1, 3}));
 }
 
 // Searches on two modules at once give what they give alone: no state is shared.
 TEST_F(Boolean, ConcurrentSearchesAreIndependent) {
-  test::Module second = buildAndOpen(dir_, "bool2.bib");
+  test::buildModule(dir_.path(), "bool2.bib", "Boolean Test", kText);
+  test::Module second = test::openModule(dir_.path(), "bool2.bib");
   ASSERT_NE(second, nullptr);
   auto work = [](BibleHandle* module, const char* expression, Verses expected, bool* ok) {
-    std::vector<std::uint16_t> out(kVerseListCapacity);
-    std::vector<std::string> words(8);
-    for (int i = 0; i < 40; ++i) {
-      std::uint16_t n = 0, w = 0;
-      booleanSearch(out.data(), &n, kVerseListCapacity, words.data(), &w, 8, expression, 0,
-                    module);
-      if (Verses(out.begin(), out.begin() + n) != expected) *ok = false;
-    }
+    for (int i = 0; i < 40; ++i) *ok = *ok && search(module, expression) == expected;
   };
   bool ok1 = true, ok2 = true;
   std::thread a(work, module_.get(), "(love or hate) not god", Verses{3, 6}, &ok1);
   std::thread b(work, second.get(), "love ! hate ! god", Verses{1, 3, 7}, &ok2);
   a.join();
   b.join();
-  EXPECT_TRUE(ok1);
-  EXPECT_TRUE(ok2);
+  EXPECT_TRUE(ok1 && ok2);
 }
 
 }  // namespace

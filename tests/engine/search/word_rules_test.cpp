@@ -13,7 +13,6 @@
 #include "engine/search/verselist.h"
 #include "engine/search/wordlists.h"
 #include "engine/stores/notes.h"
-#include "support/files.h"
 #include "tests/support/fixtures.h"
 
 namespace vellum {
@@ -103,7 +102,7 @@ const Case kCases[] = {
     {"the ca\xFFt sat", "ca\xFFt", Kind::Word, true},
     {"the ca\xFFt sat", "ca\xFEt", Kind::Word, false},
     {"the ca\xFFt sat", "ca?t", Kind::Wildcard, true},
-    {"the ca\xFFt sat", "ca\xFFt sat", Kind::Phrase, true},
+    {"the ca\xFFt sat", "ca\xFFt sat", Kind::Phrase, true}
 };
 // clang-format on
 
@@ -112,81 +111,53 @@ using Verses = std::vector<std::uint16_t>;
 class WordRules : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = new test::TempDir;
+    dir_ = std::make_unique<test::TempDir>();
     std::string vpl;
     for (std::size_t i = 0; i < std::size(kCases); ++i)
       vpl += "Genesis\t1\t" + std::to_string(i + 1) + "\t" + kCases[i].text + "\n";
     test::buildModule(dir_->path(), "rules.bib", "Word Rules", vpl);
   }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
-
+  static void TearDownTestSuite() { dir_.reset(); }
   void SetUp() override {
-    module_ = test::openModule(dir_->path(), "rules.bib");
-    ASSERT_NE(module_, nullptr);
+    ASSERT_NE(module_ = test::openModule(dir_->path(), "rules.bib"), nullptr);
     notes_.reset(VNCreate(module_.get()));
     ASSERT_NE(notes_, nullptr);
   }
-  void TearDown() override {
-    notes_.reset();
-    module_.reset();
-    set_dpath(".");
-  }
+  void TearDown() override { set_dpath("."); }
 
-  // The verses the query finds with the kind, each verse's note holding the verse's text.
+  // The verses the query finds with the kind, the verse's note holding the verse's text.
   Verses run(Kind kind, const char* query, std::uint16_t verse, const char* text) {
-    std::vector<std::uint16_t> out(kVerseListCapacity + 1);
-    std::vector<std::string> words(kVerseListCapacity);
-    std::uint16_t n = 0, wordCount = 0;
+    constexpr std::uint16_t kCapacity = kVerseListCapacity;
+    std::vector<std::uint16_t> out(kCapacity + 1);
+    std::vector<std::string> words(kCapacity);
+    std::uint16_t n = 0, w = 0;
     BibleHandle* m = module_.get();
-    switch (kind) {
-      case Kind::Word:
-        wordSearch(out.data(), &n, kVerseListCapacity, query, m);
-        break;
-      case Kind::CsWord:
-        csWordSearch(out.data(), &n, kVerseListCapacity, query, m);
-        break;
-      case Kind::Phrase:
-        phraseSearch(out.data(), &n, kVerseListCapacity, query, m);
-        break;
-      case Kind::CsPhrase:
-        csPhraseSearch(out.data(), &n, kVerseListCapacity, query, m);
-        break;
-      case Kind::Expression:
-        booleanSearch(out.data(), &n, kVerseListCapacity, words.data(), &wordCount,
-                      kVerseListCapacity, query, 0, m);
-        break;
-      case Kind::Wildcard:
-        wildCardSearch(out.data(), &n, kVerseListCapacity, words.data(), &wordCount,
-                       kVerseListCapacity, query, m);
-        break;
-      case Kind::CsWildcard:
-        csWildCardSearch(out.data(), &n, kVerseListCapacity, words.data(), &wordCount,
-                         kVerseListCapacity, query, m);
-        break;
-      case Kind::SoundAlike:
-        soundexSearch(out.data(), &n, kVerseListCapacity, words.data(), &wordCount,
-                      kVerseListCapacity, query, m);
-        break;
-      case Kind::NotePhrase:
-      case Kind::CsNotePhrase:
-        EXPECT_TRUE(VNSetNoteByVerse(verse, text, notes_.get()));
-        (kind == Kind::NotePhrase ? VNPhraseSearch : VNCSPhraseSearch)(
-            out.data(), &n, kVerseListCapacity, query, notes_.get());
-        VNDelNoteByVerse(verse, notes_.get());
-        break;
+    using Plain = std::uint16_t* (*)(std::uint16_t*, std::uint16_t*, std::uint16_t, const char*,
+                                     BibleHandle*);
+    using Listing = decltype(&wildCardSearch);
+    const Plain plain[] = {wordSearch, csWordSearch, phraseSearch, csPhraseSearch};
+    const Listing listing[] = {wildCardSearch, csWildCardSearch, soundexSearch};
+    if (kind <= Kind::CsPhrase) {
+      plain[static_cast<int>(kind)](out.data(), &n, kCapacity, query, m);
+    } else if (kind == Kind::Expression) {
+      booleanSearch(out.data(), &n, kCapacity, words.data(), &w, kCapacity, query, 0, m);
+    } else if (kind <= Kind::SoundAlike) {
+      listing[static_cast<int>(kind) - static_cast<int>(Kind::Wildcard)](
+          out.data(), &n, kCapacity, words.data(), &w, kCapacity, query, m);
+    } else {
+      EXPECT_TRUE(VNSetNoteByVerse(verse, text, notes_.get()));
+      (kind == Kind::NotePhrase ? VNPhraseSearch : VNCSPhraseSearch)(out.data(), &n, kCapacity,
+                                                                     query, notes_.get());
+      VNDelNoteByVerse(verse, notes_.get());
     }
     return Verses(out.begin(), out.begin() + n);
   }
 
-  static test::TempDir* dir_;
+  static std::unique_ptr<test::TempDir> dir_;
   test::Module module_;
-  std::unique_ptr<NotesHandle, decltype(&VNClose)> notes_{nullptr, &VNClose};
+  test::Notes notes_;
 };
-
-test::TempDir* WordRules::dir_ = nullptr;
+std::unique_ptr<test::TempDir> WordRules::dir_;
 
 TEST_F(WordRules, EveryKindFollowsTheRulesOnUnicodeText) {
   for (std::size_t i = 0; i < std::size(kCases); ++i) {
