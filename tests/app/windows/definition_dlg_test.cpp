@@ -188,10 +188,9 @@ class DefinitionDlgTest : public QObject {
       QCOMPARE(dialog.referenceAroundSelection(), std::string(reference));
     }
     // A real double click on "16": the edit selects, then the window looks the verse up.
+    selectInPane(&dialog, "3:16", 3, 0);
     auto* edit = test::child<QPlainTextEdit>(&dialog, 11070);
-    QTextCursor cursor = edit->textCursor();
-    cursor.setPosition(int(edit->toPlainText().indexOf("3:16")) + 3);
-    QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, edit->cursorRect(cursor).center());
+    QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, edit->cursorRect().center());
     QVERIFY(test::waitFor([&] { return dialog.currentKey() == "1 John 3:16"; }));
     QCOMPARE(keyBox(&dialog)->currentText(), QString("1 John 3:16"));
     QVERIFY(dialog.paneText().startsWith("1 John 3:16 "));

@@ -129,9 +129,7 @@ class TextViewTest : public QObject {
       if (view->wordRect(i).width() == 0) continue;
       view->scrollTo(view->wordRect(i).top() - view->lineHeight());
       const QRect r = view->wordRect(i).translated(0, -view->position());
-      QCOMPARE(view->wordAt(r.center()), i);
-      QCOMPARE(view->wordAt(r.topLeft()), i);
-      QCOMPARE(view->wordAt(r.bottomRight()), i);
+      for (QPoint p : {r.center(), r.topLeft(), r.bottomRight()}) QCOMPARE(view->wordAt(p), i);
     }
     // Beside or below the words: some word probed, the last below the text.
     view->setText("alpha beta\ngamma");
@@ -331,9 +329,8 @@ class TextViewTest : public QObject {
     auto view = makeView("1 In the beginning\ndelta");
     QVERIFY(view);
     view->selectWords(2, 1);
-    QCOMPARE(view->selectedText(100), std::string("In the "));
-    QCOMPARE(view->selectedText(4), std::string("In "));
-    QCOMPARE(view->selectedText(0), std::string());
+    for (auto [limit, text] : {std::pair{100, "In the "}, {4, "In "}, {0, ""}})
+      QCOMPARE(view->selectedText(limit), std::string(text));
     view->selectWords(1, 99);  // stops at the last word
     QCOMPARE(view->selectionLast(), 4);
     view->selectWords(-1, -1);
