@@ -357,15 +357,12 @@ class SearchDlgTest : public QObject {
     Started s(data_->path());
     QVERIFY(test::waitFor([&] { return s.ready(); }));
     QCOMPARE(openSearch(s)->phrase()->text(), QString("saith love"));
-    auto selection = openSearch(s, "  living \n  water. ");
-    QCOMPARE(selection->phrase()->selectedText(), QString("living water"));
+    QCOMPARE(openSearch(s, "  living \n  water. ")->phrase()->selectedText(),
+             QString("living water"));
     QCOMPARE(openSearch(s, "3 16")->phrase()->text(), QString("saith love"));
 
     // Damaged records (short, a kind past the last) open the dialog cleared.
-    SearchRecord r;
-    r.kind = 4;
-    r.scope = 10005;
-    r.text = "love";
+    const SearchRecord r{.scope = 10005, .text = "love", .kind = 4};
     std::vector<std::vector<std::uint8_t>> damaged(2, r.encode());
     damaged[0].resize(100);
     le::store32(&damaged[1][280], 5);
