@@ -55,16 +55,30 @@ void writeStore(const char* name, const char* title,
   deinit_dict(store);
 }
 
+int pollerGeneration = 0;
+
+QDialog* visibleDialog(const QString& name) {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible() && d->objectName() == name)
+      return d;
+  return nullptr;
+}
+
+// Tries every 30 ms until the attempt succeeds or the pollers are stopped.
+void poll(std::function<bool()> attempt, int generation) {
+  QTimer::singleShot(30, [attempt, generation] {
+    if (generation == pollerGeneration && !attempt()) poll(attempt, generation);
+  });
+}
+
 }  // namespace
 
 void buildReferenceWorks(const std::filesystem::path& dir) {
   const std::string saved = get_dpath();
   set_dpath(dir.string().c_str());
   writeStore("eastons.dic", "Easton's Bible Dictionary",
-             {{"Abraham",
-               "Father of a multitude, son of Terah, kin of Moses.\nHis faith is praised in the "
-               "New Testament: "
-               "see 1 John 3:16 and Gen. 17:5."},
+             {{"Abraham", "Father of a multitude, son of Terah, kin of Moses.\nHis faith is "
+                          "praised in the New Testament: see 1 John 3:16 and Gen. 17:5."},
               {"Aaron", "The eldest son of Amram and Jochebed."},
               {"Moses", "Drawn out of the water."},
               {"Abraham's bosom", "The rest of the blessed dead."}});
@@ -85,46 +99,30 @@ void buildReferenceWorks(const std::filesystem::path& dir) {
            error.c_str());
 }
 
-namespace {
-
-int pollerGeneration = 0;
-
-void pollForDialog(const QString& name, std::function<void(QDialog*)> act, bool* seen,
-                   int generation) {
-  QTimer::singleShot(30, [name, act, seen, generation] {
-    if (generation != pollerGeneration) return;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* dialog = qobject_cast<QDialog*>(w);
-      if (dialog && dialog->isVisible() && dialog->objectName() == name) {
+void onDialog(const QString& name, std::function<void(QDialog*)> act, bool* seen) {
+  poll(
+      [name, act, seen] {
+        QDialog* dialog = visibleDialog(name);
+        if (!dialog) return false;
         *seen = true;
         act(dialog);
         if (dialog->isVisible()) dialog->reject();
-        return;
-      }
-    }
-    pollForDialog(name, act, seen, generation);
-  });
+        return true;
+      },
+      pollerGeneration);
 }
 
-void pollForMessageBox(QString* text, int generation) {
-  QTimer::singleShot(30, [text, generation] {
-    if (generation != pollerGeneration) return;
-    if (QMessageBox* box = visibleMessageBox()) {
-      *text = box->text();
-      box->accept();
-      return;
-    }
-    pollForMessageBox(text, generation);
-  });
+void answerMessageBox(QString* text) {
+  poll(
+      [text] {
+        QMessageBox* box = visibleMessageBox();
+        if (!box) return false;
+        *text = box->text();
+        box->accept();
+        return true;
+      },
+      pollerGeneration);
 }
-
-}  // namespace
-
-void onDialog(const QString& name, std::function<void(QDialog*)> act, bool* seen) {
-  pollForDialog(name, std::move(act), seen, pollerGeneration);
-}
-
-void answerMessageBox(QString* text) { pollForMessageBox(text, pollerGeneration); }
 
 void stopDialogPollers() { ++pollerGeneration; }
 
@@ -183,10 +181,7 @@ StartedProgram::StartedProgram(const std::string& dir, std::vector<std::string> 
   for (std::string& argument : arguments) arguments_.push_back(std::move(argument));
   for (std::string& argument : arguments_) argv_.push_back(argument.data());
   QObject::connect(&searchCanceller_, &QTimer::timeout, [this, cancelEverySearch] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* dialog = qobject_cast<QDialog*>(w);
-      if (!dialog || !dialog->isVisible() || dialog->objectName() != QLatin1String("3000"))
-        continue;
+    if (QDialog* dialog = visibleDialog("3000")) {
       searchSeen = true;
       if (!cancelEverySearch) searchCanceller_.stop();
       dialog->reject();

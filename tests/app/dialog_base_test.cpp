@@ -114,9 +114,19 @@ class DialogBaseTest : public QObject {
     }
   }
 
-  void closingTheWindowIsCancel() {
+  void helpDefaultMessagesAndClosingTheWindowIsCancel() {
     CountingDialog dialog;
+    dialog.setHelpContext(1090);
     dialog.show();
+    dialog.helpButton()->click();
+    QCOMPARE(currentHelpContext(), 1090);
+    QVERIFY(helpViewer() && helpViewer()->isVisible());
+    test::MessageBoxWatcher boxes;  // copy and print not taken over say so
+    dialog.CmEditCopy();
+    dialog.CmFilePrint();
+    QCOMPARE(boxes.texts,
+             (QStringList{"TOkCancelHelpDlg::CmEditCopy", "TOkCancelHelpDlg::CmFilePrint"}));
+    QVERIFY(dialog.isVisible());
     QVERIFY(dialog.close());
     QCOMPARE(dialog.cancels, 1);
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
@@ -126,30 +136,14 @@ class DialogBaseTest : public QObject {
     QVERIFY(dialog.isVisible());
   }
 
-  void helpOpensTheDialogsContext() {
-    CountingDialog dialog;
-    dialog.setHelpContext(1090);
-    dialog.show();
-    dialog.helpButton()->click();
-    QCOMPARE(currentHelpContext(), 1090);
-    QVERIFY(helpViewer() && helpViewer()->isVisible());
-  }
-
-  void defaultCopyAndPrintShowTheirMessage() {
-    TOkCancelHelpDlg dialog(nullptr, 3010);
-    dialog.show();
-    test::MessageBoxWatcher boxes;
-    dialog.CmEditCopy();
-    dialog.CmFilePrint();
-    QCOMPARE(boxes.texts,
-             (QStringList{"TOkCancelHelpDlg::CmEditCopy", "TOkCancelHelpDlg::CmFilePrint"}));
-    QVERIFY(dialog.isVisible());
-  }
-
-  void focusRequestIsQueuedAndWaitsForTheFirstShow() {
+  void focusAndRefreshesAreQueuedAndRunOnlyWhileTheDialogLives() {
     CountingDialog dialog;
     dialog.requestFocus(12);  // before the dialog is shown
+    for (int i = 0; i < 3; ++i) dialog.postRefresh();
+    QVERIFY(dialog.refreshes.isEmpty());
     QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(dialog.refreshes, (QList<int>{1, 2, 3}));  // each once, in order
     showAndActivate(&dialog);
     QCoreApplication::processEvents();
     QCOMPARE(QApplication::focusWidget(), dialog.other);
@@ -157,15 +151,6 @@ class DialogBaseTest : public QObject {
     QCOMPARE(QApplication::focusWidget(), dialog.other);  // not yet: it is queued
     QCoreApplication::processEvents();
     QCOMPARE(QApplication::focusWidget(), dialog.notes);
-  }
-
-  void everyRefreshPostedRunsOnceInOrderWhileTheDialogLives() {
-    CountingDialog dialog;
-    for (int i = 0; i < 3; ++i) dialog.postRefresh();
-    QVERIFY(dialog.refreshes.isEmpty());
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-    QCOMPARE(dialog.refreshes, (QList<int>{1, 2, 3}));
     auto gone = std::make_unique<CountingDialog>();
     gone->postRefresh();
     gone->requestFocus(10);

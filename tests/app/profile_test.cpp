@@ -40,9 +40,6 @@ class ProfileTest : public QObject {
     QDir().mkpath(QString::fromStdString(profileDirectory()));
     test::writeFile(profilePath(name), content);
   }
-  QStringList files() const {
-    return QDir(QString::fromStdString(profileDirectory())).entryList(QDir::Files);
-  }
 
  private slots:
   void init() {
@@ -95,7 +92,7 @@ class ProfileTest : public QObject {
     QCOMPARE(text("S", "missing", nullptr), std::string());
   }
 
-  void integerReaderParsesTheLeadingDecimal() {
+  void numbersAndFlagsReadTheirLeadingText() {
     // Garbage after the digits is ignored, no digits give the default, 32 bits wrap.
     const std::pair<const char*, int> cases[] = {
         {"12abc", 12}, {"-8", -8},  {"+7", 7},          {"4294967288", -8},
@@ -103,6 +100,25 @@ class ProfileTest : public QObject {
     for (const auto& [value, expected] : cases) {
       writeIni(std::string("[WindowPos]\nXmin=") + value + "\n");
       QCOMPARE(int(getPrivateProfileInt("WindowPos", "Xmin", 99, "test.ini")), expected);
+    }
+    // Nine characters at most are read; below 1 gives the default, past 512 is capped.
+    const std::pair<const char*, int> sizes[] = {
+        {"14x", 14}, {"abc", 12}, {"0", 12}, {"100000", 512}, {"0000000014", 1}};
+    for (const auto& [value, expected] : sizes) {
+      writeIni(
+          std::string("[FONTS]\nSCREEN_FONT_SIZE=") + value + "\nPRINTER_FONT_SIZE=" + value + "\n",
+          kIniFile);
+      QCOMPARE(getScreenFontSize(), expected);
+      QCOMPARE(getPrinterFontSize(), expected);
+    }
+    // Five characters fit the buffer: "FALSEX" reads as "FALSE"; the key matches in any case.
+    const std::pair<const char*, bool> flags[] = {{"INCLUDE_BOOK_AND_CHAPTER=yes", true},
+                                                  {"INCLUDE_BOOK_AND_CHAPTER=false", true},
+                                                  {"OTHER=1", false},
+                                                  {"include_book_and_chapter=FALSEX", false}};
+    for (const auto& [line, set] : flags) {
+      writeIni(std::string("[COPY]\n") + line + "\n", kIniFile);
+      QCOMPARE(getCopyOption("INCLUDE_BOOK_AND_CHAPTER"), set);
     }
   }
 
@@ -199,7 +215,8 @@ class ProfileTest : public QObject {
     std::signal(SIGXFSZ, SIG_DFL);
     QVERIFY(!written);
     QCOMPARE(ini(), std::string("; keep me\n[S]\nk=v\n"));
-    QCOMPARE(files(), QStringList{"test.ini"});  // no temporary left behind
+    QCOMPARE(QDir(QString::fromStdString(profileDirectory())).entryList(QDir::Files),
+             QStringList{"test.ini"});  // no temporary left behind
   }
 
   void settingsDefaultThenReadBackWhatWasWritten() {
@@ -228,31 +245,6 @@ class ProfileTest : public QObject {
     QVERIFY(getCopyOption("COPY_AS_PARAGRAPH"));
     QVERIFY(!getCopyOption("INCLUDE_BOOK_AND_CHAPTER"));
     QCOMPARE(text("COPY", "INCLUDE_BOOK_AND_CHAPTER", "", kIniFile), std::string("FALSE"));
-  }
-
-  void pointSizeIsADecimalConversionOfItsText() {
-    // Nine characters at most are read; below 1 gives the default, past 512 is capped.
-    const std::pair<const char*, int> cases[] = {
-        {"14x", 14}, {"abc", 12}, {"0", 12}, {"100000", 512}, {"0000000014", 1}};
-    for (const auto& [value, expected] : cases) {
-      writeIni(
-          std::string("[FONTS]\nSCREEN_FONT_SIZE=") + value + "\nPRINTER_FONT_SIZE=" + value + "\n",
-          kIniFile);
-      QCOMPARE(getScreenFontSize(), expected);
-      QCOMPARE(getPrinterFontSize(), expected);
-    }
-  }
-
-  void copyOptionIsSetUnlessItsTextIsFalse() {
-    // Five characters fit the buffer: "FALSEX" reads as "FALSE"; the key matches in any case.
-    const std::pair<const char*, bool> cases[] = {{"INCLUDE_BOOK_AND_CHAPTER=yes", true},
-                                                  {"INCLUDE_BOOK_AND_CHAPTER=false", true},
-                                                  {"OTHER=1", false},
-                                                  {"include_book_and_chapter=FALSEX", false}};
-    for (const auto& [line, set] : cases) {
-      writeIni(std::string("[COPY]\n") + line + "\n", kIniFile);
-      QCOMPARE(getCopyOption("INCLUDE_BOOK_AND_CHAPTER"), set);
-    }
   }
 };
 

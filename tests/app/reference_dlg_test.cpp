@@ -85,7 +85,7 @@ class ReferenceDlgTest : public QObject {
       test::MessageBoxWatcher boxes;
       QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
       QCOMPARE(boxes.texts, QStringList{"xyz is not a valid reference"});
-      }
+    }
     QVERIFY(dialog.isVisible());
     QCOMPARE(dialog.typedReference()->text(), QStringLiteral("xyz"));
     QVERIFY(test::waitFor([&] { return dialog.focusWidget() == dialog.typedReference(); }));
@@ -244,12 +244,10 @@ class ReferenceDlgTest : public QObject {
     QCOMPARE(QByteArray(after.path), "t12.bib");
     onShown<TOpenVersionDlg>("1000", [](TOpenVersionDlg* d) { d->cancelButton()->click(); });
     QVERIFY(!runOpenVersionDlg(nullptr, "File Open", dir.path().c_str()).has_value());
-  }
-
-  void selectTranslationWithNothingFoundCannotConfirm() {
-    test::TempDir dir;
-    set_dpath(dir.path().c_str());
-    TOpenVersionDlg dialog(nullptr, 1000, "File Open", dir.path().c_str());
+    // With nothing found the dialog cannot be confirmed.
+    test::TempDir empty;
+    set_dpath(empty.path().c_str());
+    TOpenVersionDlg dialog(nullptr, 1000, "File Open", empty.path().c_str());
     dialog.show();
     QVERIFY(!dialog.okButton()->isEnabled());
     dialog.CmOk();

@@ -9,7 +9,7 @@ class SessionRecordTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void recordFormatsAndParsesBack() {
+  void recordsRoundTripAndDamagedOnesAreRefused() {
     SessionRecord record;
     record.file = "web, 2nd.bib";
     record.reference = {42, 3, 16};
@@ -23,10 +23,7 @@ class SessionRecordTest : public QObject {
     const std::string text = formatSessionRecord(record);
     QCOMPARE(text, std::string("42,3,16,3,9,-1,1,-20,0,640,480,1,web, 2nd.bib"));
     QVERIFY(parseSessionRecord(text) == record);
-  }
-
-  void damagedRecordsAreRefused() {
-    // Eleven numbers, no file, a book past 255, state 3, a path; a carriage return or a blank
+    // Damaged: eleven numbers, no file, a book past 255, state 3, a path; a carriage return or a blank
     // at the end of the file name could not be written back, so the window was lost.
     for (const char* text :
          {"1,1,1,-1,-1,-1,0,0,0,1,1,kjv.bib", "1,1,1,-1,-1,-1,0,0,0,1,1,0,",

@@ -36,8 +36,6 @@ void writePlacement(const char* x, const char* y, const char* w, const char* h) 
     writePrivateProfileString("WindowPos", key, value, kIniFile);
 }
 
-QRect screenArea() { return QGuiApplication::primaryScreen()->geometry(); }
-
 QTextBrowser* helpViewer() {
   for (QWidget* widget : QApplication::allWidgets())
     if (widget->objectName() == "HelpViewer") return qobject_cast<QTextBrowser*>(widget);
@@ -111,8 +109,8 @@ class WindowUtilsTest : public QObject {
     QCOMPARE(third.pos(), QPoint(-8, -8));
   }
 
-  void missingOrDamagedPlacementIsBroughtOntoTheScreen() {
-    const QRect screen = screenArea();
+  void missingOrDamagedPlacementAndCentringStayOnTheScreen() {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     const QRect centred(area.topLeft() + QPoint(area.width() / 10, area.height() / 10),
                         area.size() * 4 / 5);
@@ -138,10 +136,7 @@ class WindowUtilsTest : public QObject {
       move_window(&window, kIniFile);
       QVERIFY(screen.contains(QRect(window.pos(), window.size())));
     }
-  }
-
-  void centreIsHalfAcrossAndOneThirdDownWithTheCornerOnTheScreen() {
-    const QRect screen = screenArea();
+    // Centred: half across and one third down, the corner kept on the screen.
     QDialog dialog;
     dialog.setFixedSize(300, 200);
     _CenterWindow(&dialog);

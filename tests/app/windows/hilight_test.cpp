@@ -103,9 +103,8 @@ class HilightTest : public QObject {
     QCOMPARE(storedCodes("1:0"), (Codes{1, 4, 3, 3, 3, 4}));
     // Another object on the same store sees what was stored.
     THilight reader(module_.get());
-    QCOMPARE(reader.getHilight(kGenesis1, 0), 1);
-    QCOMPARE(reader.getHilight(kGenesis1, 3), 3);
-    QCOMPARE(reader.getHilight(kGenesis1, 5), 4);
+    for (auto [i, code] : {std::pair{0, 1}, {3, 3}, {5, 4}})
+      QCOMPARE(reader.getHilight(kGenesis1, i), code);
     // The cache follows the chapter; another object's change shows once it is loaded again.
     hilight.setHilight(kGenesis2, 1, 1, 2);
     QCOMPARE(hilight.getHilight(Reference{0, 1, 7}, 3), 3);
@@ -123,12 +122,10 @@ class HilightTest : public QObject {
     QCOMPARE(storedCodes("1:0").size(), std::size_t{2});
     hilight.setHilight(kGenesis1, 3998, 100000, 2);
     const Codes codes = storedCodes("1:0");
-    QCOMPARE(codes.size(), std::size_t{4000});
-    QCOMPARE(codes[3997], 4u);
-    QCOMPARE(codes[3999], 2u);
-    QCOMPARE(hilight.getHilight(kGenesis1, 3999), 2);
-    QCOMPARE(hilight.getHilight(kGenesis1, 4000), 4);
-    QCOMPARE(hilight.getHilight(kGenesis1, 1 << 30), 4);
+    QCOMPARE((std::vector<std::size_t>{codes.size(), codes[3997], codes[3999]}),
+             (std::vector<std::size_t>{4000, 4, 2}));
+    for (auto [i, code] : {std::pair{3999, 2}, {4000, 4}, {1 << 30, 4}})
+      QCOMPARE(hilight.getHilight(kGenesis1, i), code);
   }
 
   void damagedItemsReadWhatFits() {
@@ -146,9 +143,8 @@ class HilightTest : public QObject {
       QCOMPARE(hilight.getHilight(chapter, position), code);
     hilight.setHilight(kGenesis2, 0, 0, 1);
     const Codes codes = storedCodes("2:0");
-    QCOMPARE(codes.size(), std::size_t{4000});
-    QCOMPARE(codes[0], 1u);
-    QCOMPARE(codes[1], 3u);
+    QCOMPARE((std::vector<std::size_t>{codes.size(), codes[0], codes[1]}),
+             (std::vector<std::size_t>{4000, 1, 3}));
   }
 
   void storesThatCannotBeWrittenOrOpenedAreLeftAlone() {

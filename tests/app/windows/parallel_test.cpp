@@ -43,14 +43,6 @@ bibleName named(const char* file) {
   return name;
 }
 
-// How often each Bible window showed a passage since the last reset.
-struct ShowCounter {
-  std::map<QObject*, int> shown;
-  void watch(TPassage* window) {
-    QObject::connect(window, &TPassage::passageShown, [this, window] { ++shown[window]; });
-  }
-};
-
 // Runs Go to on the active window with this typed reference.
 void goTo(const char* typed) {
   bool seen = false;
@@ -97,18 +89,19 @@ class ParallelTest : public QObject {
     QVERIFY(test::waitFor([&] { return web && third && web->hasText() && third->hasText(); }));
     activate(client, kjv);
     QVERIFY(dispatchCommand(CmLinkWindows));
-    ShowCounter counter;
-    for (TPassage* w : {kjv, web, third}) counter.watch(w);
+    std::map<TPassage*, int> shown;  // how often each window showed a passage since the reset
+    for (TPassage* w : {kjv, web, third})
+      QObject::connect(w, &TPassage::passageShown, [&shown, w] { ++shown[w]; });
     goTo("joh 3:2");  // each follows once, with no loop back
     QCOMPARE(kjv->windowTitle(), QString("John 3:2 - King James Version"));
     QCOMPARE(web->windowTitle(), QString("John 3:2 - World English Bible"));
     QCOMPARE(third->windowTitle(), QString("John 3:2 - Third Version"));
-    for (auto [window, times] : counter.shown) QCOMPARE(times, 1);
-    QCOMPARE(counter.shown.size(), std::size_t{3});
+    for (auto [window, times] : shown) QCOMPARE(times, 1);
+    QCOMPARE(shown.size(), std::size_t{3});
 
     // John 4, which the WEB lacks: the WEB stays and says so.
     activate(client, third);
-    counter.shown.clear();
+    shown.clear();
     QVERIFY(dispatchCommand(CmNextChapter));
     QCOMPARE(third->windowTitle(), QString("John 4:1 - Third Version"));
     QCOMPARE(kjv->windowTitle(), QString("John 4:1 - King James Version"));
@@ -116,7 +109,7 @@ class ParallelTest : public QObject {
              QString("John 3:2 - World English Bible [John 4:1: not in this translation]"));
     QCOMPARE(web->currentReference(), (Reference{1, 3, 2}));
     QVERIFY(s.frame()->statusText().contains("John 4:1 is not in World English Bible"));
-    QCOMPARE((std::vector{counter.shown[kjv], counter.shown[third], counter.shown[web]}),
+    QCOMPARE((std::vector{shown[kjv], shown[third], shown[web]}),
              (std::vector{1, 1, 0}));
 
     activate(client, kjv);  // stepping through the verses found
@@ -126,13 +119,13 @@ class ParallelTest : public QObject {
     s.frame()->showVersesFound(found.data(), 2, false, "love", kjv->module());
     QVERIFY(test::waitFor([&] { return web->windowTitle() == "John 3:1 - World English Bible"; }));
     QCOMPARE(third->windowTitle(), QString("John 3:1 - Third Version"));
-    counter.shown.clear();
+    shown.clear();
     QVERIFY(dispatchCommand(CmNextFound));
     QVERIFY(test::waitFor([&] { return kjv->windowTitle() == "John 3:16 - King James Version"; }));
     QCOMPARE(third->windowTitle(), QString("John 3:16 - Third Version"));
     QCOMPARE(third->verseOfWord(third->selectionFirst()), 16);
     QVERIFY(web->windowTitle().endsWith("[John 3:16: not in this translation]"));
-    for (auto [window, times] : counter.shown) QVERIFY(times <= 1);
+    for (auto [window, times] : shown) QVERIFY(times <= 1);
 
     // A click on verse 2's words in the WEB selects John 3:2 in the others.
     activate(client, web);

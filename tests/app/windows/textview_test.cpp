@@ -129,9 +129,7 @@ class TextViewTest : public QObject {
       if (view->wordRect(i).width() == 0) continue;
       view->scrollTo(view->wordRect(i).top() - view->lineHeight());
       const QRect r = view->wordRect(i).translated(0, -view->position());
-      QCOMPARE(view->wordAt(r.center()), i);
-      QCOMPARE(view->wordAt(r.topLeft()), i);
-      QCOMPARE(view->wordAt(r.bottomRight()), i);
+      for (QPoint p : {r.center(), r.topLeft(), r.bottomRight()}) QCOMPARE(view->wordAt(p), i);
     }
     // Beside or below the words: some word probed, the last below the text.
     view->setText("alpha beta\ngamma");
@@ -152,9 +150,7 @@ class TextViewTest : public QObject {
     // At most 29 bytes, never cutting a character in two.
     view->setText("x " + std::string(40, 'y'));
     QCOMPARE(view->wordTextAt(centreOf(*view, 1)), std::string(29, 'y'));
-    std::string accented;
-    for (int i = 0; i < 20; ++i) accented += "\xC3\xA9";
-    view->setText("x " + accented);
+    view->setText("x " + QString(20, QChar(0xE9)).toStdString());
     QCOMPARE(QString::fromStdString(view->wordTextAt(centreOf(*view, 1))),
              QString(14, QChar(0xE9)));
   }
@@ -204,8 +200,8 @@ class TextViewTest : public QObject {
   void autoScrollSpeed() {
     auto view = makeView(manyLines(2000));
     QVERIFY(view);
-    const int lh = view->lineHeight();
-    const int page = view->pageHeight(), bottom = view->viewport()->height();
+    const int lh = view->lineHeight(), page = view->pageHeight();
+    const int bottom = view->viewport()->height();
     const auto lines = [lh](int pixels) { return pixels - pixels % lh; };
     // {start, cursor y, position after}
     const int start = 100 * lh;
@@ -242,8 +238,7 @@ class TextViewTest : public QObject {
   void scrollingStaysOnWholeLinesWithinTheText() {
     auto view = makeView(manyLines(500));
     QVERIFY(view);
-    const int lh = view->lineHeight();
-    const int page = view->pageHeight();
+    const int lh = view->lineHeight(), page = view->pageHeight();
     const auto lines = [lh](int pixels) { return pixels - pixels % lh; };
     const int limit = view->wordRect(view->wordCount() - 1).bottom() + 1 - page + lh;
     QCOMPARE(view->maxPosition(), lines(limit));
@@ -301,20 +296,18 @@ class TextViewTest : public QObject {
   void selectCharactersCentresAndResizingKeepsItInView() {
     auto view = makeView(manyLines(1000));
     QVERIFY(view);
-    const int lh = view->lineHeight();
-    const int page = view->pageHeight();
+    const int lh = view->lineHeight(), page = view->pageHeight();
     const std::string& text = view->text();
     const std::size_t start = text.find("w500 ");
     view->selectCharacters(start, text.find('\n', start));
     QCOMPARE(view->selectionFirst(), 500);
     QCOMPARE(view->selectionLast(), 504);
-    const int expected = view->wordRect(500).top() - (page - lh) / 2;
-    QCOMPARE(view->position(), expected - expected % lh);
+    const int kept = view->wordRect(500).top() - (page - lh) / 2;
+    QCOMPARE(view->position(), kept - kept % lh);
     // Already in view: the view stays.
-    const int kept = view->position();
     view->selectCharacters(text.find("w496 "), text.find("w496 ") + 1);
     QCOMPARE(view->selectionFirst(), 496);
-    QCOMPARE(view->position(), kept);
+    QCOMPARE(view->position(), kept - kept % lh);
     // Taller than a page: its top goes to the top of the window.
     view->selectCharacters(text.find("w100 "), text.find("w900 "));
     QCOMPARE(view->selectionLast(), 900);
@@ -336,9 +329,8 @@ class TextViewTest : public QObject {
     auto view = makeView("1 In the beginning\ndelta");
     QVERIFY(view);
     view->selectWords(2, 1);
-    QCOMPARE(view->selectedText(100), std::string("In the "));
-    QCOMPARE(view->selectedText(4), std::string("In "));
-    QCOMPARE(view->selectedText(0), std::string());
+    for (auto [limit, text] : {std::pair{100, "In the "}, {4, "In "}, {0, ""}})
+      QCOMPARE(view->selectedText(limit), std::string(text));
     view->selectWords(1, 99);  // stops at the last word
     QCOMPARE(view->selectionLast(), 4);
     view->selectWords(-1, -1);
