@@ -77,8 +77,9 @@ void buildReferenceWorks(const std::filesystem::path& dir) {
   const std::string saved = get_dpath();
   set_dpath(dir.string().c_str());
   writeStore("eastons.dic", "Easton's Bible Dictionary",
-             {{"Abraham", "Father of a multitude, son of Terah, kin of Moses.\nHis faith is "
-                          "praised in the New Testament: see 1 John 3:16 and Gen. 17:5."},
+             {{"Abraham",
+               "Father of a multitude, son of Terah, kin of Moses.\nHis faith is "
+               "praised in the New Testament: see 1 John 3:16 and Gen. 17:5."},
               {"Aaron", "The eldest son of Amram and Jochebed."},
               {"Moses", "Drawn out of the water."},
               {"Abraham's bosom", "The rest of the blessed dead."}});

@@ -94,9 +94,9 @@ class ProfileTest : public QObject {
 
   void numbersAndFlagsReadTheirLeadingText() {
     // Garbage after the digits is ignored, no digits give the default, 32 bits wrap.
-    const std::pair<const char*, int> cases[] = {
-        {"12abc", 12}, {"-8", -8},  {"+7", 7},          {"4294967288", -8},
-        {"-", 99},     {"", 99},    {"4294967296", 0}};
+    const std::pair<const char*, int> cases[] = {{"12abc", 12},      {"-8", -8}, {"+7", 7},
+                                                 {"4294967288", -8}, {"-", 99},  {"", 99},
+                                                 {"4294967296", 0}};
     for (const auto& [value, expected] : cases) {
       writeIni(std::string("[WindowPos]\nXmin=") + value + "\n");
       QCOMPARE(int(getPrivateProfileInt("WindowPos", "Xmin", 99, "test.ini")), expected);

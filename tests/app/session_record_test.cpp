@@ -23,8 +23,8 @@ class SessionRecordTest : public QObject {
     const std::string text = formatSessionRecord(record);
     QCOMPARE(text, std::string("42,3,16,3,9,-1,1,-20,0,640,480,1,web, 2nd.bib"));
     QVERIFY(parseSessionRecord(text) == record);
-    // Damaged: eleven numbers, no file, a book past 255, state 3, a path; a carriage return or a blank
-    // at the end of the file name could not be written back, so the window was lost.
+    // Damaged: eleven numbers, no file, a book past 255, state 3, a path; a carriage return or a
+    // blank at the end of the file name could not be written back, so the window was lost.
     for (const char* text :
          {"1,1,1,-1,-1,-1,0,0,0,1,1,kjv.bib", "1,1,1,-1,-1,-1,0,0,0,1,1,0,",
           "256,1,1,-1,-1,-1,0,0,0,1,1,0,kjv.bib", "1,1,1,-1,-1,-1,0,0,0,1,1,3,kjv.bib",

@@ -239,8 +239,7 @@ Ran runProgram(const std::string& program, const std::string& arguments, const T
   const std::string errorFile = scratch.file("stderr.txt");
   const std::string command = environment + " XDG_DATA_HOME=" + shellQuote(scratch.file("home")) +
                               " XDG_DATA_DIRS=" + shellQuote(scratch.file("shared")) + " " +
-                              shellQuote(program) + " " + arguments + " 2>" +
-                              shellQuote(errorFile);
+                              shellQuote(program) + " " + arguments + " 2>" + shellQuote(errorFile);
   Ran ran;
   std::FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return ADD_FAILURE() << "cannot run " << command, ran;

@@ -130,7 +130,7 @@ class ForeignLock {
 // check that they wrote nothing past size bytes and that the length they gave is the text's.
 std::string itemText(DictHandle* store, const std::string& name, std::uint16_t size = 65535);
 std::string itemBytes(DictHandle* store, const std::string& name);  // find_binary_item
-std::vector<std::string> itemNames(DictHandle* store);               // get_item_list
+std::vector<std::string> itemNames(DictHandle* store);              // get_item_list
 std::string noteText(NotesHandle* notes, std::uint16_t verse, std::uint16_t size = 32767);
 
 // Makes a directory one where no file can be created, for root too (the immutable attribute

@@ -109,8 +109,7 @@ class ParallelTest : public QObject {
              QString("John 3:2 - World English Bible [John 4:1: not in this translation]"));
     QCOMPARE(web->currentReference(), (Reference{1, 3, 2}));
     QVERIFY(s.frame()->statusText().contains("John 4:1 is not in World English Bible"));
-    QCOMPARE((std::vector{shown[kjv], shown[third], shown[web]}),
-             (std::vector{1, 1, 0}));
+    QCOMPARE((std::vector{shown[kjv], shown[third], shown[web]}), (std::vector{1, 1, 0}));
 
     activate(client, kjv);  // stepping through the verses found
     const std::vector<std::uint16_t> found = {referenceToVerse(Reference{42, 3, 1}, kjv->module()),

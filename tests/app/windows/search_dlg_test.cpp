@@ -111,8 +111,9 @@ class SearchDlgTest : public QObject {
   void cleanup() { test::stopDialogPollers(); }
 
   void theSearchRecordIsLaidOutByteForByteAndDamageIsRefused() {
-    SearchRecord record{42, 3, 16, 10002, "Faith", std::string(150, 'x'), {"love", "hate", "god"},
-                        10026, 10027, 3};  // the text is cut to 99 and terminated
+    SearchRecord record{
+        42,    3,     16, 10002, "Faith", std::string(150, 'x'), {"love", "hate", "god"},
+        10026, 10027, 3};  // the text is cut to 99 and terminated
     const std::vector<std::uint8_t> bytes = record.encode();
     QCOMPARE(bytes.size(), std::size_t{284});
     const auto text = [&](int at) { return QByteArray(reinterpret_cast<const char*>(&bytes[at])); };
@@ -197,12 +198,18 @@ class SearchDlgTest : public QObject {
         {0, "xyzzy", "", {}, "I'm sorry but no verses were found containing the phrase \"xyzzy\""},
         {1, " love ", "teeth", [](int n) { return has(n, "love") && !has(n, "teeth"); },
          "containing \"love!teeth\""},
-        {1, "xyzzy", "plugh", {},
+        {1,
+         "xyzzy",
+         "plugh",
+         {},
          "I'm sorry but no verses were found containing the words \"xyzzy!plugh\"."},
         {2, "(glove or teeth) not seeth", "",
          [](int n) { return (has(n, "glove") || has(n, "teeth")) && !has(n, "seeth"); },
          "containing \"(glove or teeth) not seeth\""},
-        {2, "love and (", "", {},
+        {2,
+         "love and (",
+         "",
+         {},
          "I'm sorry but no verses were found containing the expression \"love and (\""}};
     for (const auto& c : cases) {
       auto dialog = openSearch(s);
