@@ -18,8 +18,8 @@
 //
 //   offset width field   meaning
 //   0      u16   length  encoded length m
-//   2      m     text    the definition encoded with the text codec (codec.h); line feeds
-//                        end its lines
+//   2      m     text    the definition encoded with the text codec (support/codec.h); line
+//                        feeds end its lines
 //
 // The reader checks that each index lies within the file when the lexicon is opened, and each
 // record when it is looked up.
