@@ -297,9 +297,7 @@ TEST_F(Files, NewFilesGoToTheUserAndSharedOnesAreCopiedBeforeAChange) {
   writeFile(plain + "/web.vn", "plain notes");
   EXPECT_EQ(isDirReadOnly((shared + "/kjv.vn").c_str()), 1);
   EXPECT_EQ(readThroughPath("kjv.vn", "r+b"), "<none>");  // only in a shared directory
-  std::FILE* made = _fopen("options.dic", "w+b");
-  ASSERT_NE(made, nullptr);
-  _fclose(made);
+  _fclose(_fopen("options.dic", "w+b"));
   EXPECT_TRUE(std::filesystem::exists(user + "/options.dic"));
   EXPECT_FALSE(std::filesystem::exists(plain + "/options.dic"));
 

@@ -194,8 +194,6 @@ dict --json c --title t o.dic => --json needs --key FIELD and --value FIELD
 dict --csv c --title t --table-size 16384 o.dic => --table-size must be a number from 1 to 16383
 dict --csv c --title t --table-size 0 o.dic => --table-size must be a number from 1 to 16383
 lexicon --hebrew h out.lex => lexicon needs --hebrew SRC and --greek SRC
-notes --bible k.bib a b => more than one notes file
-bible --sword KJV a b => more than one file given
 check --books 66 k.bib => needs --sword MODULE
 lexicon --sword-hebrew H o.lex => needs --sword-greek MODULE)";
   for (const auto& [program, runs] :
