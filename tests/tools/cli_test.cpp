@@ -73,10 +73,9 @@ class Cli : public ::testing::Test {
   static std::string data() { return "-d " + test::shellQuote(data_->path().string()) + " "; }
   static std::string search() { return "-d " + test::shellQuote(data_->file("search")) + " "; }
 
-  static std::unique_ptr<test::TempDir> data_;
+  static inline std::unique_ptr<test::TempDir> data_;
   test::TempDir scratch_;
 };
-std::unique_ptr<test::TempDir> Cli::data_;
 
 TEST_F(Cli, CommandsPrintWhatTheyFindAndSayWhyNot) {
   const std::string genesis1 = fixtureText("Genesis", 1);

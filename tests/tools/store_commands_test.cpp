@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -41,10 +42,10 @@ using Step = std::tuple<Command, std::string, int, std::string, std::string>;
 class StoreCommands : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    fixture_ = new test::TempDir;  // the 66-book fixture is built once for the suite
+    fixture_ = std::make_unique<test::TempDir>();  // the 66-book fixture is built once
     test::buildKjvFixture(fixture_->path());
   }
-  static void TearDownTestSuite() { delete fixture_; }
+  static void TearDownTestSuite() { fixture_.reset(); }
   void SetUp() override {
     fs::copy_file(fixture_->file("kjv.bib"), dir.file("kjv.bib"));
     set_dpath(dir.path().c_str());
@@ -62,10 +63,9 @@ class StoreCommands : public ::testing::Test {
       EXPECT_TRUE(err == kAny || ran.err == err) << line << "\n" << ran.err;
     }
   }
-  static test::TempDir* fixture_;
+  static inline std::unique_ptr<test::TempDir> fixture_;
   test::TempDir dir;
 };
-test::TempDir* StoreCommands::fixture_ = nullptr;
 
 TEST_F(StoreCommands, LexiconAndStrongsLookups) {
   test::writeFile(dir.file("hebrew.txt"), "H1\nfather\nH7225\nbeginning\nfirst\n");
