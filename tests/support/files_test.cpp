@@ -246,17 +246,14 @@ TEST_F(Files, FileExistsAndReadOnlyProbes) {
 }
 
 // Sets an environment variable for the life of the object (unset when value is null).
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) saved_ = old;
+struct ScopedEnvironment {
+  ScopedEnvironment(const char* name, const char* value) : variable(name) {
+    if (const char* old = std::getenv(name)) saved = old;
     value ? setenv(name, value, 1) : unsetenv(name);
   }
-  ~ScopedEnvironment() { saved_ ? setenv(name_, saved_->c_str(), 1) : unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
+  ~ScopedEnvironment() { saved ? setenv(variable, saved->c_str(), 1) : unsetenv(variable); }
+  const char* variable;
+  std::optional<std::string> saved;
 };
 
 TEST_F(Files, XdgDataDirectoriesFollowTheBaseDirectoryRules) {
