@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/fixtures.h"
@@ -26,9 +27,19 @@ std::string readStream(std::FILE* stream, std::size_t count) {
   return text;
 }
 
-// Tests set their own data path; the next test starts from the initial one again.
+// The first bytes of name opened through the data path in mode, or "<none>" when it is not found.
+std::string readThroughPath(const char* name, const char* mode = "rb", std::size_t count = 5) {
+  std::FILE* stream = _fopen(name, mode);
+  if (stream == nullptr) return "<none>";
+  const std::string text = readStream(stream, count);
+  _fclose(stream);
+  return text;
+}
+
+// Tests start with the data path on their own directory; the next test starts from "." again.
 class Files : public ::testing::Test {
  protected:
+  void SetUp() override { set_dpath(dir_.path().c_str()); }
   void TearDown() override {
     set_dpath(".");
     setUserDataDirectory({});
@@ -42,24 +53,20 @@ TEST_F(Files, DataPathSplitsOnSemicolonsAndPassesOverWhatCannotBeUsed) {
   EXPECT_EQ(get_dpath(), "a;;b/c;./;.;");
   EXPECT_EQ(dataPathDirectories(), (std::vector<std::string>{"a", "b/c", "./", "."}));
   set_dpath("");
-  EXPECT_EQ(_fopen("anything", "rb"), nullptr);  // an empty data path opens nothing
+  EXPECT_EQ(readThroughPath("anything"), "<none>");  // an empty data path opens nothing
   const std::string longPath = std::string(3 * kPathMax, 'd') + ";" + dir_.path().string();
   set_dpath(longPath.c_str());
   EXPECT_EQ(get_dpath(), longPath);
   writeFile(dir_.file("kjv.bib"), "here");
   // The over-long first item is passed over, and the name's own directory part is ignored.
-  for (const char* name : {"kjv.bib", "c:\\x\\kjv.bib", "/no/such/dir/kjv.bib"}) {
-    std::FILE* stream = _fopen(name, "rb");
-    ASSERT_NE(stream, nullptr) << name;
-    EXPECT_EQ(readStream(stream, 4), "here");
-    _fclose(stream);
-  }
-  for (const char* name : {"absent.dic", "", "dir/"}) EXPECT_EQ(_fopen(name, "rb"), nullptr);
+  for (const char* name : {"kjv.bib", "c:\\x\\kjv.bib", "/no/such/dir/kjv.bib"})
+    EXPECT_EQ(readThroughPath(name), "here") << name;
+  for (const char* name : {"absent.dic", "", "dir/"}) EXPECT_EQ(readThroughPath(name), "<none>");
 }
 
+// Streams of other origins are left open by _fclose.
 TEST_F(Files, SameNameAndModeShareOneRewoundStream) {
   writeFile(dir_.file("topics.dic"), "0123456789");
-  set_dpath(dir_.path().c_str());
   std::FILE* first = _fopen("topics.dic", "r+b");
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(readStream(first, 4), "0123");
@@ -74,10 +81,18 @@ TEST_F(Files, SameNameAndModeShareOneRewoundStream) {
   EXPECT_EQ(readStream(second, 3), "012");  // still open for the other user
   _fclose(second);
   EXPECT_EQ(sharedStreamUsers(first), 0);
+
+  std::FILE* own = std::fopen(dir_.file("own.txt").c_str(), "w+b");
+  _fclose(own);
+  _fclose(nullptr);
+  std::fputs("still open", own);
+  EXPECT_EQ(flush(own), 0);
+  EXPECT_EQ(readFile(dir_.file("own.txt")), "still open");
+  std::fclose(own);
+  EXPECT_EQ(flush(nullptr), -1);
 }
 
 TEST_F(Files, FiftySlotsAtMostAndAFreedSlotIsReused) {
-  set_dpath(dir_.path().c_str());
   EXPECT_EQ(_fopen("absent", "rb"), nullptr);  // a missing file takes no slot
   std::vector<std::FILE*> held;
   for (int i = 0; i <= kOpenFileSlots; ++i) writeFile(dir_.file("f" + std::to_string(i)), "x");
@@ -100,42 +115,23 @@ TEST_F(Files, SearchOrderCaseAndReadOnlyDirectories) {
   // /proc/self refuses new files even to the superuser, so it stands in for read-only media.
   writeFile(dir_.file("status"), "mine");
   set_dpath(("/proc/self;" + dir_.path().string()).c_str());
-  std::FILE* reading = _fopen("status", "rb");
-  ASSERT_NE(reading, nullptr);
-  EXPECT_EQ(readStream(reading, 5), "Name:");  // the first directory that holds it
-  std::FILE* updating = _fopen("status", "r+b");
-  ASSERT_NE(updating, nullptr);
-  EXPECT_EQ(readStream(updating, 4), "mine");  // read-only directories are passed over
-  _fclose(reading);
-  _fclose(updating);
+  EXPECT_EQ(readThroughPath("status"), "Name:");        // the first directory that holds it
+  EXPECT_EQ(readThroughPath("status", "r+b"), "mine");  // read-only directories are passed over
   set_dpath("/proc/self");
-  EXPECT_EQ(_fopen("status", "r+b"), nullptr);
+  EXPECT_EQ(readThroughPath("status", "r+b"), "<none>");
 
   set_dpath(dir_.path().c_str());
   writeFile(dir_.file("KJV.BIB"), "upper");
   writeFile(dir_.file("kjv.bib"), "lower");
-  std::FILE* stream = _fopen("kjv.bib", "rb");  // the exact name first
-  EXPECT_EQ(readStream(stream, 5), "lower");
-  _fclose(stream);
+  EXPECT_EQ(readThroughPath("kjv.bib"), "lower");  // the exact name first
   // An update through a case-differing name writes the existing file, not a second one.
   std::filesystem::remove(dir_.file("kjv.bib"));
-  stream = _fopen("Kjv.Bib", "r+b");
+  std::FILE* stream = _fopen("Kjv.Bib", "r+b");
   ASSERT_NE(stream, nullptr);
   std::fputs("UPPER", stream);
   _fclose(stream);
   EXPECT_EQ(readFile(dir_.file("KJV.BIB")), "UPPER");
   EXPECT_FALSE(std::filesystem::exists(dir_.file("Kjv.Bib")));
-}
-
-TEST_F(Files, ForeignStreamsAreLeftOpenAndFlushCommits) {
-  std::FILE* own = std::fopen(dir_.file("own.txt").c_str(), "w+b");
-  _fclose(own);  // not one of the shared streams
-  _fclose(nullptr);
-  std::fputs("still open", own);
-  EXPECT_EQ(flush(own), 0);
-  EXPECT_EQ(readFile(dir_.file("own.txt")), "still open");
-  std::fclose(own);
-  EXPECT_EQ(flush(nullptr), -1);
 }
 
 TEST_F(Files, SharedHandlesAndLockFile) {
@@ -196,8 +192,6 @@ TEST_F(Files, StreamLocksNestAndMeetOtherProgramsLocks) {
   }
   EXPECT_TRUE(test::ForeignLock(path, LockKind::exclusive).held());  // all released
   EXPECT_EQ(StreamLock(reading, LockKind::exclusive).outcome(), LockOutcome::failed);
-  EXPECT_EQ(changeRefusedMessage("kjv.vn"),
-            "kjv.vn is being changed by another program; try again.");
   setLockWait(std::chrono::milliseconds(5000));
   std::fclose(reading);
   std::fclose(stream);
@@ -252,38 +246,31 @@ TEST_F(Files, FileExistsAndReadOnlyProbes) {
 }
 
 // Sets an environment variable for the life of the object (unset when value is null).
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) saved_ = old;
+struct ScopedEnvironment {
+  ScopedEnvironment(const char* name, const char* value) : variable(name) {
+    if (const char* old = std::getenv(name)) saved = old;
     value ? setenv(name, value, 1) : unsetenv(name);
   }
-  ~ScopedEnvironment() { saved_ ? setenv(name_, saved_->c_str(), 1) : unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
+  ~ScopedEnvironment() { saved ? setenv(variable, saved->c_str(), 1) : unsetenv(variable); }
+  const char* variable;
+  std::optional<std::string> saved;
 };
 
 TEST_F(Files, XdgDataDirectoriesFollowTheBaseDirectoryRules) {
-  struct Case {
-    const char* home;
-    const char* dataHome;
-    const char* dataDirs;
-    std::string user;
-    std::vector<std::string> shared;
-  };
+  // HOME, XDG_DATA_HOME and XDG_DATA_DIRS (null: unset), and the user's and the shared data
+  // directories they give.
   const std::vector<std::string> defaults = {"/usr/local/share/vellum", "/usr/share/vellum"};
-  const Case cases[] = {{"/h", nullptr, nullptr, "/h/.local/share/vellum", defaults},
-                        {"/h", "", "", "/h/.local/share/vellum", defaults},
-                        {"/h", "/d", "/a/:relative::/b", "/d/vellum", {"/a/vellum", "/b/vellum"}},
-                        {"/h", "relative", "/a", "/h/.local/share/vellum", {"/a/vellum"}},
-                        {nullptr, nullptr, "/a", "", {"/a/vellum"}}};
-  for (const Case& c : cases) {
-    ScopedEnvironment home("HOME", c.home), dataHome("XDG_DATA_HOME", c.dataHome),
-        dataDirs("XDG_DATA_DIRS", c.dataDirs);
-    EXPECT_EQ(xdgUserDataDirectory(), c.user);
-    EXPECT_EQ(xdgSharedDataDirectories(), c.shared);
+  const std::tuple<const char*, const char*, const char*, std::string, std::vector<std::string>>
+      cases[] = {{"/h", nullptr, nullptr, "/h/.local/share/vellum", defaults},
+                 {"/h", "", "", "/h/.local/share/vellum", defaults},
+                 {"/h", "/d", "/a/:relative::/b", "/d/vellum", {"/a/vellum", "/b/vellum"}},
+                 {"/h", "relative", "/a", "/h/.local/share/vellum", {"/a/vellum"}},
+                 {nullptr, nullptr, "/a", "", {"/a/vellum"}}};
+  for (const auto& [home, dataHome, dataDirs, user, shared] : cases) {
+    ScopedEnvironment setHome("HOME", home), setDataHome("XDG_DATA_HOME", dataHome),
+        setDataDirs("XDG_DATA_DIRS", dataDirs);
+    EXPECT_EQ(xdgUserDataDirectory(), user);
+    EXPECT_EQ(xdgSharedDataDirectories(), shared);
   }
   ScopedEnvironment dataHome("XDG_DATA_HOME", "/d");
   ScopedEnvironment dataDirs("XDG_DATA_DIRS", "/a;b:/c");  // ';' cannot be on the data path
@@ -306,10 +293,8 @@ TEST_F(Files, NewFilesGoToTheUserAndSharedOnesAreCopiedBeforeAChange) {
   writeFile(shared + "/kjv.vn", "shared notes");
   writeFile(plain + "/web.vn", "plain notes");
   EXPECT_EQ(isDirReadOnly((shared + "/kjv.vn").c_str()), 1);
-  EXPECT_EQ(_fopen("kjv.vn", "r+b"), nullptr);  // only in a shared directory
-  std::FILE* made = _fopen("options.dic", "w+b");
-  ASSERT_NE(made, nullptr);
-  _fclose(made);
+  EXPECT_EQ(readThroughPath("kjv.vn", "r+b"), "<none>");  // only in a shared directory
+  _fclose(_fopen("options.dic", "w+b"));
   EXPECT_TRUE(std::filesystem::exists(user + "/options.dic"));
   EXPECT_FALSE(std::filesystem::exists(plain + "/options.dic"));
 

@@ -7,11 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <random>
+#include <map>
 #include <sstream>
 #include <system_error>
 
@@ -25,64 +26,41 @@ namespace {
 // The rotating vocabulary of the 66-book fixture (documented in fixtures.h).
 constexpr const char* kVocabulary[] = {"love", "Love",  "LOVE",  "loved",  "glove",
                                        "live", "seeth", "teeth", "Lord's", "Beth-el"};
-constexpr int kVocabularySize = sizeof kVocabulary / sizeof kVocabulary[0];
 
-struct RealVerse {
-  const char* book;
-  int chapter;
-  int verse;
-  const char* text;
-};
-
-constexpr RealVerse kRealVerses[] = {
-    {"Genesis", 1, 1,
+// The two verses that carry real text, by their place in the VPL text.
+const std::map<std::string, std::string> kRealVerses = {
+    {"Genesis\t1\t1",
      "In the beginning 7225 God 430 created 1254 the heaven 8064 and 853 the earth. 776"},
-    {"John", 3, 16,
+    {"John\t3\t16",
      "For 1063 God 2316 so 3779 loved 25 the world, 2889 that 5620 he gave 1325 his 846 only "
      "begotten 3439 Son, 5207 that 2443 whosoever 3956 believeth 4100 in 1519 him 846 should 622 "
      "not 3361 perish, 622 but 235 have 2192 everlasting 166 life. 2222"},
 };
-
-// The words of a book's name without those holding a digit ("1 Samuel" gives "Samuel").
-std::string nameWords(const std::string& book) {
-  std::istringstream words(book);
-  std::string word, result;
-  while (words >> word) {
-    if (word.find_first_of("0123456789") != std::string::npos) continue;
-    if (!result.empty()) result += ' ';
-    result += word;
-  }
-  return result;
-}
-
-std::string placeholderText(const std::string& book, int verseNumber) {
-  std::string text = nameWords(book) + " saith " + kVocabulary[verseNumber % kVocabularySize];
-  if (verseNumber % 3 == 2)
-    text += std::string(", and ") + kVocabulary[(verseNumber / 3) % kVocabularySize];
-  return text + ".";
-}
 
 std::string buildKjvVpl() {
   const std::string path = VELLUM_TEST_DATA_DIR "/kjv-versification.txt";
   std::istringstream table(readFile(path));
   if (table.str().empty()) ADD_FAILURE() << "cannot read " << path;
   std::string out, line;
-  int verseNumber = 0;
+  int n = 0;  // the verse's number over the module
   while (std::getline(table, line)) {
     if (line.empty() || line[0] == '#') continue;
     const std::size_t tab = line.find('\t');
     if (tab == std::string::npos) return ADD_FAILURE() << "no tab in " << line, std::string();
     const std::string book = line.substr(0, tab);
+    // Only the numbered books hold a digit: "1 Samuel" gives "Samuel".
+    const std::string name = book.substr(std::isdigit(static_cast<unsigned char>(book[0])) ? 2 : 0);
     std::istringstream counts(line.substr(tab + 1));
     int chapter = 0, verses = 0;
     while (counts >> verses) {
       ++chapter;
-      for (int verse = 1; verse <= verses; ++verse, ++verseNumber) {
-        std::string text = placeholderText(book, verseNumber);
-        for (const RealVerse& real : kRealVerses)
-          if (book == real.book && chapter == real.chapter && verse == real.verse) text = real.text;
-        out += book + '\t' + std::to_string(chapter) + '\t' + std::to_string(verse) + '\t' + text +
-               '\n';
+      for (int verse = 1; verse <= verses; ++verse, ++n) {
+        const std::string place =
+            book + '\t' + std::to_string(chapter) + '\t' + std::to_string(verse);
+        std::string text = name + " saith " + kVocabulary[n % 10];
+        if (n % 3 == 2) text += std::string(", and ") + kVocabulary[(n / 3) % 10];
+        const auto real = kRealVerses.find(place);
+        out += place + '\t' + (real == kRealVerses.end() ? text + "." : real->second) + '\n';
       }
     }
   }
@@ -92,17 +70,9 @@ std::string buildKjvVpl() {
 }  // namespace
 
 TempDir::TempDir() {
-  std::random_device random;
-  const std::filesystem::path base = std::filesystem::temp_directory_path();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::filesystem::path candidate = base / ("vellum-test-" + std::to_string(random()));
-    std::error_code ec;
-    if (std::filesystem::create_directory(candidate, ec)) {
-      path_ = candidate;
-      return;
-    }
-  }
-  ADD_FAILURE() << "cannot create a temporary directory under " << base;
+  std::string name = (std::filesystem::temp_directory_path() / "vellum-test-XXXXXX").string();
+  if (mkdtemp(name.data()) != nullptr) path_ = name;
+  EXPECT_FALSE(path_.empty()) << "cannot create " << name;
 }
 
 TempDir::~TempDir() {
@@ -110,8 +80,6 @@ TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
 }
-
-void ModuleCloser::operator()(BibleHandle* m) const { closeBible(m); }
 
 Module openModule(const std::filesystem::path& dir, const std::string& fileName, std::string* why) {
   set_dpath(dir.string().c_str());
@@ -160,8 +128,7 @@ std::string buildKjvFixture(const std::filesystem::path& dir) {
 }
 
 ForeignLock::ForeignLock(const std::string& path, LockKind kind) {
-  int ready[2];
-  int release[2];
+  int ready[2], release[2];
   if (pipe(ready) != 0 || pipe(release) != 0) {
     ADD_FAILURE() << "no pipe for the lock holder";
     return;
@@ -177,8 +144,7 @@ ForeignLock::ForeignLock(const std::string& path, LockKind kind) {
     char end = 0;
     ::close(release[1]);
     if (::write(ready[1], &held, 1) != 1) _exit(2);
-    while (::read(release[0], &end, 1) > 0) {
-    }
+    while (::read(release[0], &end, 1) > 0) continue;
     _exit(0);
   }
   char held = 'n';
@@ -234,10 +200,9 @@ std::string shellQuote(std::string_view text) {
   return quoted + "'";
 }
 
-Ran runProgram(const std::string& program, const std::string& arguments, const TempDir& scratch,
-               const std::string& environment) {
+Ran runProgram(const std::string& program, const std::string& arguments, const TempDir& scratch) {
   const std::string errorFile = scratch.file("stderr.txt");
-  const std::string command = environment + " XDG_DATA_HOME=" + shellQuote(scratch.file("home")) +
+  const std::string command = "XDG_DATA_HOME=" + shellQuote(scratch.file("home")) +
                               " XDG_DATA_DIRS=" + shellQuote(scratch.file("shared")) + " " +
                               shellQuote(program) + " " + arguments + " 2>" + shellQuote(errorFile);
   Ran ran;

@@ -35,22 +35,15 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-struct ModuleCloser {
-  void operator()(BibleHandle* m) const;
+// Handles that close themselves.
+template <auto close>
+struct Closer {
+  void operator()(auto* handle) const { close(handle); }
 };
-using Module = std::unique_ptr<BibleHandle, ModuleCloser>;
-struct DictCloser {
-  void operator()(DictHandle* d) const { deinit_dict(d); }
-};
-using Dict = std::unique_ptr<DictHandle, DictCloser>;
-struct LexiconCloser {
-  void operator()(LexiconHandle* l) const { deinitLexicon(l); }
-};
-using Lexicon = std::unique_ptr<LexiconHandle, LexiconCloser>;
-struct NotesCloser {
-  void operator()(NotesHandle* n) const { VNClose(n); }
-};
-using Notes = std::unique_ptr<NotesHandle, NotesCloser>;
+using Module = std::unique_ptr<BibleHandle, Closer<closeBible>>;
+using Dict = std::unique_ptr<DictHandle, Closer<deinit_dict>>;
+using Lexicon = std::unique_ptr<LexiconHandle, Closer<deinitLexicon>>;
+using Notes = std::unique_ptr<NotesHandle, Closer<VNClose>>;
 
 // A whole file's bytes ("" when it cannot be read), and a file made to hold exactly these bytes.
 std::string readFile(const std::filesystem::path& path);
@@ -75,9 +68,8 @@ struct Ran {
   std::string err;
 };
 // Runs program with arguments (already quoted for the shell), its XDG_DATA_HOME and
-// XDG_DATA_DIRS scratch's "home" and "shared"; environment ("NAME=value ...") goes first.
-Ran runProgram(const std::string& program, const std::string& arguments, const TempDir& scratch,
-               const std::string& environment = "");
+// XDG_DATA_DIRS scratch's "home" and "shared".
+Ran runProgram(const std::string& program, const std::string& arguments, const TempDir& scratch);
 // Runs a command of the tools in-process, a function writing to out and err.
 Ran runCommand(const std::function<int(std::ostream& out, std::ostream& err)>& command);
 

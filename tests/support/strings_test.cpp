@@ -23,16 +23,12 @@ TEST(Strings, CaseBlindComparisonsFoldCaseAccentsAndApostrophesOnly) {
   EXPECT_STREQ(_strlwr(text), "in the beginning, 1:1 \xC3\xA9");
   // '[' sorts after 'A' (compared upper-cased); signed bytes above 127 sort first; bytes that
   // are not UTF-8 match only themselves.
-  const std::tuple<const char*, const char*, int> cases[] = {{"Lord", "LORD", 0},
-                                                             {"ab", "ABC", -1},
-                                                             {"abc", "AB", 1},
-                                                             {"[", "a", 1},
-                                                             {"\xC3", "a", -1},
-                                                             {"AMÓ", "amo", 0},
-                                                             {"Éfeso", "efeso", 0},
-                                                             {"\xFF", "\xFE", 1},
-                                                             {"Joseph’s", "JOSEPH'S", 0},
-                                                             {"corazón", "corazones", -1}};
+  // clang-format off
+  const std::tuple<const char*, const char*, int> cases[] = {
+      {"Lord", "LORD", 0}, {"ab", "ABC", -1}, {"abc", "AB", 1}, {"[", "a", 1}, {"\xC3", "a", -1},
+      {"AMÓ", "amo", 0}, {"Éfeso", "efeso", 0}, {"\xFF", "\xFE", 1}, {"Joseph’s", "JOSEPH'S", 0},
+      {"corazón", "corazones", -1}};
+  // clang-format on
   for (const auto& [a, b, expected] : cases) EXPECT_EQ(sign(_stricmp(a, b)), expected) << a;
   EXPECT_EQ(_strnicmp("abc", "abd", 2), 0);
   EXPECT_LT(_strnicmp("abc", "abd", 3), 0);

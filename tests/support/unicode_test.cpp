@@ -16,10 +16,9 @@ TEST(Unicode, DecodesEveryByteOnceThroughDamagedText) {
   // sequence, an overlong form and a surrogate, each invalid byte a character of its own.
   const std::string text =
       "a\xC3\xA9\xE2\x80\x94\xF0\x9F\x93\x96\xC3z\x80\xE2\x80\xC0\xAF\xED\xA0\x80";
-  std::vector<Character> forwards;
+  std::vector<Character> forwards, backwards;
   for (std::size_t at = 0; at < text.size(); at += forwards.back().length)
     forwards.push_back(decode(text, at));
-  std::vector<Character> backwards;
   for (std::size_t end = text.size(); end > 0; end -= backwards.back().length)
     backwards.push_back(decodeBefore(text, end));
   std::reverse(backwards.begin(), backwards.end());
@@ -31,14 +30,13 @@ TEST(Unicode, DecodesEveryByteOnceThroughDamagedText) {
       kInvalidByte + 0xED, kInvalidByte + 0xA0, kInvalidByte + 0x80};
   // clang-format on
   ASSERT_EQ(forwards.size(), expected.size());
+  ASSERT_EQ(backwards.size(), expected.size());
   std::size_t at = 0;
   for (std::size_t i = 0; i < expected.size(); at += forwards[i++].length) {
     EXPECT_EQ(forwards[i].code, expected[i]) << i;
+    EXPECT_EQ(backwards[i].code, expected[i]) << i;
     EXPECT_EQ(decode(text.c_str() + at).code, expected[i]) << i;  // stops at the terminator
   }
-  ASSERT_EQ(backwards.size(), forwards.size());
-  for (std::size_t i = 0; i < forwards.size(); ++i)
-    EXPECT_EQ(backwards[i].code, forwards[i].code) << i;
 }
 
 TEST(Unicode, FoldedAndExactForms) {

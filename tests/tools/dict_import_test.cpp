@@ -70,26 +70,19 @@ TEST_F(DictImport, JsonEscapesBecomeUtf8AndBadRowsAreReportedByLine) {
 
 TEST_F(DictImport, SyntaxErrorsRefuseTheBuildNamingTheLineAndLeaveNoFile) {
   const Args json = {"--json", "--key", "k", "--value", "v", "--title", "t"};
-  const std::pair<const char*, Args> sources[] = {
-      {"", json},
-      {"{}", json},
-      {"[{\"k\": \"a\", \"v\": \"b\"}", json},
-      {"[{\"k\": \"a\" \"v\": \"b\"}]", json},
-      {"[{\"k\": \"a\", \"v\": \"b\"}] x", json},
-      {"[{\"k\": \"a\nb\", \"v\": \"c\"}]", json},
-      {"[{\"k\": \"\\x\", \"v\": \"c\"}]", json},
-      {"[{\"k\": \"\\u12\", \"v\": \"c\"}]", json},
-      {"[{\"k\": [1], \"v\": \"c\"}]", json},
-      {"Name,Meaning\nA,\"never closed\n", {"--csv", "--title", "t"}}};
-  for (const auto& [source, options] : sources) {
-    const test::Ran built = build(source, options);
+  const char* const csv = "Name,Meaning\nA,\"never closed\n";
+  for (const char* source : {"", "{}", R"([{"k": "a", "v": "b"})", R"([{"k": "a" "v": "b"}])",
+                             R"([{"k": "a", "v": "b"}] x)", "[{\"k\": \"a\nb\", \"v\": \"c\"}]",
+                             R"([{"k": "\x", "v": "c"}])", R"([{"k": "\u12", "v": "c"}])",
+                             R"([{"k": [1], "v": "c"}])", csv}) {
+    const test::Ran built = build(source, source == csv ? Args{"--csv", "--title", "t"} : json);
     EXPECT_EQ(built.exitCode, 1) << source;
     EXPECT_NE(built.err.find("line "), std::string::npos) << source;
     EXPECT_FALSE(fs::exists(dir.file("out.dic"))) << source;
   }
 }
 
-TEST_F(DictImport, CsvQuotedFieldsDoubledQuotesAndBadRows) {
+TEST_F(DictImport, CsvQuotedFieldsDoubledQuotesBadRowsAndRebuilds) {
   const test::Ran built = build(
       "\xEF\xBB\xBFName,Meaning\r\n"
       "Plain,simple text\r\n"
@@ -113,14 +106,10 @@ TEST_F(DictImport, CsvQuotedFieldsDoubledQuotesAndBadRows) {
   EXPECT_EQ(
       std::to_string(header.compressed) + std::to_string(header.tableSize) + header.title.data(),
       "15Names");
-}
-
-TEST_F(DictImport, RebuildReplacesTheStoreAndAFailedOneLeavesItAsItWas) {
-  const Args csv = {"--csv", "--title", "t"};
-  ASSERT_EQ(build("Name,Meaning\nA,first\n", csv).exitCode, 0);
-  ASSERT_EQ(build("Name,Meaning\nB,second\n", csv).exitCode, 0);
-  EXPECT_EQ(lookup({"list", "out.dic"}), "B\n");
-  EXPECT_EQ(build("Name,Meaning\nC,\"open\n", csv).exitCode, 1);
+  // A failed rebuild leaves the store as it was; a sound one replaces it.
+  EXPECT_EQ(build("Name,Meaning\nC,\"open\n", {"--csv", "--title", "t"}).exitCode, 1);
+  EXPECT_EQ(lookup({"list", "out.dic"}), "Last\nMulti\nPlain\nQuoted, name\n");
+  ASSERT_EQ(build("Name,Meaning\nB,second\n", {"--csv", "--title", "t"}).exitCode, 0);
   EXPECT_EQ(lookup({"list", "out.dic"}), "B\n");
 }
 

@@ -60,15 +60,12 @@ TEST(OsisText, StrongsBracketsTitlesAndNotesFallIntoPlace) {
 
 class OsisFile : public ::testing::Test {
  protected:
-  std::string write(const std::string& body) {
+  bool read(const std::string& body, OsisReadOptions options = {}) {
     test::writeFile(dir_.file("in.xml"), "<?xml version=\"1.0\"?>\n<osis><osisText>\n" + body +
                                              "\n</osisText></osis>\n");
-    return dir_.file("in.xml");
-  }
-  bool read(const std::string& body, OsisReadOptions options = {}) {
     verses_.clear();
     error_.clear();
-    return readOsisFile(write(body), options, verses_, error_);
+    return readOsisFile(dir_.file("in.xml"), options, verses_, error_);
   }
   test::TempDir dir_;
   std::vector<VerseLine> verses_;
@@ -115,22 +112,6 @@ TEST_F(OsisFile, RefusesFaultsNamingTheLine) {
     EXPECT_FALSE(read(body)) << body;
     EXPECT_TRUE(error_.starts_with(error)) << error_;
   }
-}
-
-// vellum-import bible --osis: a module from a sound file, no file at all from a faulty one.
-TEST_F(OsisFile, ImporterBuildsFromOsisAndLeavesNothingOnAFault) {
-  const std::string out = " --name N " + test::shellQuote(dir_.file("out.bib"));
-  const std::string bad = write(R"(<verse osisID="Gen.1.2">a</verse><verse osisID="Gen.1.1"/>)");
-  const auto refused = test::runProgram(VELLUM_IMPORT_EXE, "bible --osis " + bad + out, dir_);
-  EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_EQ(refused.err, "vellum-import: " + bad +
-                             ": line 3: Gen.1.1 does not follow Gen.1.2 (verses out of order)\n");
-  EXPECT_FALSE(std::filesystem::exists(dir_.file("out.bib")));
-  const std::string good =
-      write(R"(<verse osisID="Gen.1.1">In <w lemma="strong:H7">it</w></verse>)");
-  const std::string command = "bible --osis " + test::shellQuote(good) + out;
-  EXPECT_EQ(test::runProgram(VELLUM_IMPORT_EXE, command, dir_).exitCode, 0);
-  EXPECT_TRUE(std::filesystem::exists(dir_.file("out.bib")));
 }
 
 }  // namespace
