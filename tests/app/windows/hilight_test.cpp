@@ -18,14 +18,14 @@ using vellum::ui::THilight;
 
 namespace {
 
+using Codes = std::vector<std::uint32_t>;
+
 // The codes stored for a chapter, read through a handle of its own.
-std::vector<std::uint32_t> storedCodes(const char* key) {
-  test::Dict store(open_dict("kjv.hil"));
-  std::vector<std::uint8_t> buffer(65535);
-  std::uint16_t length = 0;
-  if (!store || !find_binary_item(buffer.data(), &length, 65535, key, store.get())) return {};
-  std::vector<std::uint32_t> codes;
-  for (std::size_t i = 0; i + 4 <= length; i += 4) codes.push_back(le::load32(&buffer[i]));
+Codes storedCodes(const char* key) {
+  const std::string bytes = test::itemBytes(test::Dict(open_dict("kjv.hil")).get(), key);
+  Codes codes;
+  for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
+    codes.push_back(le::load32(reinterpret_cast<const std::uint8_t*>(&bytes[i])));
   return codes;
 }
 
@@ -35,8 +35,7 @@ void storeRaw(const char* key, const std::vector<std::uint8_t>& bytes) {
   QVERIFY(add_binary_item(store.get(), key, bytes.data(), std::uint16_t(bytes.size())));
 }
 
-const Reference kGenesis1{0, 1, 1}, kGenesis2{0, 2, 1}, kGenesis3{0, 3, 1};
-using Codes = std::vector<std::uint32_t>;
+const Reference kGenesis1{0, 1, 1}, kGenesis2{0, 2, 1}, kGenesis3{0, 3, 1}, kGenesis4{0, 4, 1};
 
 }  // namespace
 
@@ -46,11 +45,6 @@ class HilightTest : public QObject {
   std::unique_ptr<test::TempDir> dir_;
   test::Module module_;
   fs::path storePath() const { return dir_->path() / "kjv.hil"; }
-  // The directory made unwritable; false (the test skipped) where that cannot be done.
-  bool unwritableDirectory(std::unique_ptr<test::ImmutableFile>& lock) {
-    lock = std::make_unique<test::ImmutableFile>(dir_->path());
-    return lock->effective() && isDirReadOnly((dir_->path() / "probe").c_str()) != 0;
-  }
 
  private Q_SLOTS:
   void init() {
@@ -74,18 +68,16 @@ class HilightTest : public QObject {
       QVERIFY(hilight.canHilight());
       QCOMPARE(hilight.getHilight(kGenesis1, 0), 4);
     }
-    QVERIFY(fs::exists(storePath()));
-    QVERIFY(!fs::exists(other.path() / "kjv.hil"));
+    QVERIFY(fs::exists(storePath()) && !fs::exists(other.path() / "kjv.hil"));
     QCOMPARE(get_dpath(), path);
 
     // A module on read-only media keeps its store in a writable directory.
     fs::remove(storePath());
     set_dpath((dir_->path().string() + ";" + other.path().string()).c_str());
-    std::unique_ptr<test::ImmutableFile> media;
-    if (!unwritableDirectory(media)) QSKIP("cannot make a directory unwritable here");
+    test::UnwritableDirectory media(dir_->path());
+    if (!media.effective()) QSKIP("cannot make a directory unwritable here");
     QVERIFY(THilight(module_.get()).canHilight());
-    QVERIFY(fs::exists(other.path() / "kjv.hil"));
-    QVERIFY(!fs::exists(storePath()));
+    QVERIFY(fs::exists(other.path() / "kjv.hil") && !fs::exists(storePath()));
   }
 
   void rangesAreStoredAsTheChapterArray() {
@@ -101,50 +93,41 @@ class HilightTest : public QObject {
     hilight.setHilight(kGenesis1, 0, 7, 9);
     hilight.setHilight(kGenesis1, 0, 7, -1);
     QCOMPARE(storedCodes("1:0"), (Codes{1, 4, 3, 3, 3, 4}));
-    // Another object on the same store sees what was stored.
-    THilight reader(module_.get());
-    for (auto [i, code] : {std::pair{0, 1}, {3, 3}, {5, 4}})
-      QCOMPARE(reader.getHilight(kGenesis1, i), code);
     // The cache follows the chapter; another object's change shows once it is loaded again.
     hilight.setHilight(kGenesis2, 1, 1, 2);
     QCOMPARE(hilight.getHilight(Reference{0, 1, 7}, 3), 3);
     QCOMPARE(hilight.getHilight(kGenesis2, 1), 2);
-    reader.setHilight(kGenesis1, 0, 0, 0);
+    THilight(module_.get()).setHilight(kGenesis1, 0, 0, 0);
     QCOMPARE(hilight.getHilight(kGenesis2, 0), 4);
     QCOMPARE(hilight.getHilight(kGenesis1, 0), 0);
   }
 
-  void positionsOutsideTheArrayAreIgnored() {
+  // Positions are 0 to 3999; a damaged item gives what fits of it.
+  void outOfRangePositionsAndDamagedItems() {
     THilight hilight(module_.get());
-    hilight.setHilight(kGenesis1, -5, 1, 0);
-    QCOMPARE(storedCodes("1:0"), (Codes{0, 0}));
-    hilight.setHilight(kGenesis1, 4000, 9000, 2);
-    QCOMPARE(storedCodes("1:0").size(), std::size_t{2});
-    hilight.setHilight(kGenesis1, 3998, 100000, 2);
-    const Codes codes = storedCodes("1:0");
-    QCOMPARE((std::vector<std::size_t>{codes.size(), codes[3997], codes[3999]}),
-             (std::vector<std::size_t>{4000, 4, 2}));
-    for (auto [i, code] : {std::pair{3999, 2}, {4000, 4}, {1 << 30, 4}})
-      QCOMPARE(hilight.getHilight(kGenesis1, i), code);
-  }
+    hilight.setHilight(kGenesis4, -5, 1, 0);
+    QCOMPARE(storedCodes("4:0"), (Codes{0, 0}));
+    hilight.setHilight(kGenesis4, 4000, 9000, 2);
+    QCOMPARE(storedCodes("4:0").size(), std::size_t{2});
+    hilight.setHilight(kGenesis4, 3998, 100000, 2);
+    Codes codes = storedCodes("4:0");
+    QCOMPARE((Codes{std::uint32_t(codes.size()), codes[3997], codes[3999]}), (Codes{4000, 4, 2}));
 
-  void damagedItemsReadWhatFits() {
-    { THilight create(module_.get()); }
     storeRaw("1:0", {1, 0, 0, 0, 2, 0, 0, 0, 3, 0});  // an odd tail is no code
     std::vector<std::uint8_t> tooLong;                // only 4000 positions exist
     for (int i = 0; i < 5000; ++i) le::put32(tooLong, i < 4000 ? 3 : 0);
     storeRaw("2:0", tooLong);
     storeRaw("3:0", {7, 0, 0, 0, 0, 0, 0, 1, 2, 0, 0, 0});  // codes beyond 4 mean none
-    THilight hilight(module_.get());
+    THilight reader(module_.get());
     const std::tuple<Reference, int, int> cases[] = {
-        {kGenesis1, 0, 1},    {kGenesis1, 1, 2}, {kGenesis1, 2, 4}, {kGenesis2, 3999, 3},
-        {kGenesis2, 4000, 4}, {kGenesis3, 0, 4}, {kGenesis3, 1, 4}, {kGenesis3, 2, 2}};
+        {kGenesis1, 0, 1},    {kGenesis1, 1, 2},    {kGenesis1, 2, 4},       {kGenesis2, 3999, 3},
+        {kGenesis2, 4000, 4}, {kGenesis3, 0, 4},    {kGenesis3, 1, 4},       {kGenesis3, 2, 2},
+        {kGenesis4, 3999, 2}, {kGenesis4, 4000, 4}, {kGenesis4, 1 << 30, 4}, {kGenesis4, -1, 4}};
     for (const auto& [chapter, position, code] : cases)
-      QCOMPARE(hilight.getHilight(chapter, position), code);
-    hilight.setHilight(kGenesis2, 0, 0, 1);
-    const Codes codes = storedCodes("2:0");
-    QCOMPARE((std::vector<std::size_t>{codes.size(), codes[0], codes[1]}),
-             (std::vector<std::size_t>{4000, 1, 3}));
+      QCOMPARE(reader.getHilight(chapter, position), code);
+    reader.setHilight(kGenesis2, 0, 0, 1);
+    codes = storedCodes("2:0");
+    QCOMPARE((Codes{std::uint32_t(codes.size()), codes[0], codes[1]}), (Codes{4000, 1, 3}));
   }
 
   void storesThatCannotBeWrittenOrOpenedAreLeftAlone() {
@@ -163,8 +146,8 @@ class HilightTest : public QObject {
     }
     QCOMPARE(test::readFile(storePath()), before);
     {
-      std::unique_ptr<test::ImmutableFile> directory;
-      if (unwritableDirectory(directory)) refuses();
+      test::UnwritableDirectory directory(dir_->path());
+      if (directory.effective()) refuses();
     }
     QCOMPARE(test::readFile(storePath()), before);
     // Someone's damaged store is not replaced by an empty one.

@@ -1,4 +1,4 @@
-// The verse-note dialogs, and the Bible window's note commands in the running program.
+// The verse-note dialogs, and the Bible window's note commands.
 #include "app/windows/notes_dlg.h"
 
 #include <QComboBox>
@@ -16,20 +16,13 @@
 #include "app/windows/passage.h"
 #include "engine/stores/notes.h"
 #include "tests/app/app_fixtures.h"
+#include "tests/app/fakes.h"
 
 using namespace vellum;
 using namespace vellum::ui;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The stored note, "<none>" when the verse has none.
-std::string noteOf(NotesHandle* notes, Reference reference) {
-  std::vector<char> buffer(40000);
-  std::uint16_t length = 0;
-  if (!VNGetNoteByRef(buffer.data(), &length, 40000, reference, notes)) return "<none>";
-  return std::string(buffer.data(), length);
-}
 
 QPlainTextEdit* field(QDialog* dialog) { return test::child<QPlainTextEdit>(dialog, 10017); }
 
@@ -49,61 +42,47 @@ class NotesDlgTest : public QObject {
   test::Notes notes_;
 
   std::uintmax_t storeSize() const { return fs::file_size(data_->dir().path() / "kjv.vn"); }
+  // The stored note of Genesis 1:verse, "<none>" when it has none.
+  std::string note(int verse) const { return test::noteText(notes_.get(), verse - 1); }
   std::unique_ptr<TNotesDlg> dialog(int resource, int verse = 1) {
     return std::make_unique<TNotesDlg>(nullptr, resource, module_.get(), notes_.get(),
                                        Reference{0, 1, std::uint8_t(verse)});
   }
-  void closeStores() {
-    notes_.reset();
-    module_.reset();
-  }
 
  private Q_SLOTS:
   void init() {
-    test::stopDialogPollers();
     std::error_code ignored;
     fs::remove(profilePath(kIniFile), ignored);
     data_ = std::make_unique<test::AppData>();
     module_ = test::openModule(data_->dir().path(), "kjv.bib");
-    QVERIFY(module_);
     notes_.reset(VNOpen(module_.get()));
-    QVERIFY(notes_);
+    QVERIFY(module_ && notes_);
   }
   void cleanup() {
     test::stopDialogPollers();
-    closeStores();
+    notes_.reset();
+    module_.reset();
     data_.reset();
   }
 
-  void movingThePickerSavesEachNoteCancelDropsTheField() {
+  // Moving the picker saves the note it leaves (Cancel after a move: theWindowsNoteCommands).
+  void movingThePickerSavesEachNote() {
     auto first = dialog(7001);
     QVERIFY(test::child<QLabel>(first.get(), 10016)->text().startsWith("Genesis 1:1 In the"));
     QVERIFY(field(first.get())->toPlainText().isEmpty());
     field(first.get())->setPlainText("In the beginning: the first note.");
     QVERIFY(pickVerse(*first, 2));
-    QCOMPARE(noteOf(notes_.get(), {0, 1, 1}), std::string("In the beginning: the first note."));
-    QVERIFY(field(first.get())->toPlainText().isEmpty());
-    QVERIFY(first->savedAny());
+    QCOMPARE(note(1), std::string("In the beginning: the first note."));
+    QVERIFY(field(first.get())->toPlainText().isEmpty() && first->savedAny());
     field(first.get())->setPlainText("Second line one\nline two");
     first->CmOk();
-    QCOMPARE(first->result(), int(QDialog::Accepted));
-    QCOMPARE(noteOf(notes_.get(), {0, 1, 2}), std::string("Second line one\nline two"));
-    QCOMPARE(noteOf(notes_.get(), {0, 1, 3}), std::string("<none>"));
-
-    // Edit: Cancel keeps what moving saved and drops what the field holds.
-    auto edit = dialog(7002);
-    QCOMPARE(field(edit.get())->toPlainText(), QString("In the beginning: the first note."));
-    field(edit.get())->setPlainText("saved by moving");
-    QVERIFY(pickVerse(*edit, 5));
-    field(edit.get())->setPlainText("never saved");
-    edit->CmCancel();
-    QCOMPARE(noteOf(notes_.get(), {0, 1, 1}), std::string("saved by moving"));
-    QCOMPARE(noteOf(notes_.get(), {0, 1, 5}), std::string("<none>"));
+    QCOMPARE(note(2), std::string("Second line one\nline two"));
+    QCOMPARE(note(3), std::string("<none>"));
     // Clearing a note stores an empty one.
     auto clear = dialog(7002, 2);
     field(clear.get())->clear();
     clear->CmOk();
-    QCOMPARE(noteOf(notes_.get(), {0, 1, 2}), std::string());
+    QCOMPARE(note(2), std::string());
   }
 
   void unchangedAndDeletedNotesAreNeverWritten() {
@@ -122,7 +101,7 @@ class NotesDlgTest : public QObject {
     QCOMPARE(field(remove.get())->toPlainText(), QString("one\ntwo"));
     remove->CmOk();
     QCOMPARE(storeSize(), size);
-    QCOMPARE(noteOf(notes_.get(), {0, 1, 1}), std::string("one\r\ntwo"));
+    QCOMPARE(note(1), std::string("one\r\ntwo"));
   }
 
   void aNoteAtTheLengthLimitIsStoredWholeAndLongerInputRefused() {
@@ -139,26 +118,36 @@ class NotesDlgTest : public QObject {
     QCOMPARE(field(dialog(7002).get())->toPlainText(), exact);
   }
 
-  void noteCommandsShowTheChapterNotesAfterwards() {
-    closeStores();
-    test::StartedProgram s(data_->path());
-    QVERIFY(test::waitFor([&] { return s.ready(); }));
-    TPassage* passage = s.passage();
-    passage->showPassage({42, 3, 16});
-    passage->setFocus();
+  // The window's commands show the chapter's notes afterwards; a notes file that cannot be
+  // written disables them, its notes still shown.
+  void theWindowsNoteCommands() {
+    VNSetNoteByRef({0, 1, 1}, "written before", notes_.get());
+    notes_.reset();
+    module_.reset();
+    struct : test::FakeWorkbench {
+      bool hasMainWindow() const override { return true; }  // the note commands need one
+    } bench;
+    {
+      test::ImmutableFile immutable(data_->dir().path() / "kjv.vn");
+      TPassage readOnly(test::bibleNamed("kjv.bib"), bench);
+      for (int id : {CmAddNote, CmEditNote, CmDeleteNote})
+        QCOMPARE(queryCommandFrom(&readOnly, id).enabled, !immutable.effective());
+      readOnly.showPassage({0, 1, 1});
+      QVERIFY(readOnly.text().find("1. written before") != std::string::npos);
+    }
+    TPassage passage(test::bibleNamed("kjv.bib"), bench);
+    passage.showPassage({42, 3, 16});
     const auto run = [&](int command, const char* dialogName, auto act) {
       bool seen = false;
       test::onDialog(dialogName, act, &seen);
-      QVERIFY(dispatchCommandFrom(passage, command));
-      QVERIFY(seen);
+      QVERIFY(passage.handleCommand(command) && seen);
     };
     run(CmAddNote, "7001", [](QDialog* d) {
       field(d)->setPlainText("God so loved.");
       test::child<QPushButton>(d, 1)->click();
     });
-    QVERIFY2(passage->text().find("\n\nNotes:\n-----------------------\n16. God so loved.\n") !=
-                 std::string::npos,
-             passage->text().c_str());
+    QVERIFY(passage.text().find("\n\nNotes:\n-----------------------\n16. God so loved.\n") !=
+            std::string::npos);
     // Cancel after moving to another verse: the note saved by the move shows too.
     run(CmEditNote, "7002", [](QDialog* d) {
       field(d)->setPlainText("Edited.");
@@ -166,28 +155,15 @@ class NotesDlgTest : public QObject {
       field(d)->setPlainText("dropped");
       test::child<QPushButton>(d, 2)->click();
     });
-    QVERIFY(passage->text().find("16. Edited.\n") != std::string::npos);
-    QVERIFY(passage->text().find("dropped") == std::string::npos);
+    QVERIFY(passage.text().find("16. Edited.\n") != std::string::npos);
+    QVERIFY(passage.text().find("dropped") == std::string::npos);
     // Delete Note, Cancel: kept. OK: gone, and the chapter shows no notes.
     for (int button : {2, 1}) {
       run(CmDeleteNote, "7003",
           [button](QDialog* d) { test::child<QPushButton>(d, button)->click(); });
-      QCOMPARE(passage->text().find("16. Edited.") != std::string::npos, button == 2);
+      QCOMPARE(passage.text().find("16. Edited.") != std::string::npos, button == 2);
     }
-    QVERIFY(passage->text().find("Notes:") == std::string::npos);
-  }
-
-  void aReadOnlyNotesFileDisablesTheCommands() {
-    VNSetNoteByRef({0, 1, 1}, "written before", notes_.get());
-    closeStores();
-    test::ImmutableFile immutable(data_->dir().path() / "kjv.vn");
-    if (!immutable.effective()) QSKIP("the file system cannot make a file read-only for root");
-    test::StartedProgram s(data_->path());
-    QVERIFY(test::waitFor([&] { return s.ready(); }));
-    for (int id : {CmAddNote, CmEditNote, CmDeleteNote})
-      QVERIFY(!queryCommandFrom(s.passage(), id).enabled);
-    s.passage()->showPassage({0, 1, 1});
-    QVERIFY(s.passage()->text().find("1. written before") != std::string::npos);
+    QVERIFY(passage.text().find("Notes:") == std::string::npos);
   }
 };
 

@@ -18,6 +18,7 @@
 #include "app/session.h"
 #include "app/windows/passage.h"
 #include "tests/app/app_fixtures.h"
+#include "tests/app/fakes.h"
 
 using namespace vellum;
 using namespace vellum::ui;
@@ -37,12 +38,6 @@ struct Data : test::AppData {
   Data() { test::buildModule(dir().path(), "third.bib", "Third Version", thirdVersionText()); }
 };
 
-bibleName named(const char* file) {
-  bibleName name{};
-  std::strcpy(name.path, file);
-  return name;
-}
-
 // Runs Go to on the active window with this typed reference.
 void goTo(const char* typed) {
   bool seen = false;
@@ -53,17 +48,14 @@ void goTo(const char* typed) {
         static_cast<TOkCancelHelpDlg*>(dialog)->CmOk();
       },
       &seen);
-  QVERIFY(dispatchCommand(CmGoto));
-  QVERIFY(seen);
+  QVERIFY(dispatchCommand(CmGoto) && seen);
 }
 
 void activate(TMyMDIClient* client, QWidget* window) {
   client->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(window->parentWidget()));
   window->window()->activateWindow();
   window->setFocus();
-  QVERIFY2(test::waitFor([&] { return QApplication::focusWidget() == window; }),
-           QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className()
-                                       : "none");
+  QVERIFY(test::waitFor([&] { return QApplication::focusWidget() == window; }));
 }
 
 }  // namespace
@@ -84,8 +76,8 @@ class ParallelTest : public QObject {
     QVERIFY(test::waitFor([&] { return s.ready(); }));
     TMyMDIClient* client = s.frame()->client();
     TPassage* kjv = s.passage();
-    TPassage* web = s.app->openBibleWindow(named("web.bib"));
-    TPassage* third = s.app->openBibleWindow(named("third.bib"));
+    TPassage* web = s.app->openBibleWindow(test::bibleNamed("web.bib"));
+    TPassage* third = s.app->openBibleWindow(test::bibleNamed("third.bib"));
     QVERIFY(test::waitFor([&] { return web && third && web->hasText() && third->hasText(); }));
     activate(client, kjv);
     QVERIFY(dispatchCommand(CmLinkWindows));
@@ -96,8 +88,7 @@ class ParallelTest : public QObject {
     QCOMPARE(kjv->windowTitle(), QString("John 3:2 - King James Version"));
     QCOMPARE(web->windowTitle(), QString("John 3:2 - World English Bible"));
     QCOMPARE(third->windowTitle(), QString("John 3:2 - Third Version"));
-    for (auto [window, times] : shown) QCOMPARE(times, 1);
-    QCOMPARE(shown.size(), std::size_t{3});
+    QCOMPARE((std::vector{shown[kjv], shown[web], shown[third]}), (std::vector{1, 1, 1}));
 
     // John 4, which the WEB lacks: the WEB stays and says so.
     activate(client, third);
@@ -122,7 +113,6 @@ class ParallelTest : public QObject {
     QVERIFY(dispatchCommand(CmNextFound));
     QVERIFY(test::waitFor([&] { return kjv->windowTitle() == "John 3:16 - King James Version"; }));
     QCOMPARE(third->windowTitle(), QString("John 3:16 - Third Version"));
-    QCOMPARE(third->verseOfWord(third->selectionFirst()), 16);
     QVERIFY(web->windowTitle().endsWith("[John 3:16: not in this translation]"));
     for (auto [window, times] : shown) QVERIFY(times <= 1);
 
@@ -170,11 +160,9 @@ class ParallelTest : public QObject {
             static_cast<TOkCancelHelpDlg*>(dialog)->CmOk();
           },
           &seen);
-      QVERIFY(dispatchCommand(CmParallelWindow));
-      QVERIFY(seen);
+      QVERIFY(dispatchCommand(CmParallelWindow) && seen);
       TParallelView* view = client->activeParallel();
-      QVERIFY(view);
-      QVERIFY(test::waitFor([&] { return view->rowCount() > 0; }));
+      QVERIFY(view && test::waitFor([&] { return view->rowCount() > 0; }));
       QCOMPARE(view->windowTitle(), QString("John 3:16 - Parallel Translations"));
       QCOMPARE(view->selectionAnchor(), 15);
       // One row per verse up to the KJV's 36; shorter ones leave empty cells, rows aligned.
@@ -237,18 +225,14 @@ class ParallelTest : public QObject {
 
       s.frame()->close();  // the session keeps the view, its place and the link setting
     }
-    {
-      test::StartedProgram again(data.path(), {}, true, true);
-      QVERIFY(test::waitFor([&] { return again.frame()->client()->parallelViews().size() == 1; }));
-      TParallelView* restored = again.frame()->client()->parallelViews().front();
-      QCOMPARE(restored->windowTitle(), QString("John 3:5 - Parallel Translations"));
-      QCOMPARE(
-          (QStringList{restored->columnName(0), restored->columnName(1), restored->columnName(2)}),
-          names);
-      QCOMPARE(restored->selectionAnchor(), 7);
-      QVERIFY(again.frame()->client()->linked());
-      QCOMPARE(again.frame()->client()->passages().size(), 1);
-    }
+    test::StartedProgram again(data.path(), {}, true, true);
+    TMyMDIClient* client = again.frame()->client();
+    QVERIFY(test::waitFor([&] { return client->parallelViews().size() == 1; }));
+    TParallelView* restored = client->parallelViews().front();
+    QCOMPARE(restored->windowTitle(), QString("John 3:5 - Parallel Translations"));
+    for (int c = 0; c < 3; ++c) QCOMPARE(restored->columnName(c), names[c]);
+    QCOMPARE(restored->selectionAnchor(), 7);
+    QVERIFY(client->linked() && client->passages().size() == 1);
   }
 };
 
