@@ -49,12 +49,6 @@ class CountingDialog : public TOkCancelHelpDlg {
   QList<int> refreshes;
 };
 
-QTextBrowser* helpViewer() {
-  for (QWidget* widget : QApplication::allWidgets())
-    if (widget->objectName() == "HelpViewer") return qobject_cast<QTextBrowser*>(widget);
-  return nullptr;
-}
-
 void showAndActivate(QWidget* window) {
   window->show();
   window->activateWindow();
@@ -67,13 +61,6 @@ class DialogBaseTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void cleanup() {
-    if (QTextBrowser* viewer = helpViewer()) {
-      viewer->close();
-      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-  }
-
   void buttonsAndKeysGoThroughTheVirtualSlots() {
     // {focused control, key (0: click it), OK enabled, CmOk refuses to close, OKs, Cancels,
     // result (-1: still open)}. Return in a multi-line edit stays in the edit.
@@ -120,7 +107,8 @@ class DialogBaseTest : public QObject {
     dialog.show();
     dialog.helpButton()->click();
     QCOMPARE(currentHelpContext(), 1090);
-    QVERIFY(helpViewer() && helpViewer()->isVisible());
+    auto* viewer = dialog.findChild<QTextBrowser*>("HelpViewer");  // the dialog's, so usable
+    QVERIFY(viewer && viewer->isVisible());
     test::MessageBoxWatcher boxes;  // copy and print not taken over say so
     dialog.CmEditCopy();
     dialog.CmFilePrint();
