@@ -32,8 +32,7 @@ bool write(const char* section, const char* key, const char* value, const char* 
 class ProfileTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> home_;
-  QByteArray savedConfigHome_;
+  std::optional<QTemporaryDir> home_;
 
   std::string ini(const char* name = "test.ini") const { return test::readFile(profilePath(name)); }
   void writeIni(const std::string& content, const char* name = "test.ini") {
@@ -43,13 +42,8 @@ class ProfileTest : public QObject {
 
  private slots:
   void init() {
-    savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
-    home_ = std::make_unique<QTemporaryDir>();
+    home_.emplace();
     qputenv("XDG_CONFIG_HOME", home_->path().toLocal8Bit());
-  }
-  void cleanup() {
-    qputenv("XDG_CONFIG_HOME", savedConfigHome_);
-    home_.reset();
   }
 
   void fileLivesInTheVellumConfigDirectoryCreatedOnFirstWrite() {
@@ -163,12 +157,12 @@ class ProfileTest : public QObject {
   void namesAndValuesThatWouldBreakTheFileAreRefused() {
     writeIni("[S]\nk=v\n");
     const struct {
-      const char *section, *key, *value, *file;
-    } refused[] = {{"S", "k", "two\nlines", "test.ini"}, {"S", "k", "cr\rhere", "test.ini"},
-                   {"S", "a=b", "v", "test.ini"},        {"S", "", "v", "test.ini"},
-                   {"S", ";comment", "v", "test.ini"},   {"S]x", "k", "v", "test.ini"},
-                   {nullptr, "k", "v", "test.ini"},      {"S", "k", "v", ""}};
-    for (const auto& r : refused) QVERIFY(!write(r.section, r.key, r.value, r.file));
+      const char *section, *key, *value;
+    } refused[] = {{"S", "k", "two\nlines"}, {"S", "k", "cr\rhere"}, {"S", "a=b", "v"},
+                   {"S", "", "v"},           {"S", ";comment", "v"}, {"S]x", "k", "v"},
+                   {nullptr, "k", "v"}};
+    for (const auto& r : refused) QVERIFY(!write(r.section, r.key, r.value));
+    QVERIFY(!write("S", "k", "v", ""));  // no file name
     QCOMPARE(ini(), std::string("[S]\nk=v\n"));
   }
 
@@ -226,7 +220,6 @@ class ProfileTest : public QObject {
     QCOMPARE(std::string(readDefaultBible(&bible)->path), std::string("kjv.bib"));
 
     setScreenFontName("An Extraordinarily Long Face Name");
-    setScreenFontSize(16);
     setPrinterFontName("Courier New");
     setPrinterFontSize(9);
     bibleName full;  // fields filled to the end, without a terminator
