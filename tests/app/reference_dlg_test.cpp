@@ -44,20 +44,12 @@ constexpr const char* kGenesis = "Genesis\t1\t1\tIn the beginning\n";
 class ReferenceDlgTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<test::AppData> data_;
-  test::Module kjv_;
+  test::AppData data_;
+  test::Module kjv_ = test::openModule(data_.dir().path(), "kjv.bib");
 
  private slots:
-  void initTestCase() {
-    data_ = std::make_unique<test::AppData>();
-    kjv_ = test::openModule(data_->dir().path(), "kjv.bib");
-    QVERIFY(kjv_ != nullptr);
-  }
+  void initTestCase() { QVERIFY(kjv_ != nullptr); }
   void cleanup() { test::stopDialogPollers(); }
-  void cleanupTestCase() {
-    kjv_.reset();
-    data_.reset();
-  }
 
   void gotoRunsWithHeadingsTakenAsTheFirstVerse() {
     onShown<TSearchGotoDlg>("3010", [](TSearchGotoDlg* dialog) {
