@@ -23,9 +23,7 @@ class CountingDialog : public TOkCancelHelpDlg {
  public:
   CountingDialog() : TOkCancelHelpDlg(nullptr, 3010) {
     auto* layout = new QVBoxLayout(this);
-    for (QWidget* edit : {static_cast<QWidget*>(line = new QLineEdit(this)),
-                          static_cast<QWidget*>(notes = new QPlainTextEdit(this)),
-                          static_cast<QWidget*>(other = new QLineEdit(this))}) {
+    for (QWidget* edit : std::initializer_list<QWidget*>{line, notes, other}) {
       edit->setObjectName(QString::number(10 + layout->count()));
       layout->addWidget(edit);
     }
@@ -41,9 +39,9 @@ class CountingDialog : public TOkCancelHelpDlg {
   }
   void CmRefresh() override { refreshes.append(refreshes.size() + 1); }
 
-  QLineEdit* line;
-  QPlainTextEdit* notes;
-  QLineEdit* other;
+  QLineEdit* line = new QLineEdit(this);
+  QPlainTextEdit* notes = new QPlainTextEdit(this);
+  QLineEdit* other = new QLineEdit(this);
   int oks = 0, cancels = 0;
   bool keepOpen = false;
   QList<int> refreshes;
