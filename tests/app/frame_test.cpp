@@ -77,7 +77,6 @@ class FrameTest : public QObject {
     QCOMPARE(s.frame()->size(), s.frame()->screen()->availableGeometry().size() * 4 / 5);
     QCOMPARE(s.passage()->parentWidget()->windowIcon().pixmap(16).toImage(),
              programIcon().pixmap(16).toImage());
-    QVERIFY(fs::exists(data.userFile("options.dic")) && s.app->options());
     QVERIFY(s.frame()->findChild<QMenu*>("HilightMenu")->menuAction()->isVisible());
     QCOMPARE(QString(s.app->dataPath().c_str()).left(5), QString(".;./;"));
 
