@@ -23,9 +23,7 @@ class CountingDialog : public TOkCancelHelpDlg {
  public:
   CountingDialog() : TOkCancelHelpDlg(nullptr, 3010) {
     auto* layout = new QVBoxLayout(this);
-    for (QWidget* edit : {static_cast<QWidget*>(line = new QLineEdit(this)),
-                          static_cast<QWidget*>(notes = new QPlainTextEdit(this)),
-                          static_cast<QWidget*>(other = new QLineEdit(this))}) {
+    for (QWidget* edit : std::initializer_list<QWidget*>{line, notes, other}) {
       edit->setObjectName(QString::number(10 + layout->count()));
       layout->addWidget(edit);
     }
@@ -41,19 +39,13 @@ class CountingDialog : public TOkCancelHelpDlg {
   }
   void CmRefresh() override { refreshes.append(refreshes.size() + 1); }
 
-  QLineEdit* line;
-  QPlainTextEdit* notes;
-  QLineEdit* other;
+  QLineEdit* line = new QLineEdit(this);
+  QPlainTextEdit* notes = new QPlainTextEdit(this);
+  QLineEdit* other = new QLineEdit(this);
   int oks = 0, cancels = 0;
   bool keepOpen = false;
   QList<int> refreshes;
 };
-
-QTextBrowser* helpViewer() {
-  for (QWidget* widget : QApplication::allWidgets())
-    if (widget->objectName() == "HelpViewer") return qobject_cast<QTextBrowser*>(widget);
-  return nullptr;
-}
 
 void showAndActivate(QWidget* window) {
   window->show();
@@ -67,13 +59,6 @@ class DialogBaseTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void cleanup() {
-    if (QTextBrowser* viewer = helpViewer()) {
-      viewer->close();
-      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-  }
-
   void buttonsAndKeysGoThroughTheVirtualSlots() {
     // {focused control, key (0: click it), OK enabled, CmOk refuses to close, OKs, Cancels,
     // result (-1: still open)}. Return in a multi-line edit stays in the edit.
@@ -120,7 +105,8 @@ class DialogBaseTest : public QObject {
     dialog.show();
     dialog.helpButton()->click();
     QCOMPARE(currentHelpContext(), 1090);
-    QVERIFY(helpViewer() && helpViewer()->isVisible());
+    auto* viewer = dialog.findChild<QTextBrowser*>("HelpViewer");  // the dialog's, so usable
+    QVERIFY(viewer && viewer->isVisible());
     test::MessageBoxWatcher boxes;  // copy and print not taken over say so
     dialog.CmEditCopy();
     dialog.CmFilePrint();

@@ -1,7 +1,7 @@
 // The main window and the application object, started as the program starts on a data
 // directory: start-up and the frame's layout, the routing of commands end to end, the
-// verses-found box and stepping, the Strong's toggle, the session and placement, and the bad
-// inputs start-up must survive.
+// verses-found box and stepping, the Strong's toggle, the session and placement with the
+// records it keeps, and the bad inputs start-up must survive.
 #include "app/frame.h"
 
 #include <QApplication>
@@ -10,12 +10,13 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QtTest>
-#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/config.h"
 #include "app/main_app.h"
 #include "app/profile.h"
+#include "app/session_record.h"
 #include "app/window_utils.h"
 #include "app/windows/hilight.h"
 #include "app/windows/passage.h"
@@ -39,19 +40,12 @@ struct Started : test::StartedProgram {
     widget->setFocus();
     return test::waitFor([widget] { return QApplication::focusWidget() == widget; });
   }
-  QStringList entries() const {
-    QStringList result;
-    for (int i = 0; i < frame()->versesFound()->count(); ++i)
-      result << frame()->versesFound()->itemText(i);
-    return result;
-  }
+  QStringList entries() const { return frame()->versesFoundEntries(); }
   void show(std::initializer_list<const char*> references, bool restrict, const char* text) {
-    std::vector<std::uint16_t> verses;
-    for (const char* reference : references)
-      verses.push_back(referenceToVerse(test::parse(reference, module()), module()));
-    verses.push_back(kVerseListEnd);
-    frame()->showVersesFound(verses.data(), std::uint16_t(verses.size() - 1), restrict, text,
-                             module());
+    std::vector<Reference> found;
+    for (const char* reference : references) found.push_back(test::parse(reference, module()));
+    frame()->showReferencesFound(found.data(), std::uint16_t(found.size()), restrict, text,
+                                 module());
   }
 };
 
@@ -69,9 +63,12 @@ class FrameTest : public QObject {
   void cleanup() { test::stopDialogPollers(); }
 
   // The default translation at its first verse, the frame at four fifths of the screen's free
-  // area; the message field stays on the tool bar; new and cascaded windows stay readable.
-  void startUpAndTheFrameLayout() {
+  // area; the message field stays on the tool bar; new and cascaded windows stay readable. A
+  // closed dialog gives the keys back to the Bible window; the Strong's toggle follows the
+  // module of the active window, which opens maximised when the window before it was.
+  void startUpTheFrameLayoutAndTheStrongsToggle() {
     test::AppData data;
+    test::buildReferenceWorks(data.dir().path());
     Started s(data.path());
     QVERIFY(test::waitFor([&] { return s.ready(); }));
     QCOMPARE(s.caption(), QString("Genesis 1:1 - King James Version"));
@@ -80,19 +77,16 @@ class FrameTest : public QObject {
     QCOMPARE(s.frame()->size(), s.frame()->screen()->availableGeometry().size() * 4 / 5);
     QCOMPARE(s.passage()->parentWidget()->windowIcon().pixmap(16).toImage(),
              programIcon().pixmap(16).toImage());
-    QVERIFY(fs::exists(data.userFile("options.dic")) && s.app->options());
     QVERIFY(s.frame()->findChild<QMenu*>("HilightMenu")->menuAction()->isVisible());
     QCOMPARE(QString(s.app->dataPath().c_str()).left(5), QString(".;./;"));
 
     QLabel* field = s.frame()->messageField();
     field->setText("31102 verses found containing \"" + QString(60, 'x') + "\"");
-    for (int width : {1400, 800}) {
-      s.frame()->resize(width, 600);
-      QVERIFY(test::waitFor([&] { return s.frame()->width() == width; }));
-      // On the bar, not in its overflow menu, taking the width the bar has left.
-      QVERIFY2(field->isVisible() && field->width() >= 100, qPrintable(QString::number(width)));
-      QVERIFY(field->geometry().right() <= field->parentWidget()->width());
-    }
+    s.frame()->resize(800, 600);
+    QVERIFY(test::waitFor([&] { return s.frame()->width() == 800; }));
+    // On the bar, not in its overflow menu, taking the width the bar has left.
+    QVERIFY(field->isVisible() && field->width() >= 100);
+    QVERIFY(field->geometry().right() <= field->parentWidget()->width());
     QWidget* client = s.frame()->client()->viewport();
     const auto readableInside = [client](QMdiSubWindow* sub) {
       const QSize twoThirds = client->size() * 2 / 3;
@@ -109,21 +103,40 @@ class FrameTest : public QObject {
     for (QMdiSubWindow* sub : stack) QVERIFY(readableInside(sub));
     QVERIFY(stack.at(1)->pos().x() > stack.at(0)->pos().x());
     QVERIFY(stack.at(1)->pos().y() > stack.at(0)->pos().y());
+
+    TPassage* kjv = s.passage();
+    QVERIFY(s.focus(kjv));
+    bool seen = false;
+    test::onDialog(
+        "8003", [](QDialog*) {}, &seen);
+    QVERIFY(dispatchCommand(CmCommentary));
+    QVERIFY(seen);
+    QVERIFY(test::waitFor([&] { return QApplication::focusWidget() == kjv; }));
+    QCOMPARE(queryCommand(CmToggleStrongs).text, QString("Display Strongs Numbers"));
+    QVERIFY(dispatchCommand(CmToggleStrongs));
+    QVERIFY(QString::fromStdString(kjv->text()).contains("7225"));
+    QCOMPARE(queryCommand(CmToggleStrongs).text, QString("Hide Strongs Numbers"));
+    kjv->parentWidget()->showMaximized();
+    TPassage* second = s.app->openBibleWindow(test::bibleNamed("web.bib"));
+    QVERIFY(second && second->parentWidget()->isMaximized());
+    QVERIFY(s.focus(second));
+    QVERIFY(!queryCommand(CmToggleStrongs).enabled);
   }
 
   // From the Bible window, from the menu bar worked from the keyboard and from the verses-found
-  // box, each command reaches the handler the command table names.
-  void commandsRouteToTheirOwners() {
+  // box, each command reaches the handler the command table names. Chapters step to the
+  // module's ends; the box takes the verses found in the book set, or only those it already
+  // holds, and steps through them, its ends disabling their buttons.
+  void commandsRouteAndTheVersesFoundBoxFiltersAndSteps() {
     test::AppData data;
     Started s(data.path());
     QVERIFY(test::waitFor([&] { return s.passage() && s.passage()->hasText(); }));
     TPassage* passage = s.passage();
     const Reference chapter = passage->currentReference();
-    QVERIFY(s.focus(passage));
     struct Case {
       QWidget* focus;
       int command;
-      int word;  // the word highlighted, or -1
+      int word;  // the word highlighted
       int code;  // its highlight code afterwards
     };
     const Case hilights[] = {{passage, CmHilightRed, 2, 0},
@@ -149,23 +162,13 @@ class FrameTest : public QObject {
     QVERIFY(s.focus(s.frame()->versesFound()));
     QVERIFY(dispatchCommand(CmCascade));
     QVERIFY(test::waitFor([&] { return !passage->parentWidget()->isMaximized(); }));
-    // The current book set carries the check mark.
-    s.frame()->updateCommandStates();
-    QVERIFY(s.frame()->action(CmAllBooks)->isChecked() && !s.frame()->action(312)->isChecked());
-  }
-
-  // Chapters step to the module's ends; the box takes the verses found in the book set, or only
-  // those it already holds, and steps through them, its ends disabling their buttons.
-  void theVersesFoundBoxFiltersAndSteps() {
-    test::AppData data;
-    Started s(data.path());
-    QVERIFY(test::waitFor([&] { return s.passage() && s.passage()->hasText(); }));
-    TPassage* passage = s.passage();
     const auto enabled = [&s](int command) {
       s.frame()->updateCommandStates();
       return s.frame()->action(command)->isEnabled();
     };
-    QVERIFY(!enabled(CmPrevChapter) && enabled(CmNextChapter));
+    // The current book set carries the check mark.
+    QVERIFY(s.frame()->action(CmAllBooks)->isChecked() && !s.frame()->action(312)->isChecked());
+
     passage->showPassage(Reference{0, 50, 3});
     QVERIFY(dispatchCommandFrom(passage, CmNextChapter));
     QVERIFY(test::waitFor([&] { return s.caption() == "Exodus 1:1 - King James Version"; }));
@@ -200,32 +203,6 @@ class FrameTest : public QObject {
     QVERIFY(message.startsWith("I'm sorry but no verses were found containing \"loved\". Try"));
     QCOMPARE(s.frame()->messageField()->text(), message);
     QCOMPARE(s.frame()->versesFound()->count(), 0);
-  }
-
-  // A closed dialog gives the keys back to the Bible window; the Strong's toggle follows the
-  // module of the active window, which opens maximised when the window before it was.
-  void theStrongsToggleAndTheFocusAfterADialog() {
-    test::AppData data;
-    test::buildReferenceWorks(data.dir().path());
-    Started s(data.path());
-    QVERIFY(test::waitFor([&] { return s.ready(); }));
-    TPassage* kjv = s.passage();
-    QVERIFY(s.focus(kjv));
-    bool seen = false;
-    test::onDialog(
-        "8003", [](QDialog*) {}, &seen);
-    QVERIFY(dispatchCommand(CmCommentary));
-    QVERIFY(seen);
-    QVERIFY(test::waitFor([&] { return QApplication::focusWidget() == kjv; }));
-    QCOMPARE(queryCommand(CmToggleStrongs).text, QString("Display Strongs Numbers"));
-    QVERIFY(dispatchCommand(CmToggleStrongs));
-    QVERIFY(QString::fromStdString(kjv->text()).contains("7225"));
-    QCOMPARE(queryCommand(CmToggleStrongs).text, QString("Hide Strongs Numbers"));
-    kjv->parentWidget()->showMaximized();
-    TPassage* second = s.app->openBibleWindow(test::bibleNamed("web.bib"));
-    QVERIFY(second && second->parentWidget()->isMaximized());
-    QVERIFY(s.focus(second));
-    QVERIFY(!queryCommand(CmToggleStrongs).enabled);
   }
 
   // The Bible windows at exit come back at the next start, with their passage, selection,
@@ -263,8 +240,6 @@ class FrameTest : public QObject {
       before = shownBy(s.frame()->client());
       s.frame()->close();
     }
-    QCOMPARE(getPrivateProfileInt("WindowPos", "Xext", 0, kIniFile), 700u);
-    QCOMPARE(getPrivateProfileInt("WindowPos", "Yext", 0, kIniFile), 500u);
     {
       Started s(data.path(), {}, true);
       QVERIFY(test::waitFor([&] { return s.frame()->client()->passages().size() == 2; }));
@@ -299,15 +274,27 @@ class FrameTest : public QObject {
     QCOMPARE(s.caption(), QString("Genesis 1:1 - King James Version"));
   }
 
-  // A data directory that does not exist, an initialisation file and a highlight store of
-  // garbage (highlighting off, the store left alone), a damaged default translation.
+  void sessionRecordsRoundTripAndDamagedOnesAreRefused() {
+    const std::string text = "42,3,16,3,9,-1,1,-20,0,640,480,1,web, 2nd.bib";
+    const std::optional<SessionRecord> record = parseSessionRecord(text);
+    QVERIFY(record && record->reference.verse == 16 && record->selectionEnd == 9 &&
+            record->strongs && record->x == -20 && record->height == 480 && record->state == 1);
+    QCOMPARE(record->file, std::string("web, 2nd.bib"));
+    QCOMPARE(formatSessionRecord(*record), text);
+    // Damaged: eleven numbers, no file, a book past 255, state 3, a path; a carriage return or a
+    // blank at the end of the file name could not be written back, so the window was lost.
+    for (const char* damaged :
+         {"1,1,1,-1,-1,-1,0,0,0,1,1,kjv.bib", "1,1,1,-1,-1,-1,0,0,0,1,1,0,",
+          "256,1,1,-1,-1,-1,0,0,0,1,1,0,kjv.bib", "1,1,1,-1,-1,-1,0,0,0,1,1,3,kjv.bib",
+          "1,1,1,-1,-1,-1,0,0,0,1,1,0,../kjv.bib", "1,1,1,-1,-1,-1,0,0,0,1,1,0,kjv.bib\rx",
+          "1,1,1,-1,-1,-1,0,0,0,1,1,0,web "})
+      QVERIFY2(!parseSessionRecord(damaged).has_value(), damaged);
+  }
+
+  // A data directory that does not exist, a highlight store of garbage (highlighting off, the
+  // store left alone), a damaged default translation.
   void badInputsStillStartAndLoseNothing() {
     test::AppData data;
-    fs::create_directories(fs::path(profilePath(kIniFile)).parent_path());
-    test::writeFile(
-        profilePath(kIniFile),
-        "[WindowPos]\nXmin=banana\nXext=-5\n\x01\x02garbage\n[FONTS]\n"
-        "SCREEN_FONT_SIZE=zero\nSCREEN_FONT_NAME=\n[COPY]\nINCLUDE_BOOK_AND_CHAPTER=maybe\n");
     const fs::path store = data.userFile("kjv.hil");
     fs::create_directories(store.parent_path());
     const std::string garbage(300, '\x5a');

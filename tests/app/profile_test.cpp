@@ -32,8 +32,7 @@ bool write(const char* section, const char* key, const char* value, const char* 
 class ProfileTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> home_;
-  QByteArray savedConfigHome_;
+  std::optional<QTemporaryDir> home_;
 
   std::string ini(const char* name = "test.ini") const { return test::readFile(profilePath(name)); }
   void writeIni(const std::string& content, const char* name = "test.ini") {
@@ -43,23 +42,8 @@ class ProfileTest : public QObject {
 
  private slots:
   void init() {
-    savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
-    home_ = std::make_unique<QTemporaryDir>();
+    home_.emplace();
     qputenv("XDG_CONFIG_HOME", home_->path().toLocal8Bit());
-  }
-  void cleanup() {
-    qputenv("XDG_CONFIG_HOME", savedConfigHome_);
-    home_.reset();
-  }
-
-  void fileLivesInTheVellumConfigDirectoryCreatedOnFirstWrite() {
-    const std::string expected = home_->path().toStdString() + "/vellum/VLMR20.INI";
-    // Only the bare name counts: a path cannot lead the file out of its directory.
-    for (const char* name : {"VLMR20.INI", "../../etc/VLMR20.INI", "C:\\WINDOWS\\VLMR20.INI"})
-      QCOMPARE(profilePath(name), expected);
-    QVERIFY(!QFileInfo::exists(QString::fromStdString(profileDirectory())));
-    QVERIFY(write("FONTS", "SCREEN_FONT_NAME", "Arial", "VLMR20.INI"));
-    QCOMPARE(ini("VLMR20.INI"), std::string("[FONTS]\nSCREEN_FONT_NAME=Arial\n"));
   }
 
   void reads() {
@@ -163,12 +147,12 @@ class ProfileTest : public QObject {
   void namesAndValuesThatWouldBreakTheFileAreRefused() {
     writeIni("[S]\nk=v\n");
     const struct {
-      const char *section, *key, *value, *file;
-    } refused[] = {{"S", "k", "two\nlines", "test.ini"}, {"S", "k", "cr\rhere", "test.ini"},
-                   {"S", "a=b", "v", "test.ini"},        {"S", "", "v", "test.ini"},
-                   {"S", ";comment", "v", "test.ini"},   {"S]x", "k", "v", "test.ini"},
-                   {nullptr, "k", "v", "test.ini"},      {"S", "k", "v", ""}};
-    for (const auto& r : refused) QVERIFY(!write(r.section, r.key, r.value, r.file));
+      const char *section, *key, *value;
+    } refused[] = {{"S", "k", "two\nlines"}, {"S", "k", "cr\rhere"}, {"S", "a=b", "v"},
+                   {"S", "", "v"},           {"S", ";comment", "v"}, {"S]x", "k", "v"},
+                   {nullptr, "k", "v"}};
+    for (const auto& r : refused) QVERIFY(!write(r.section, r.key, r.value));
+    QVERIFY(!write("S", "k", "v", ""));  // no file name
     QCOMPARE(ini(), std::string("[S]\nk=v\n"));
   }
 
@@ -219,14 +203,21 @@ class ProfileTest : public QObject {
              QStringList{"test.ini"});  // no temporary left behind
   }
 
+  // The file lives in the program's configuration directory, created by the first write.
   void settingsDefaultThenReadBackWhatWasWritten() {
+    const std::string expected = home_->path().toStdString() + "/vellum/VLMR20.INI";
+    // Only the bare name counts: a path cannot lead the file out of its directory.
+    for (const char* name : {"VLMR20.INI", "../../etc/VLMR20.INI", "C:\\WINDOWS\\VLMR20.INI"})
+      QCOMPARE(profilePath(name), expected);
     char face[25];
     QCOMPARE(std::string(getPrinterFontName(face, sizeof face)), std::string("Times New Roman"));
     bibleName bible;
     QCOMPARE(std::string(readDefaultBible(&bible)->path), std::string("kjv.bib"));
+    QVERIFY(!QFileInfo::exists(QString::fromStdString(profileDirectory())));
 
+    setScreenFontName("Arial");
+    QCOMPARE(ini(kIniFile), std::string("[FONTS]\nSCREEN_FONT_NAME=Arial\n"));
     setScreenFontName("An Extraordinarily Long Face Name");
-    setScreenFontSize(16);
     setPrinterFontName("Courier New");
     setPrinterFontSize(9);
     bibleName full;  // fields filled to the end, without a terminator

@@ -44,20 +44,12 @@ constexpr const char* kGenesis = "Genesis\t1\t1\tIn the beginning\n";
 class ReferenceDlgTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<test::AppData> data_;
-  test::Module kjv_;
+  test::AppData data_;
+  test::Module kjv_ = test::openModule(data_.dir().path(), "kjv.bib");
 
  private slots:
-  void initTestCase() {
-    data_ = std::make_unique<test::AppData>();
-    kjv_ = test::openModule(data_->dir().path(), "kjv.bib");
-    QVERIFY(kjv_ != nullptr);
-  }
+  void initTestCase() { QVERIFY(kjv_ != nullptr); }
   void cleanup() { test::stopDialogPollers(); }
-  void cleanupTestCase() {
-    kjv_.reset();
-    data_.reset();
-  }
 
   void gotoRunsWithHeadingsTakenAsTheFirstVerse() {
     onShown<TSearchGotoDlg>("3010", [](TSearchGotoDlg* dialog) {
@@ -74,29 +66,6 @@ class ReferenceDlgTest : public QObject {
     reference = {5, 5, 5};
     QVERIFY(!runGotoDialog(nullptr, kjv_.get(), &reference, &text));
     QCOMPARE(reference, (Reference{5, 5, 5}));
-  }
-
-  void gotoTakesATypedReferenceAndRefusesAnInvalidOne() {
-    TSearchGotoDlg dialog(nullptr, kjv_.get());
-    dialog.show();
-    dialog.activateWindow();
-    QTest::keyClicks(dialog.typedReference(), "xyz");
-    {
-      test::MessageBoxWatcher boxes;
-      QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
-      QCOMPARE(boxes.texts, QStringList{"xyz is not a valid reference"});
-    }
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(dialog.typedReference()->text(), QStringLiteral("xyz"));
-    QVERIFY(test::waitFor([&] { return dialog.focusWidget() == dialog.typedReference(); }));
-    // A book prefix in any case; the text handed on is the one typed.
-    dialog.typedReference()->clear();
-    QTest::keyClicks(dialog.typedReference(), "joh 3:16");
-    QTest::keyClick(dialog.typedReference(), Qt::Key_Return);
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    settle();  // refreshes queued by the typing must not replace the answer
-    QCOMPARE(dialog.reference(), (Reference{42, 3, 16}));
-    QCOMPARE(dialog.resultText(), QByteArray("joh 3:16"));
   }
 
   void numbersBeyondTheEndAreClamped() {
@@ -153,20 +122,30 @@ class ReferenceDlgTest : public QObject {
     QCOMPARE(dialog.verseList()->count(), verses(2, 27));
   }
 
-  void typedFieldAndListsClearEachOther() {
+  // Typing resets the lists and a list chosen clears the typing; an invalid reference keeps the
+  // dialog open with the text, a valid one is the answer as typed.
+  void typedReferenceAndListsClearEachOther() {
     TSearchGotoDlg dialog(nullptr, kjv_.get());
     dialog.show();
+    dialog.activateWindow();
     QTest::keyClick(dialog.bookList(), Qt::Key_Down);  // by keyboard, as a user does
     QTest::keyClick(dialog.bookList(), Qt::Key_Down);
     QTRY_COMPARE(dialog.chapterList()->count(), 41);
-    QTest::keyClicks(dialog.typedReference(), "joh 3:16");
+    QTest::keyClicks(dialog.typedReference(), "xyz");
     QCOMPARE(dialog.bookList()->currentText(), QStringLiteral("Book"));
     QCOMPARE(dialog.chapterList()->currentText(), QStringLiteral("Chp"));
     QCOMPARE(dialog.verseList()->currentText(), QStringLiteral("Vse"));
     // The refresh after the reset refills the lists but leaves the typing alone.
     QVERIFY(test::waitFor([&] { return dialog.chapterList()->count() == 51; }));
     settle();
-    QCOMPARE(dialog.typedReference()->text(), QStringLiteral("joh 3:16"));
+    {
+      test::MessageBoxWatcher boxes;
+      QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
+      QCOMPARE(boxes.texts, QStringList{"xyz is not a valid reference"});
+    }
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.typedReference()->text(), QStringLiteral("xyz"));
+    QVERIFY(test::waitFor([&] { return dialog.focusWidget() == dialog.typedReference(); }));
     // Choosing the first book, the headings' own reference, still counts.
     QTest::keyClick(dialog.bookList(), Qt::Key_Down);
     settle();
@@ -179,8 +158,14 @@ class ReferenceDlgTest : public QObject {
     QTest::keyClicks(dialog.chapterList()->lineEdit(), "3");
     settle();
     QCOMPARE(dialog.typedReference()->text(), QString());
-    dialog.CmOk();
     QCOMPARE(dialog.reference(), (Reference{0, 3, 1}));
+    // A book prefix in any case; the text handed on is the one typed.
+    QTest::keyClicks(dialog.typedReference(), "joh 3:16");
+    QTest::keyClick(dialog.typedReference(), Qt::Key_Return);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    settle();  // refreshes queued by the typing must not replace the answer
+    QCOMPARE(dialog.reference(), (Reference{42, 3, 16}));
+    QCOMPARE(dialog.resultText(), QByteArray("joh 3:16"));
   }
 
   void versePreviewLeavesOutStrongsNumbers() {

@@ -4,11 +4,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
-#include <QDir>
 #include <QImage>
 #include <QMimeData>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -25,10 +23,10 @@ using namespace vellum::ui;
 
 namespace {
 
-std::string placementValue(const char* key) {
-  char text[32];
-  getPrivateProfileString("WindowPos", key, "<none>", text, sizeof text, kIniFile);
-  return text;
+QTextBrowser* helpViewer() {
+  for (QWidget* widget : QApplication::allWidgets())
+    if (widget->objectName() == "HelpViewer") return qobject_cast<QTextBrowser*>(widget);
+  return nullptr;
 }
 
 void writePlacement(const char* x, const char* y, const char* w, const char* h) {
@@ -36,32 +34,23 @@ void writePlacement(const char* x, const char* y, const char* w, const char* h) 
     writePrivateProfileString("WindowPos", key, value, kIniFile);
 }
 
-QTextBrowser* helpViewer() {
-  for (QWidget* widget : QApplication::allWidgets())
-    if (widget->objectName() == "HelpViewer") return qobject_cast<QTextBrowser*>(widget);
-  return nullptr;
-}
-
 // A dialog that records the commands that reach it, with what its edit had selected then.
 class RecordingDialog : public QDialog, public CommandHandler {
  public:
   RecordingDialog() {
-    auto* frame = new QWidget(this);  // the edit sits one level below the dialog
     (new QVBoxLayout(this))->addWidget(frame);
-    edit = new TEditWithDoubleClick(frame);
     (new QVBoxLayout(frame))->addWidget(edit);
     edit->setReadOnly(true);
     edit->setPlainText("Abraham begat Isaac");
   }
   bool handleCommand(int id) override {
-    commands.append(id);
-    selectionSeen = edit->textCursor().selectedText();
+    seen << QString("%1 %2").arg(id).arg(edit->textCursor().selectedText());
     return true;
   }
   bool commandState(int, CommandState& state) override { return state.enabled = true; }
-  TEditWithDoubleClick* edit;
-  QList<int> commands;
-  QString selectionSeen;
+  QWidget* frame = new QWidget(this);  // the edit sits one level below the dialog
+  TEditWithDoubleClick* edit = new TEditWithDoubleClick(frame);
+  QStringList seen;
 };
 
 }  // namespace
@@ -69,55 +58,37 @@ class RecordingDialog : public QDialog, public CommandHandler {
 class WindowUtilsTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> home_;
-  QByteArray savedConfigHome_;
+  std::optional<QTemporaryDir> config_;
 
  private slots:
   void init() {
-    savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
-    home_ = std::make_unique<QTemporaryDir>();
-    qputenv("XDG_CONFIG_HOME", home_->path().toLocal8Bit());
-  }
-  void cleanup() {
-    qputenv("XDG_CONFIG_HOME", savedConfigHome_);
-    home_.reset();
-    if (QTextBrowser* viewer = helpViewer()) {
-      viewer->close();  // deletes itself
-      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    config_.emplace();
+    qputenv("XDG_CONFIG_HOME", config_->path().toLocal8Bit());
   }
 
-  void placementRoundTripsAndNegativeCoordinatesAreWrittenUnsigned() {
+  void placementRoundTripsAndStaysOnTheScreen() {
     writePlacement("30", "40", "500", "400");
     QWidget window;
     move_window(&window, kIniFile);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.pos(), QPoint(30, 40));
-    window.move(60, 70);
+    window.move(-8, 70);
     window.resize(420, 310);
     save_window_pos(&window, kIniFile);
-    QCOMPARE(placementValue("Yext"), std::string("310"));
+    char saved[16];
+    getPrivateProfileString("WindowPos", "Xmin", "", saved, sizeof saved, kIniFile);
+    QCOMPARE(std::string(saved), std::string("4294967288"));  // written unsigned
     QWidget second;
     move_window(&second, kIniFile);
-    QCOMPARE(QRect(second.pos(), second.size()), QRect(60, 70, 420, 310));
-    second.move(-8, -8);
-    save_window_pos(&second, kIniFile);
-    QCOMPARE(placementValue("Xmin"), std::string("4294967288"));
-    QWidget third;
-    move_window(&third, kIniFile);
-    QCOMPARE(third.pos(), QPoint(-8, -8));
-  }
+    QCOMPARE(QRect(second.pos(), second.size()), QRect(-8, 70, 420, 310));
 
-  void missingOrDamagedPlacementAndCentringStayOnTheScreen() {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     const QRect centred(area.topLeft() + QPoint(area.width() / 10, area.height() / 10),
                         area.size() * 4 / 5);
-    QWidget window;
-    move_window(&window, kIniFile);  // nothing saved: four fifths of the screen, centred
-    QCOMPARE(QRect(window.pos(), window.size()), centred);
-    writePlacement("garbage", "", "abc", "-");  // no digits: not a placement
+    // No digits, as with nothing saved: four fifths of the screen, centred.
+    writePlacement("garbage", "", "abc", "-");
     move_window(&window, kIniFile);
     QCOMPARE(QRect(window.pos(), window.size()), centred);
     writePlacement("4294966296", "10", "640", "480");  // x = -1000
@@ -136,12 +107,7 @@ class WindowUtilsTest : public QObject {
       move_window(&window, kIniFile);
       QVERIFY(screen.contains(QRect(window.pos(), window.size())));
     }
-    // Centred: half across and one third down, the corner kept on the screen.
-    QDialog dialog;
-    dialog.setFixedSize(300, 200);
-    _CenterWindow(&dialog);
-    QCOMPARE(dialog.pos(), QPoint(screen.x() + (screen.width() - 300) / 2,
-                                  screen.y() + (screen.height() - 200) / 3));
+    // Centred, a window larger than the screen keeps its corner on it.
     QWidget large;
     large.resize(screen.width() + 100, screen.height() + 300);
     _CenterWindow(&large);
@@ -201,38 +167,13 @@ class WindowUtilsTest : public QObject {
     QTest::mouseDClick(viewport, Qt::RightButton, {}, QPoint(5, 5));  // not the right button
     const QRect word = dialog.edit->cursorRect(dialog.edit->document()->find("Isaac"));
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, word.center() + QPoint(4, 0));
-    QVERIFY(dialog.commands.isEmpty());  // posted, not sent
+    QVERIFY(dialog.seen.isEmpty());  // posted, not sent
     QCoreApplication::processEvents();
-    QCOMPARE(dialog.commands, QList<int>{515});
-    QCOMPARE(dialog.selectionSeen, QString("Isaac"));
-  }
-
-  void everyHelpPageIsThereAndEveryLinkLeadsToAPage() {
-    QCOMPARE(helpDirectory(), qEnvironmentVariable("VELLUM_HELP_DIR"));
-    const QDir dir(helpDirectory());
-    const auto read = [&](const QString& name) {
-      QFile page(dir.filePath(name));
-      return page.open(QIODevice::ReadOnly) ? QString::fromUtf8(page.readAll()) : QString();
-    };
-    const QString contents = read("1000.html");
-    // Every help context the program opens has a page the contents page leads to.
-    for (int context :
-         {1080, 1090, 1140, 1150, 1160, 1180, 1190, 1200, 1210, 1220, 1230, 1240, 1250}) {
-      const QString name = QString("%1.html").arg(context);
-      QVERIFY2(read(name).size() > 1500, qPrintable(name + " is missing or too short"));
-      QVERIFY2(contents.contains("href=\"" + name + "\""), qPrintable(name));
-    }
-    const QRegularExpression link(R"re(href="([^"#]*)(#[^"]*)?")re");
-    for (const QString& name : dir.entryList({"*.html"})) {
-      for (auto match = link.globalMatch(read(name)); match.hasNext();) {
-        const QString target = match.next().captured(1);
-        QVERIFY2(!target.contains(':'), qPrintable(name + " links outside: " + target));
-        QVERIFY2(target.isEmpty() || dir.exists(target), qPrintable(name + " lacks " + target));
-      }
-    }
+    QCOMPARE(dialog.seen, QStringList{"515 Isaac"});
   }
 
   void helpOpensOneViewerAtTheTopicAndFollowsLinks() {
+    QCOMPARE(helpDirectory(), qEnvironmentVariable("VELLUM_HELP_DIR"));
     openHelp(nullptr, 1090);
     QTextBrowser* viewer = helpViewer();
     QVERIFY(viewer && viewer->isVisible());

@@ -5,9 +5,10 @@
 #
 #   bash tests/install/install_test.sh BUILD_DIR SOURCE_DIR APP_ID
 #
-# Checked: every installed file is there; the desktop entry, the AppStream metadata and the
-# manual pages pass their validators; each program answers --help and --version; vellum-cli
-# finds the installation's data set, and its notes go to the user's directory while the
+# Checked: every installed file is there, every help page the program opens among them, with
+# no link that leads nowhere; the desktop entry, the AppStream metadata and the manual pages
+# pass their validators; each program answers --help and --version; vellum-cli finds the
+# installation's data set, and its notes go to the user's directory while the
 # installation and a shared data set stay byte for byte as installed (a shared notes store is
 # copied before it changes); the installed reader, started offscreen by its bare name, opens
 # the default translation from the shared XDG directory and shows a "How to..." page.
@@ -35,6 +36,18 @@ for size in 16 32 48 64 128 256; do
   (( header[2] * 256 + header[3] == size && header[6] * 256 + header[7] == size )) ||
     fail "$png is not $size pixels square"
 done
+
+# Every help page the program opens is installed, reached from the contents and no stub; every
+# link leads to an installed page.
+help=$prefix/share/vellum/help
+for context in 1080 1090 1140 1150 1160 1180 1190 1200 1210 1220 1230 1240 1250; do
+  [[ $(wc -c <"$help/$context.html") -gt 1500 ]] &&
+    grep -q "href=\"$context.html\"" "$help/1000.html" || fail "help page $context.html"
+done
+while IFS= read -r link; do
+  target=${link#*href=\"}
+  [[ -z $target || ($target != *:* && -f $help/$target) ]] || fail "broken help link: $link"
+done < <(grep -o 'href="[^"#]*' "$help"/*.html)
 
 desktop-file-validate "$prefix/share/applications/$id.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >/dev/null ||
