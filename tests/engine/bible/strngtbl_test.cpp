@@ -21,7 +21,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 File fileWith(const Bytes& bytes = {}) {
   File file(std::tmpfile(), &std::fclose);
-  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+  std::fwrite(bytes.data(), 1, bytes.size(), file.get());
   std::fflush(file.get());
   return file;
 }
@@ -30,9 +30,7 @@ Bytes fileBytes(std::FILE* f) {
   std::fseek(f, 0, SEEK_END);
   Bytes bytes(static_cast<std::size_t>(std::ftell(f)));
   std::fseek(f, 0, SEEK_SET);
-  if (!bytes.empty()) {
-    EXPECT_EQ(std::fread(bytes.data(), 1, bytes.size(), f), bytes.size());
-  }
+  EXPECT_EQ(std::fread(bytes.data(), 1, bytes.size(), f), bytes.size());
   return bytes;
 }
 
