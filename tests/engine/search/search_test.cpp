@@ -205,7 +205,7 @@ TEST_F(Search, WordListSearchFoldsLeftToRight) {
 
 using Boolean = Search;
 
-TEST_F(Boolean, ExpressionsFindTheirVersesAndHandBackTheirWords) {
+TEST_F(Boolean, ExpressionsFindTheirVersesAndHandBackTheirWordsWithinCapacities) {
   struct Case {
     std::string expression;
     Verses verses;
@@ -258,9 +258,7 @@ TEST_F(Boolean, ExpressionsFindTheirVersesAndHandBackTheirWords) {
   }
   EXPECT_EQ(booleanPostfix(std::string(255, 'x').c_str()), std::string(255, 'X') + " ");
   EXPECT_EQ(booleanPostfix(std::string(256, 'x').c_str()), "");
-}
-
-TEST_F(Boolean, WordsAndVersesStopAtTheirCapacities) {
+  // Words and verses stop at their capacities.
   Words stored;
   EXPECT_EQ(boolean(module_.get(), "love or hate or god", &stored, 2), (Verses{0, 1, 3, 6, 7}));
   EXPECT_EQ(stored, (Words{"LOVE", "HATE"}));

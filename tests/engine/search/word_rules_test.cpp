@@ -17,18 +17,10 @@
 namespace vellum {
 namespace {
 
-enum class Kind {
-  Word,
-  CsWord,
-  Phrase,
-  CsPhrase,
-  Expression,
-  Wildcard,
-  CsWildcard,
-  SoundAlike,
-  NotePhrase,
-  CsNotePhrase
-};
+// clang-format off
+// The plain searches, the expression, the word-list searches and the notes' phrase searches.
+enum class Kind { Word, CsWord, Phrase, CsPhrase, Expression, Wildcard, CsWildcard, SoundAlike,
+                  NotePhrase, CsNotePhrase };
 
 struct Case {
   const char* text;  // one verse, and the same text as that verse's note
@@ -37,7 +29,6 @@ struct Case {
   bool hit;
 };
 
-// clang-format off
 const Case kCases[] = {
     // Typographic punctuation is trimmed from words and cuts them, as ASCII punctuation is.
     {"God said, “Let there be light,” and there was light.", "let", Kind::Word, true},

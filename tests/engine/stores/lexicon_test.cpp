@@ -126,7 +126,7 @@ TEST_F(LexiconTest, DamagedFilesAreRefusedOrFindNothing) {
   EXPECT_EQ(lookup(1, 1) + lookup(2, 1) + lookup(1, 0) + lookup(4, 1), "<none><none><none>four");
 }
 
-TEST(LexiconSourceTest, RefusalsNameTheLine) {
+TEST(LexiconSourceTest, RefusalsNameTheLineAndEntriesKeepTheirLines) {
   const struct {
     std::string source;
     char letter;
@@ -150,9 +150,6 @@ TEST(LexiconSourceTest, RefusalsNameTheLine) {
     read(c.source, c.letter, &error);
     EXPECT_EQ(error, c.refusal);
   }
-}
-
-TEST(LexiconSourceTest, EntriesKeepTheirLinesAndDropSurroundingBlankLines) {
   const auto entries = read("\xEF\xBB\xBF\n00007  \n\n  indented\n\ninner blank\n\n\nh8\n", 'H');
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(std::vector<int>({entries[0].number, entries[0].line, entries[1].number}),
