@@ -1,13 +1,18 @@
-// Covers word and phrase search, wordListSearch, the word finder findAll, and the wildcard and
-// sound-alike word lists with the searches built on them.
+// Covers word and phrase search, wordListSearch, the word finder findAll, the wildcard and
+// sound-alike word lists with the searches built on them, and booleanSearch: keyword rewriting,
+// grammar and grouping, the words handed back, syntax errors, the operand and stack limits, and
+// independence of concurrent searches.
 #include "engine/search/search.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "engine/bible/module_internal.h"
+#include "engine/search/boolean.h"
 #include "engine/search/verselist.h"
 #include "engine/search/wordlists.h"
 #include "tests/support/fixtures.h"
@@ -27,9 +32,29 @@ Words sorted(const std::vector<std::string>& words, std::uint16_t n) {
   return result;
 }
 
+Verses boolean(BibleHandle* module, const std::string& expression, Words* stored = nullptr,
+               std::uint16_t wordCapacity = 8, std::uint16_t capacity = kVerseListCapacity) {
+  std::vector<std::uint16_t> out(capacity + 1u, 0xBEEF);
+  Words words(wordCapacity);
+  std::uint16_t n = 99, w = 99;
+  EXPECT_EQ(booleanSearch(out.data(), &n, capacity, words.data(), &w, wordCapacity,
+                          expression.c_str(), 0, module),
+            out.data());
+  EXPECT_EQ(out[n], kVerseListEnd);
+  EXPECT_EQ(out[capacity], 0xBEEF) << "wrote past capacity";
+  if (stored != nullptr) *stored = Words(words.begin(), words.begin() + w);
+  return Verses(out.begin(), out.begin() + n);
+}
+
+std::string chain(int operands) {
+  std::string text = "love";
+  for (int i = 1; i < operands; ++i) text += " or love";
+  return text;
+}
+
+// Verse numbers 0 to 9. love: 1 3 6 7; hate: 6; god: 0 1 7.
 class Search : public ::testing::Test {
  protected:
-  // Verse numbers 0 to 9, in this order.
   void SetUp() override {
     test::buildModule(dir_.path(), "search.bib", "Search Test",
                       "Genesis\t1\t1\tIn the beginning God created the heaven and the earth.\n"
@@ -48,10 +73,11 @@ class Search : public ::testing::Test {
     module_.reset();
     set_dpath(".");
   }
-  Verses run(Searcher search, const char* text, std::uint16_t capacity = kVerseListCapacity) {
+  Verses run(Searcher search, const char* text, std::uint16_t capacity = kVerseListCapacity,
+             BibleHandle* module = nullptr) {
     std::vector<std::uint16_t> out(capacity + 1u, 0xBEEF);
     std::uint16_t n = 0;
-    EXPECT_EQ(search(out.data(), &n, capacity, text, module_.get()), out.data());
+    EXPECT_EQ(search(out.data(), &n, capacity, text, module ? module : module_.get()), out.data());
     EXPECT_EQ(out[n], kVerseListEnd);
     EXPECT_EQ(out[capacity], 0xBEEF) << "wrote past capacity";
     return Verses(out.begin(), out.begin() + n);
@@ -114,8 +140,7 @@ TEST_F(Search, WordListsAndTheSearchesOnThem) {
   auto find = [&](const char* pattern, int caseSensitive) {
     std::vector<std::uint16_t> numbers(1000);
     std::uint16_t n = 0;
-    SearchReader reader(module_.get());
-    findAll(numbers.data(), &n, 1000, pattern, caseSensitive, reader);
+    findAll(numbers.data(), &n, 1000, pattern, caseSensitive, module_->stringTable.get());
     Words words;
     for (std::uint16_t i = 0; i < n; ++i)
       words.push_back(GetAString(numbers[i], module_->stringTable.get()));
@@ -148,21 +173,8 @@ TEST_F(Search, WordListsAndTheSearchesOnThem) {
   EXPECT_EQ(run(soundexSearch, "0", 100).first, (Verses{9}));  // letterless words share Z000
 }
 
-TEST_F(Search, PhraseSearchHidesStrongsNumbersAndRestoresTheFlag) {
-  test::buildModule(dir_.path(), "strongs.bib", "King James Test",
-                    "Genesis\t1\t1\tIn 1 the 2 beginning 3 God 4 created\n");
-  test::Module kjv = test::openModule(dir_.path(), "strongs.bib");
-  ASSERT_EQ(hasStrongs(kjv.get()), 1);
-  setStrongs(kjv.get(), 1);
-  std::vector<std::uint16_t> out(kVerseListCapacity);
-  std::uint16_t n = 0;
-  phraseSearch(out.data(), &n, kVerseListCapacity, "beginning God", kjv.get());
-  EXPECT_EQ(n, 1);
-  EXPECT_EQ(getStrongs(kjv.get()), 1);
-}
-
 TEST_F(Search, WordListSearchFoldsLeftToRight) {
-  const std::string words[] = {"love", "hate", "love", "the", "God", "teeth", "nowhere", "in"};
+  const std::string words[] = {"love", "hate", "love", "the", "God", "teeth", "nowhere"};
   std::vector<std::uint16_t> out(kVerseListCapacity);
   std::uint16_t n = 0;
   auto fold = [&](int first, std::uint16_t count, SetOperation op, int caseSensitive) {
@@ -175,19 +187,98 @@ TEST_F(Search, WordListSearchFoldsLeftToRight) {
   // andNotOp takes the accumulated list first: the next word's verses minus those so far.
   EXPECT_EQ(fold(1, 2, andNotOp, 0), (Verses{1, 3, 7}));
   EXPECT_EQ(fold(0, 1, orOp, 1), (Verses{3, 6, 7}));
-  // The set-based union gives what merging the lists one by one gives.
-  Verses expected;
-  for (int i = 2; i < 8; ++i) {
-    Verses next = run(wordSearch, words[i].c_str()), joined;
-    std::set_union(expected.begin(), expected.end(), next.begin(), next.end(),
-                   std::back_inserter(joined));
-    expected = joined;
-  }
-  EXPECT_EQ(fold(2, 6, orOp, 0), expected);
+  EXPECT_EQ(fold(3, 4, orOp, 0), (Verses{0, 1, 2, 4, 5, 6, 7, 8, 9}));
   EXPECT_EQ(wordListSearch(out.data(), &n, kVerseListCapacity, words, 0, orOp, 0, module_.get()),
             nullptr);
   EXPECT_EQ(n, 0);
   EXPECT_EQ(out[0], kVerseListEnd);
+
+  // A phrase search in a module with Strong's numbers reads past them and leaves them shown.
+  test::buildModule(dir_.path(), "strongs.bib", "King James Test",
+                    "Genesis\t1\t1\tIn 1 the 2 beginning 3 God 4 created\n");
+  test::Module kjv = test::openModule(dir_.path(), "strongs.bib");
+  ASSERT_EQ(hasStrongs(kjv.get()), 1);
+  setStrongs(kjv.get(), 1);
+  EXPECT_EQ(run(phraseSearch, "beginning God", kVerseListCapacity, kjv.get()), Verses{0});
+  EXPECT_EQ(getStrongs(kjv.get()), 1);
+}
+
+using Boolean = Search;
+
+TEST_F(Boolean, ExpressionsFindTheirVersesAndHandBackTheirWordsWithinCapacities) {
+  struct Case {
+    std::string expression;
+    Verses verses;
+    const char* postfix;  // "" for a syntax error
+    Words stored;
+  };
+  const Case cases[] = {
+      {"love", {1, 3, 6, 7}, "LOVE ", {"LOVE"}},
+      {"love or hate", {1, 3, 6, 7}, "LOVE HATE | ", {"LOVE", "HATE"}},
+      {"Love Or Hate", {1, 3, 6, 7}, "LOVE HATE | ", {"LOVE", "HATE"}},
+      {"love&hate", {6}, "LOVE HATE & ", {"LOVE", "HATE"}},
+      {"(love or hate) not god", {3, 6}, "LOVE HATE | GOD ! ", {"LOVE", "HATE", "GOD"}},
+      // Chains group to the right: love ! {6}; the left grouping would give {3}.
+      {"love ! hate ! god", {1, 3, 7}, "LOVE HATE GOD ! ! ", {"LOVE", "HATE", "GOD"}},
+      {"god | love & hate", {0, 1, 6, 7}, "GOD LOVE HATE & | ", {"GOD", "LOVE", "HATE"}},
+      // Spaces join words into one operand; keywords need spaces on both sides.
+      {"love god", {}, "LOVEGOD ", {}},
+      {"and love", {}, "ANDLOVE ", {}},
+      {"(love)or(hate)", {}, "", {}},
+      // Only words with hits are handed back, each time they occur.
+      {"zzz or love", {1, 3, 6, 7}, "ZZZ LOVE | ", {"LOVE"}},
+      {"love or love", {1, 3, 6, 7}, "LOVE LOVE | ", {"LOVE", "LOVE"}},
+      // "#" and the line feed end an operand; text after them fails the parse.
+      {"love#", {1, 3, 6, 7}, "LOVE ", {"LOVE"}},
+      {"love\n", {1, 3, 6, 7}, "LOVE ", {"LOVE"}},
+      {"love#hate", {}, "", {}},
+      {"love\nhate", {}, "", {}},
+      {"love &", {}, "", {}},
+      {"(love", {}, "", {}},
+      {"love)", {}, "", {}},
+      {"", {}, "", {}},
+      {"   ", {}, "", {}},
+      {"love and not hate", {}, "", {}},
+      {"& love", {}, "", {}},
+      // Sixty-four pending lists are the limit; operands longer than 255 are refused, and
+      // deep parentheses are refused rather than overrun.
+      {chain(64), {1, 3, 6, 7}, nullptr, Words(8, "LOVE")},
+      {chain(65), {}, nullptr, {}},
+      {chain(5000), {}, nullptr, {}},
+      {"love or " + std::string(10000, 'x'), {}, "", {}},
+      {std::string(100, '(') + "love" + std::string(100, ')'), {1, 3, 6, 7}, "LOVE ", {"LOVE"}},
+      {std::string(100000, '(') + "love" + std::string(100000, ')'), {}, "", {}}};
+  for (const Case& c : cases) {
+    Words stored;
+    EXPECT_EQ(boolean(module_.get(), c.expression, &stored), c.verses) << c.expression;
+    EXPECT_EQ(stored, c.stored) << c.expression;
+    if (c.postfix != nullptr) {
+      EXPECT_EQ(booleanPostfix(c.expression.c_str()), c.postfix);
+    }
+  }
+  EXPECT_EQ(booleanPostfix(std::string(255, 'x').c_str()), std::string(255, 'X') + " ");
+  EXPECT_EQ(booleanPostfix(std::string(256, 'x').c_str()), "");
+  // Words and verses stop at their capacities.
+  Words stored;
+  EXPECT_EQ(boolean(module_.get(), "love or hate or god", &stored, 2), (Verses{0, 1, 3, 6, 7}));
+  EXPECT_EQ(stored, (Words{"LOVE", "HATE"}));
+  EXPECT_EQ(boolean(module_.get(), "love", nullptr, 8, 3), (Verses{1, 3}));
+}
+
+// Searches on two modules at once give what they give alone: no state is shared.
+TEST_F(Boolean, ConcurrentSearchesAreIndependent) {
+  std::filesystem::copy_file(dir_.file("search.bib"), dir_.file("second.bib"));
+  test::Module second = test::openModule(dir_.path(), "second.bib");
+  ASSERT_NE(second, nullptr);
+  auto work = [](BibleHandle* module, const char* expression, Verses expected, bool* ok) {
+    for (int i = 0; i < 40; ++i) *ok = *ok && boolean(module, expression) == expected;
+  };
+  bool ok1 = true, ok2 = true;
+  std::thread a(work, module_.get(), "(love or hate) not god", Verses{3, 6}, &ok1);
+  std::thread b(work, second.get(), "love ! hate ! god", Verses{1, 3, 7}, &ok2);
+  a.join();
+  b.join();
+  EXPECT_TRUE(ok1 && ok2);
 }
 
 }  // namespace

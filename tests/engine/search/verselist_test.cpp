@@ -106,7 +106,7 @@ class PostingLists : public ::testing::Test {
   test::Module module_;
 };
 
-TEST_F(PostingLists, ReadAndJoinWithinCapacity) {
+TEST_F(PostingLists, ReadAndJoinWithinCapacityAndDamagedListsFindNothing) {
   EXPECT_EQ(posting(word("alpha")), (Entries{0, 1, 3, 4}));
   EXPECT_EQ(posting(word("alpha"), 3), (Entries{0, 1}));
   EXPECT_EQ(posting(60000), Entries{});  // a word outside the table
@@ -115,6 +115,23 @@ TEST_F(PostingLists, ReadAndJoinWithinCapacity) {
   EXPECT_EQ(united(words, 1), (Entries{1, 2}));
   EXPECT_EQ(united(words, 0), Entries{});
   EXPECT_EQ(united(words, 2, 3), (Entries{0, 1}));  // the smallest verses
+  // A damaged list finds nothing.
+  const std::uint16_t alpha = word("alpha");
+  const std::string path = dir_.file("post.bib");
+  const std::string pristine = test::readFile(path);
+  const std::uint64_t slot = module_->header.wordIndexOffset + 4ull * alpha;
+  const std::uint32_t list = le::load32(reinterpret_cast<const std::uint8_t*>(&pristine[slot]));
+  module_.reset();
+  const std::pair<const char*, std::string> damages[] = {
+      {"entries out of order", pristine.substr(0, list + 2) + std::string("\3\0\1\0", 4)},
+      {"verse past the module", pristine.substr(0, list + 2) + "\xFF\x7F"},
+      {"count past the file", pristine.substr(0, list) + "\xFF\xFF"},
+      {"offset past the file", pristine.substr(0, slot) + "\xFF\xFF\xFF\x7F"}};
+  for (const auto& [what, start] : damages) {
+    test::writeFile(path, start + pristine.substr(start.size()));
+    ASSERT_NE(module_ = test::openModule(dir_.path(), "post.bib"), nullptr) << what;
+    EXPECT_EQ(posting(alpha), Entries{}) << what;
+  }
 }
 
 // The reader's cached string-table functions answer exactly as the table's own.
@@ -132,25 +149,6 @@ TEST_F(PostingLists, ReaderAgreesWithTheStringTable) {
                 searchOrdering(&found2, key, ordering, table));
       EXPECT_EQ(found1, found2);
     }
-  }
-}
-
-TEST_F(PostingLists, DamagedPostingListsFindNothing) {
-  const std::uint16_t alpha = word("alpha");
-  const std::string path = dir_.file("post.bib");
-  const std::string pristine = test::readFile(path);
-  const std::uint64_t slot = module_->header.wordIndexOffset + 4ull * alpha;
-  const std::uint32_t list = le::load32(reinterpret_cast<const std::uint8_t*>(&pristine[slot]));
-  module_.reset();
-  const std::pair<const char*, std::string> damages[] = {
-      {"entries out of order", pristine.substr(0, list + 2) + std::string("\3\0\1\0", 4)},
-      {"verse past the module", pristine.substr(0, list + 2) + "\xFF\x7F"},
-      {"count past the file", pristine.substr(0, list) + "\xFF\xFF"},
-      {"offset past the file", pristine.substr(0, slot) + "\xFF\xFF\xFF\x7F"}};
-  for (const auto& [what, start] : damages) {
-    test::writeFile(path, start + pristine.substr(start.size()));
-    ASSERT_NE(module_ = test::openModule(dir_.path(), "post.bib"), nullptr) << what;
-    EXPECT_EQ(posting(alpha), Entries{}) << what;
   }
 }
 

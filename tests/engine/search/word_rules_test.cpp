@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,18 +17,10 @@
 namespace vellum {
 namespace {
 
-enum class Kind {
-  Word,
-  CsWord,
-  Phrase,
-  CsPhrase,
-  Expression,
-  Wildcard,
-  CsWildcard,
-  SoundAlike,
-  NotePhrase,
-  CsNotePhrase
-};
+// clang-format off
+// The plain searches, the expression, the word-list searches and the notes' phrase searches.
+enum class Kind { Word, CsWord, Phrase, CsPhrase, Expression, Wildcard, CsWildcard, SoundAlike,
+                  NotePhrase, CsNotePhrase };
 
 struct Case {
   const char* text;  // one verse, and the same text as that verse's note
@@ -38,7 +29,6 @@ struct Case {
   bool hit;
 };
 
-// clang-format off
 const Case kCases[] = {
     // Typographic punctuation is trimmed from words and cuts them, as ASCII punctuation is.
     {"God said, “Let there be light,” and there was light.", "let", Kind::Word, true},
@@ -106,67 +96,47 @@ const Case kCases[] = {
 };
 // clang-format on
 
-using Verses = std::vector<std::uint16_t>;
-
-class WordRules : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    dir_ = std::make_unique<test::TempDir>();
-    std::string vpl;
-    for (std::size_t i = 0; i < std::size(kCases); ++i)
-      vpl += "Genesis\t1\t" + std::to_string(i + 1) + "\t" + kCases[i].text + "\n";
-    test::buildModule(dir_->path(), "rules.bib", "Word Rules", vpl);
-  }
-  static void TearDownTestSuite() { dir_.reset(); }
-  void SetUp() override {
-    ASSERT_NE(module_ = test::openModule(dir_->path(), "rules.bib"), nullptr);
-    notes_.reset(VNCreate(module_.get()));
-    ASSERT_NE(notes_, nullptr);
-  }
-  void TearDown() override { set_dpath("."); }
-
-  // The verses the query finds with the kind, the verse's note holding the verse's text.
-  Verses run(Kind kind, const char* query, std::uint16_t verse, const char* text) {
-    constexpr std::uint16_t kCapacity = kVerseListCapacity;
-    std::vector<std::uint16_t> out(kCapacity + 1);
-    std::vector<std::string> words(kCapacity);
-    std::uint16_t n = 0, w = 0;
-    BibleHandle* m = module_.get();
-    using Plain = std::uint16_t* (*)(std::uint16_t*, std::uint16_t*, std::uint16_t, const char*,
-                                     BibleHandle*);
-    using Listing = decltype(&wildCardSearch);
-    const Plain plain[] = {wordSearch, csWordSearch, phraseSearch, csPhraseSearch};
-    const Listing listing[] = {wildCardSearch, csWildCardSearch, soundexSearch};
-    if (kind <= Kind::CsPhrase) {
-      plain[static_cast<int>(kind)](out.data(), &n, kCapacity, query, m);
-    } else if (kind == Kind::Expression) {
-      booleanSearch(out.data(), &n, kCapacity, words.data(), &w, kCapacity, query, 0, m);
-    } else if (kind <= Kind::SoundAlike) {
-      listing[static_cast<int>(kind) - static_cast<int>(Kind::Wildcard)](
-          out.data(), &n, kCapacity, words.data(), &w, kCapacity, query, m);
-    } else {
-      EXPECT_TRUE(VNSetNoteByVerse(verse, text, notes_.get()));
-      (kind == Kind::NotePhrase ? VNPhraseSearch : VNCSPhraseSearch)(out.data(), &n, kCapacity,
-                                                                     query, notes_.get());
-      VNDelNoteByVerse(verse, notes_.get());
-    }
-    return Verses(out.begin(), out.begin() + n);
-  }
-
-  static std::unique_ptr<test::TempDir> dir_;
-  test::Module module_;
-  test::Notes notes_;
-};
-std::unique_ptr<test::TempDir> WordRules::dir_;
-
-TEST_F(WordRules, EveryKindFollowsTheRulesOnUnicodeText) {
+TEST(WordRules, EveryKindFollowsTheRulesOnUnicodeText) {
+  test::TempDir dir;
+  std::string vpl;
+  for (std::size_t i = 0; i < std::size(kCases); ++i)
+    vpl += "Genesis\t1\t" + std::to_string(i + 1) + "\t" + kCases[i].text + "\n";
+  test::buildModule(dir.path(), "rules.bib", "Word Rules", vpl);
+  test::Module module = test::openModule(dir.path(), "rules.bib");
+  ASSERT_NE(module, nullptr);
+  test::Notes notes(VNCreate(module.get()));  // each note case sets its verse's text as a note
+  ASSERT_NE(notes, nullptr);
+  constexpr std::uint16_t kCapacity = kVerseListCapacity;
+  std::vector<std::uint16_t> out(kCapacity + 1);
+  std::vector<std::string> words(kCapacity);
+  using Plain =
+      std::uint16_t* (*)(std::uint16_t*, std::uint16_t*, std::uint16_t, const char*, BibleHandle*);
+  const Plain plain[] = {wordSearch, csWordSearch, phraseSearch, csPhraseSearch};
+  const decltype(&wildCardSearch) listing[] = {wildCardSearch, csWildCardSearch, soundexSearch};
   for (std::size_t i = 0; i < std::size(kCases); ++i) {
     const Case& c = kCases[i];
     const auto verse = static_cast<std::uint16_t>(i);
-    const Verses found = run(c.kind, c.query, verse, c.text);
-    const bool hit = std::find(found.begin(), found.end(), verse) != found.end();
+    std::uint16_t n = 0, w = 0;
+    if (c.kind <= Kind::CsPhrase) {
+      plain[static_cast<int>(c.kind)](out.data(), &n, kCapacity, c.query, module.get());
+    } else if (c.kind == Kind::Expression) {
+      booleanSearch(out.data(), &n, kCapacity, words.data(), &w, kCapacity, c.query, 0,
+                    module.get());
+    } else if (c.kind <= Kind::SoundAlike) {
+      listing[static_cast<int>(c.kind) - static_cast<int>(Kind::Wildcard)](
+          out.data(), &n, kCapacity, words.data(), &w, kCapacity, c.query, module.get());
+    } else {
+      EXPECT_TRUE(VNSetNoteByVerse(verse, c.text, notes.get()));
+      (c.kind == Kind::NotePhrase ? VNPhraseSearch : VNCSPhraseSearch)(out.data(), &n, kCapacity,
+                                                                       c.query, notes.get());
+      VNDelNoteByVerse(verse, notes.get());
+    }
+    const bool hit = std::find(out.begin(), out.begin() + n, verse) != out.begin() + n;
     EXPECT_EQ(hit, c.hit) << "case " << i << ": \"" << c.query << "\" in \"" << c.text << "\"";
   }
+  notes.reset();
+  module.reset();
+  set_dpath(".");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Several programs on one notes store and one dictionary store: writers and readers at once,
-// each keeping its handles open across the others' changes, and changes refused under a lock.
+// each keeping its handles open across the others' changes, and changes refused under a lock or
+// where nothing can be written.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -31,12 +33,6 @@ constexpr std::uint16_t kSharedVerses = 6;  // 0..5 are set by every writer
 constexpr int kWriters = 3;
 constexpr int kReaders = 2;
 constexpr int kOperations = 400;  // per writer
-
-std::vector<std::string> names(DictHandle* store) {
-  std::vector<std::string> sorted = test::itemNames(store);
-  std::sort(sorted.begin(), sorted.end());
-  return sorted;
-}
 
 std::set<std::string> tokensOf(const std::string& list) {
   std::set<std::string> tokens;
@@ -112,12 +108,10 @@ class ConcurrencyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string vpl;
+    const char* books[] = {"Genesis", "Exodus", "Leviticus"};
     for (int n = 0; n < kVerses; ++n)
-      vpl += std::string(n < 40   ? "Genesis"
-                         : n < 80 ? "Exodus"
-                                  : "Leviticus") +
-             "\t" + std::to_string(n % 40 / 20 + 1) + "\t" + std::to_string(n % 20 + 1) +
-             "\tverse\n";
+      vpl += std::string(books[n / 40]) + "\t" + std::to_string(n % 40 / 20 + 1) + "\t" +
+             std::to_string(n % 20 + 1) + "\tverse\n";
     test::buildModule(dir.path(), "conc.bib", "Concurrent Bible", vpl);
     module = test::openModule(dir.path(), "conc.bib");
     ASSERT_NE(module, nullptr);
@@ -156,7 +150,7 @@ bool runReader(BibleHandle* module, const std::string& stopFile) {
     sound =
         sound && std::includes(tokens.begin(), tokens.end(), seenTokens.begin(), seenTokens.end());
     seenTokens = tokens;
-    for (const std::string& name : names(store.get()))
+    for (const std::string& name : test::itemNames(store.get()))
       sound = sound && (name == "shared list" ||
                         (name.size() == 4 && name.starts_with("w") && name[2] == '-'));
   }
@@ -200,13 +194,13 @@ TEST_F(ConcurrencyTest, WritersAndReadersInSeveralProgramsLoseNothing) {
     EXPECT_EQ(test::itemText(store.get(), name), all["I" + name]) << name;
   if (!tokens.empty()) expectedNames.push_back("shared list");
   std::sort(expectedNames.begin(), expectedNames.end());
-  EXPECT_EQ(names(store.get()), expectedNames);
+  EXPECT_EQ(test::itemNames(store.get()), expectedNames);
   const std::set<std::string> listed = tokensOf(test::itemText(store.get(), "shared list"));
   EXPECT_EQ(std::vector<std::string>(listed.begin(), listed.end()), tokens);
 
   // The name list written at the close reads back; the notes' bits agree with their chains.
   store.reset(open_dict("shared.dic"));
-  EXPECT_EQ(names(store.get()), expectedNames);
+  EXPECT_EQ(test::itemNames(store.get()), expectedNames);
   std::vector<std::uint16_t> list(kVerses + 1);
   std::uint16_t count = 0;
   for (std::uint16_t verse = kSharedVerses; verse < kVerses; verse += 19) {
@@ -216,28 +210,53 @@ TEST_F(ConcurrencyTest, WritersAndReadersInSeveralProgramsLoseNothing) {
   }
 }
 
-TEST_F(ConcurrencyTest, ChangesAreRefusedWhollyWhileAnotherProgramKeepsTheStore) {
+// Changes are refused whole and reads still answer while another program keeps the stores, and
+// where nothing can be written (the stores then open read-only); closing writes nothing either.
+TEST_F(ConcurrencyTest, ChangesAreRefusedWhollyWhenTheStoresCannotBeChanged) {
   Notes notes(VNOpen(module.get()));
   Dict store(open_dict("shared.dic"));
   ASSERT_TRUE(VNSetNoteByVerse(1, "kept", notes.get()));
   ASSERT_TRUE(add_string_item(store.get(), "Kept", "text"));
-  const std::string notesBefore = test::readFile(dir.file("conc.vn"));
-  const std::string storeBefore = test::readFile(dir.file("shared.dic"));
+  test::writeFile(dir.file("import.txt"), "Genesis 1:3\nx\n");
   setLockWait(std::chrono::milliseconds(50));
-  {
-    const test::ForeignLock holdsNotes(dir.file("conc.vn"), LockKind::exclusive);
-    const test::ForeignLock holdsStore(dir.file("shared.dic"), LockKind::exclusive);
-    ASSERT_TRUE(holdsNotes.held() && holdsStore.held());
-    EXPECT_FALSE(VNSetNoteByVerse(2, "new", notes.get()) || VNDelNoteByVerse(1, notes.get()));
-    EXPECT_FALSE(add_string_item(store.get(), "New", "text") || delete_item("Kept", store.get()) ||
-                 rename_item("Renamed", "Kept", store.get()) || beginDictChange(store.get()));
-    EXPECT_EQ(VNBusy(notes.get()) + isBusy(store.get()), 2);
-    // Readers wait out the lock and still answer.
-    EXPECT_EQ(test::noteText(notes.get(), 1), "kept");
-    EXPECT_EQ(test::itemText(store.get(), "Kept"), "text");
+  for (const bool locked : {true, false}) {
+    SCOPED_TRACE(locked ? "locked" : "unwritable");
+    notes.reset();
+    store.reset();
+    const std::string notesBefore = test::readFile(dir.file("conc.vn"));
+    const std::string storeBefore = test::readFile(dir.file("shared.dic"));
+    {
+      std::optional<test::ForeignLock> holdsNotes, holdsStore;
+      std::optional<test::UnwritableDirectory> guard;
+      if (locked) {
+        holdsNotes.emplace(dir.file("conc.vn"), LockKind::exclusive);
+        holdsStore.emplace(dir.file("shared.dic"), LockKind::exclusive);
+        ASSERT_TRUE(holdsNotes->held() && holdsStore->held());
+      } else {
+        guard.emplace(dir.path());
+        ASSERT_TRUE(guard->effective()) << "cannot make a directory unwritable here";
+      }
+      notes.reset(VNOpen(module.get()));  // opening waits out the lock and reads without it
+      store.reset(open_dict("shared.dic"));
+      ASSERT_TRUE(notes && store);
+      EXPECT_FALSE(VNSetNoteByVerse(2, "new", notes.get()) || VNDelNoteByVerse(1, notes.get()));
+      EXPECT_EQ(VNImport(dir.file("import.txt").c_str(), notes.get()), locked ? 0 : -1);
+      EXPECT_FALSE(add_string_item(store.get(), "New", "text") ||
+                   delete_item("Kept", store.get()) ||
+                   rename_item("Renamed", "Kept", store.get()) || beginDictChange(store.get()));
+      EXPECT_EQ(VNBusy(notes.get()) + isBusy(store.get()), locked ? 2 : 0);
+      EXPECT_EQ(VNReadOnly(notes.get()) + isReadOnly(store.get()), locked ? 0 : 2);
+      EXPECT_EQ(test::noteText(notes.get(), 1), "kept");
+      EXPECT_EQ(test::itemText(store.get(), "Kept"), "text");
+      EXPECT_EQ(test::itemNames(store.get()), std::vector<std::string>{"Kept"});
+      notes.reset();
+      store.reset();
+    }
+    EXPECT_EQ(test::readFile(dir.file("conc.vn")), notesBefore);
+    EXPECT_EQ(test::readFile(dir.file("shared.dic")), storeBefore);
   }
-  EXPECT_EQ(test::readFile(dir.file("conc.vn")), notesBefore);
-  EXPECT_EQ(test::readFile(dir.file("shared.dic")), storeBefore);
+  notes.reset(VNOpen(module.get()));
+  store.reset(open_dict("shared.dic"));
   EXPECT_TRUE(VNSetNoteByVerse(2, "new", notes.get()));
   EXPECT_TRUE(add_string_item(store.get(), "New", "text"));
   EXPECT_EQ(VNBusy(notes.get()) + isBusy(store.get()), 0);

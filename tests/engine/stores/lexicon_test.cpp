@@ -69,20 +69,20 @@ class LexiconTest : public ::testing::Test {
 // end that no longer fits ends the text: 12 bytes hold "first line\n" but not its widening).
 TEST_F(LexiconTest, LookupsFindEachTablesNumbersWithinTheBuffer) {
   // clang-format off
-  const struct { std::uint16_t number; int hebrew; std::uint16_t size; const char* found; } cases[] = {
+  const struct { std::uint16_t number; int hebrew; std::uint16_t size; const char* found; }
+  cases[] = {
       {1, 1, 1000, "father"}, {1, 7, 1000, "father"}, {1, 0, 1000, "Alpha"}, {3, 1, 1000, ""},
       {2, 1, 1000, "first line\r\nsecond line\r\nthird line"}, {2, 0, 1000, ""},
       {4, 1, 1000, "four"}, {3, 0, 1000, "  7\r\nan indented number stays"},
-      {5, 1, 1000, "<none>"}, {4, 0, 1000, "<none>"}, {0, 1, 1000, "<none>"}, {0, 0, 1000, "<none>"},
-      {65535, 1, 1000, "<none>"}, {1, 1, 4, "fat"}, {1, 1, 1, ""}, {1, 1, 0, "<none>"},
+      {5, 1, 1000, "<none>"}, {4, 0, 1000, "<none>"}, {0, 1, 1000, "<none>"},
+      {0, 0, 1000, "<none>"}, {65535, 1, 1000, "<none>"},
+      {1, 1, 4, "fat"}, {1, 1, 1, ""}, {1, 1, 0, "<none>"},
       {2, 1, 12, "first line"}, {2, 1, 13, "first line\r\n"}};
   // clang-format on
   for (const auto& c : cases)
     EXPECT_EQ(lookup(c.number, c.hebrew, c.size), c.found)
         << c.number << (c.hebrew ? " Hebrew" : " Greek") << " in " << c.size;
-}
-
-TEST_F(LexiconTest, HandlesShareTheFileAndNoHandleFindsNothing) {
+  // Handles share the file; no handle finds nothing.
   ASSERT_NE(test::Lexicon(initLexicon("LEXICON.LEX")), nullptr);
   EXPECT_EQ(lookup(1, 1), "father");
   EXPECT_EQ(initLexicon("absent.lex"), nullptr);
@@ -126,7 +126,7 @@ TEST_F(LexiconTest, DamagedFilesAreRefusedOrFindNothing) {
   EXPECT_EQ(lookup(1, 1) + lookup(2, 1) + lookup(1, 0) + lookup(4, 1), "<none><none><none>four");
 }
 
-TEST(LexiconSourceTest, RefusalsNameTheLine) {
+TEST(LexiconSourceTest, RefusalsNameTheLineAndEntriesKeepTheirLines) {
   const struct {
     std::string source;
     char letter;
@@ -150,9 +150,6 @@ TEST(LexiconSourceTest, RefusalsNameTheLine) {
     read(c.source, c.letter, &error);
     EXPECT_EQ(error, c.refusal);
   }
-}
-
-TEST(LexiconSourceTest, EntriesKeepTheirLinesAndDropSurroundingBlankLines) {
   const auto entries = read("\xEF\xBB\xBF\n00007  \n\n  indented\n\ninner blank\n\n\nh8\n", 'H');
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(std::vector<int>({entries[0].number, entries[0].line, entries[1].number}),
