@@ -99,7 +99,6 @@ class DefinitionDlgTest : public QObject {
 
  private Q_SLOTS:
   void init() {
-    test::stopDialogPollers();
     std::error_code ignored;
     fs::remove(profilePath(kIniFile), ignored);
     data_ = std::make_unique<test::AppData>();
@@ -243,23 +242,21 @@ class DefinitionDlgTest : public QObject {
   }
 
   void wordDialogsAddRenameAndDelete() {
-    {
-      // Add from the window: the new word is added and the window's list refilled.
-      TEastonsDlg window(nullptr, eastons_.get(), module_.get(), "Zion");
-      bool seen = false;
-      test::onDialog(
-          "6000",
-          [](QDialog* d) {
-            QCOMPARE(keyBox(d)->currentText(), QString("Zion"));
-            test::child<QPlainTextEdit>(d, 11070)->setPlainText("A hill of Jerusalem.");
-            test::child<QPushButton>(d, 1)->click();
-          },
-          &seen);
-      test::child<QPushButton>(&window, 502)->click();
-      QVERIFY(seen);
-      QCOMPARE(article(eastons_.get(), "zion"), std::string("A hill of Jerusalem."));
-      QCOMPARE(keyBox(&window)->count(), 5);
-    }
+    // Add from the window: the new word is added and the window's list refilled.
+    TEastonsDlg window(nullptr, eastons_.get(), module_.get(), "Zion");
+    bool seen = false;
+    test::onDialog(
+        "6000",
+        [](QDialog* d) {
+          QCOMPARE(keyBox(d)->currentText(), QString("Zion"));
+          test::child<QPlainTextEdit>(d, 11070)->setPlainText("A hill of Jerusalem.");
+          test::child<QPushButton>(d, 1)->click();
+        },
+        &seen);
+    test::child<QPushButton>(&window, 502)->click();
+    QVERIFY(seen);
+    QCOMPARE(article(eastons_.get(), "zion"), std::string("A hill of Jerusalem."));
+    QCOMPARE(keyBox(&window)->count(), 5);
     // A word's article is shown for editing; OK replaces it.
     TInsertDictionaryDlg add(nullptr, eastons_.get(), "Aaron");
     QCOMPARE(pane(&add), QString("The eldest son of Amram and Jochebed."));

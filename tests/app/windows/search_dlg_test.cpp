@@ -1,5 +1,5 @@
 // The search dialog, the word-list dialogs, the books dialog and the book sets in the running
-// program, with the saved search and book set across restarts.
+// program, with the saved search and the book set across restarts.
 #include "app/windows/search_dlg.h"
 
 #include <QCheckBox>
@@ -304,45 +304,40 @@ class SearchDlgTest : public QObject {
 
   void theLastSearchIsRestoredAndDamagedRecordsOpenCleared() {
     test::MessageBoxWatcher boxes;
-    {
-      Started s(data_->path());
-      QVERIFY(test::waitFor([&] { return s.ready(); }));
-      auto dialog = openSearch(s);
-      dialog->expression()->setText("glove or teeth");
-      check(dialog.get(), 10002);
-      pressOk(dialog.get());
-      // Reopened: the expression selected in its field, the scope kept.
-      auto again = openSearch(s);
-      QCOMPARE(again->kind(), int(kKindExpression));
-      QCOMPARE(again->expression()->selectedText(), QString("glove or teeth"));
-      QVERIFY(checked(again.get(), 10002));
-      // Words with their operators.
-      again->word(0)->setText("love");
-      again->word(1)->setText("teeth");
-      child<QRadioButton>(again.get(), 10024)->click();
-      check(again.get(), 10005);
-      pressOk(again.get());
-      auto third = openSearch(s);
-      QCOMPARE(third->kind(), int(kKindWords));
-      QCOMPARE(third->word(1)->text(), QString("teeth"));
-      QVERIFY(checked(third.get(), 10024) && checked(third.get(), 10028) &&
-              checked(third.get(), 10005));
-      // A verse.
-      chooseBook(third.get(), 2);
-      third->chapterList()->setEditText("4");
-      QTest::qWait(30);
-      pressOk(third.get());
-      auto fourth = openSearch(s);
-      QCOMPARE(fourth->kind(), int(kKindVerse));
-      QCOMPARE(fourth->bookList()->currentIndex(), 2);
-      QCOMPARE(fourth->chapterList()->currentText(), QString("4"));
-      fourth->phrase()->setText("saith love");
-      pressOk(fourth.get());
-      s.frame()->close();
-    }
-    // The next run restores the phrase; a selection that is no number replaces it.
     Started s(data_->path());
     QVERIFY(test::waitFor([&] { return s.ready(); }));
+    auto first = openSearch(s);
+    first->expression()->setText("glove or teeth");
+    check(first.get(), 10002);
+    pressOk(first.get());
+    // Reopened: the expression selected in its field, the scope kept.
+    auto again = openSearch(s);
+    QCOMPARE(again->kind(), int(kKindExpression));
+    QCOMPARE(again->expression()->selectedText(), QString("glove or teeth"));
+    QVERIFY(checked(again.get(), 10002));
+    // Words with their operators.
+    again->word(0)->setText("love");
+    again->word(1)->setText("teeth");
+    child<QRadioButton>(again.get(), 10024)->click();
+    check(again.get(), 10005);
+    pressOk(again.get());
+    auto third = openSearch(s);
+    QCOMPARE(third->kind(), int(kKindWords));
+    QCOMPARE(third->word(1)->text(), QString("teeth"));
+    QVERIFY(checked(third.get(), 10024) && checked(third.get(), 10028) &&
+            checked(third.get(), 10005));
+    // A verse.
+    chooseBook(third.get(), 2);
+    third->chapterList()->setEditText("4");
+    QTest::qWait(30);
+    pressOk(third.get());
+    auto fourth = openSearch(s);
+    QCOMPARE(fourth->kind(), int(kKindVerse));
+    QCOMPARE(fourth->bookList()->currentIndex(), 2);
+    QCOMPARE(fourth->chapterList()->currentText(), QString("4"));
+    fourth->phrase()->setText("saith love");
+    pressOk(fourth.get());
+    // Reopened on the phrase; a selection that is no number replaces it.
     QCOMPARE(openSearch(s)->phrase()->text(), QString("saith love"));
     QCOMPARE(openSearch(s, "  living \n  water. ")->phrase()->selectedText(),
              QString("living water"));

@@ -191,8 +191,9 @@ class TextViewTest : public QObject {
     const int lh = view_->lineHeight(), page = view_->pageHeight();
     const int bottom = view_->viewport()->height();
     const auto lines = [lh](int pixels) { return pixels - pixels % lh; };
-    // {start, cursor y, position after}
-    const int start = 100 * lh;
+    // {start, cursor y, position after}: never past the last position, and never back up
+    // while dragging below the window.
+    const int start = 100 * lh, max = view_->maxPosition();
     const int cases[][3] = {{0, bottom + 5, lh},
                             {0, bottom + 35, 3 * lh},
                             {0, bottom + 2000, lines(page)},
@@ -200,18 +201,14 @@ class TextViewTest : public QObject {
                             {start, -5, start - lh},
                             {start, -35, start - 3 * lh},
                             {start, -2000, lines(start - page)},
-                            {0, -2000, 0}};
+                            {0, -2000, 0},
+                            {max - 2 * lh, bottom + 2000, max},
+                            {max, bottom + 5, max}};
     for (const auto& c : cases) {
       view_->scrollTo(c[0]);
       view_->autoScroll(QPoint(10, c[1]));
       QCOMPARE(view_->position(), c[2]);
     }
-    // Never past the last position, and never back up while dragging below the window.
-    view_->scrollTo(view_->maxPosition() - 2 * lh);
-    for (int i = 0; i < 5; ++i) view_->autoScroll(QPoint(10, bottom + 2000));
-    QCOMPARE(view_->position(), view_->maxPosition());
-    view_->autoScroll(QPoint(10, bottom + 5));
-    QCOMPARE(view_->position(), view_->maxPosition());
     // While dragging, the selection follows the words that scroll under the cursor.
     view_->home();
     mouse(QEvent::MouseButtonPress, centreOf(0));
