@@ -18,6 +18,7 @@
 #include "engine/stores/notes.h"
 #include "engine/stores/store_io.h"
 #include "support/files.h"
+#include "support/strings.h"
 #include "tests/support/fixtures.h"
 
 namespace vellum {
@@ -113,11 +114,6 @@ void killAtEveryStep(const std::string& name, const Scenario<Owner>& scenario) {
   }
 }
 
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 std::string asStored(const std::string& text) { return text + '\0'; }
 
 std::string binaryData(std::size_t length, int seed) {
@@ -129,9 +125,9 @@ std::string binaryData(std::size_t length, int seed) {
 // Every listed item is found and every item found is listed.
 State readDict(DictHandle* store, const State& expected, const std::string& where) {
   State found;
-  for (const std::string& name : test::itemNames(store)) {
-    found[lower(name)] = test::itemBytes(store, name);
-    EXPECT_NE(found[lower(name)], "<none>") << where << ": listed but not found: " << name;
+  for (std::string name : test::itemNames(store)) {
+    const std::string& bytes = found[_strlwr(name.data())] = test::itemBytes(store, name);
+    EXPECT_NE(bytes, "<none>") << where << ": listed but not found: " << name;
   }
   for (const auto& [key, value] : expected)
     EXPECT_TRUE(found.count(key) || test::itemBytes(store, key) == "<none>")
