@@ -1,7 +1,7 @@
-// Typed text: references, wildcard patterns, sound-alike codes, boolean expressions, the
-// phrase finders, the word rules, replStr and notes import files. The first byte of the input
-// picks the routine; the rest is its text, cut at line feeds where a routine takes several.
-// Two modules are searched, built at start-up: the sample text (Ruth, John, 1 John with
+// Typed text: references, wildcard patterns, the reverse comparisons, sound-alike codes, boolean
+// expressions, the phrase finders, the word rules, replStr and notes import files. The first byte
+// of the input picks the routine; the rest is its text, cut at line feeds where a routine takes
+// several. Two modules are searched, built at start-up: the sample text (Ruth, John, 1 John with
 // Strong's numbers), and the typeset sample (the WEB's curly quotes and apostrophes, accented
 // Spanish under a Spanish book name) with a verse of bytes that are not UTF-8; the input's bit
 // 3 picks one.
@@ -55,8 +55,25 @@ void references(const std::string& text) {
   getBookNum(text.c_str(), module);
 }
 
+int sign(int value) { return (value > 0) - (value < 0); }
+
+// Two different words compare one way round and the other way back; a word never compares
+// equal to itself, and words alike but for case or accents are equal folded, so those are left,
+// as are empty words, which the callers never pass.
+void reverseOrders(const char* a, const char* b) {
+  if (*a == '\0' || *b == '\0' || std::strcmp(a, b) == 0) return;
+  if (sign(reverseStrCmp(a, b)) != -sign(reverseStrCmp(b, a)) ||
+      sign(reverseStrnCmp(a, b, 3)) != -sign(reverseStrnCmp(b, a, 3)))
+    std::abort();
+  if (_stricmp(a, b) == 0) return;
+  if (sign(reverseStriCmp(a, b)) != -sign(reverseStriCmp(b, a)) ||
+      sign(reverseStrniCmp(a, b, 3)) != -sign(reverseStrniCmp(b, a, 3)))
+    std::abort();
+}
+
 void patterns(std::string text) {
   const std::string pattern = takeLine(text);
+  reverseOrders(pattern.c_str(), text.c_str());
   const int result = matche(pattern.c_str(), text.c_str());
   if (match(pattern.c_str(), text.c_str()) != (result == MATCH_VALID ? 1 : 0)) std::abort();
   int error = 0;

@@ -79,14 +79,11 @@ class Kjv : public ::testing::Test {
   }
   std::string verse(std::uint16_t v, std::uint16_t size = 400) { return read(false, v, size); }
 
-  static std::unique_ptr<test::TempDir> dir_;
-  static std::string good_;
-  static format::ModuleHeader header_;
+  static inline std::unique_ptr<test::TempDir> dir_;
+  static inline std::string good_;
+  static inline format::ModuleHeader header_;
   Module module_;
 };
-std::unique_ptr<test::TempDir> Kjv::dir_;
-std::string Kjv::good_;
-format::ModuleHeader Kjv::header_;
 using ModuleFile = Kjv;
 using References = Kjv;
 using Text = Kjv;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -99,7 +100,7 @@ WriterLog writerChanges(int writer, NotesHandle* notes, DictHandle* store) {
       }
       log["T" + stamp] = "";
     }
-    if (!done) log["F"] += stamp + " failed ";
+    if (!done) log["F"] += stamp + " (kind " + std::to_string(kind) + ") ";
   }
   return log;
 }
@@ -166,9 +167,12 @@ TEST_F(ConcurrencyTest, WritersAndReadersInSeveralProgramsLoseNothing) {
     writers.push_back(spawn([&, w] {
       Notes notes(VNOpen(module.get()));  // the store does not exist yet: all race to make it
       Dict store(open_dict("shared.dic"));
-      return notes && store && !writerChanges(w, notes.get(), store.get()).count("F");
+      const WriterLog log = notes && store ? writerChanges(w, notes.get(), store.get())
+                                           : WriterLog{{"F", "opening the stores"}};
+      if (log.count("F")) std::fprintf(stderr, "writer %d failed: %s\n", w, log.at("F").c_str());
+      return !log.count("F");
     }));
-  for (pid_t child : writers) EXPECT_TRUE(succeeded(child)) << "a writer's change failed";
+  for (pid_t child : writers) EXPECT_TRUE(succeeded(child)) << "a writer failed (see above)";
   test::writeFile(stop, "\n");
   for (pid_t child : readers) EXPECT_TRUE(succeeded(child)) << "a reader saw a wrong answer";
 

@@ -18,6 +18,7 @@
 #include "engine/stores/notes.h"
 #include "engine/stores/store_io.h"
 #include "support/files.h"
+#include "support/strings.h"
 #include "tests/support/fixtures.h"
 
 namespace vellum {
@@ -65,32 +66,32 @@ void expectCommitted(const State& found, const State& committed, const State* in
   }
 }
 
-template <typename Handle>
+// A sequence run on the store at path, from its committed bytes, through test::Dict or test::Notes.
+template <typename Owner>
 struct Scenario {
-  std::vector<Operation<Handle>> sequence;
+  std::vector<Operation<typename Owner::element_type>> sequence;
   State baseline;
-  std::function<void()> restore;
-  std::function<Handle*()> open;
-  std::function<void(Handle*)> close;
+  std::string path, bytes;
+  std::function<Owner()> open;
   bool reopenBetween = false;  // close and reopen the store after each operation
   // Gets the committed state, the state of the operation cut (null when none was) and a label.
   std::function<void(const State&, const State*, const std::string&)> check;
 };
 
-template <typename Handle>
-void killAtEveryStep(const std::string& name, const Scenario<Handle>& scenario) {
+template <typename Owner>
+void killAtEveryStep(const std::string& name, const Scenario<Owner>& scenario) {
   for (long n = 0;; ++n) {
     ASSERT_LT(n, kStepLimit) << name << ": the sequence never completed";
     const std::string where = name + ", killed after " + std::to_string(n) + " writes";
-    scenario.restore();
+    test::writeFile(scenario.path, scenario.bytes);
     State committed = scenario.baseline;
     std::optional<State> inFlight;
-    Handle* handle = scenario.open();
+    Owner handle = scenario.open();
     ASSERT_NE(handle, nullptr) << where;
     faults::failWritesAfter(n);
-    for (const Operation<Handle>& operation : scenario.sequence) {
+    for (const auto& operation : scenario.sequence) {
       const long before = faults::writesAttempted();
-      if (operation.run(handle)) {
+      if (operation.run(handle.get())) {
         ASSERT_LE(faults::writesAttempted(), n)
             << where << ": " << operation.name << " reported success though a write failed";
         operation.effect(committed);
@@ -100,22 +101,17 @@ void killAtEveryStep(const std::string& name, const Scenario<Handle>& scenario) 
         operation.effect(*inFlight);
       }
       if (scenario.reopenBetween) {
-        scenario.close(handle);
+        handle.reset();
         handle = scenario.open();  // opening an existing store writes nothing
         ASSERT_NE(handle, nullptr) << where;
       }
     }
-    scenario.close(handle);  // a killed process writes nothing more: every later write fails
+    handle.reset();  // a killed process writes nothing more: every later write fails
     const bool uncut = faults::writesAttempted() <= n;
     faults::failWritesAfter(-1);
     scenario.check(committed, inFlight ? &*inFlight : nullptr, where);
     if (::testing::Test::HasFatalFailure() || uncut) return;
   }
-}
-
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 std::string asStored(const std::string& text) { return text + '\0'; }
@@ -129,9 +125,9 @@ std::string binaryData(std::size_t length, int seed) {
 // Every listed item is found and every item found is listed.
 State readDict(DictHandle* store, const State& expected, const std::string& where) {
   State found;
-  for (const std::string& name : test::itemNames(store)) {
-    found[lower(name)] = test::itemBytes(store, name);
-    EXPECT_NE(found[lower(name)], "<none>") << where << ": listed but not found: " << name;
+  for (std::string name : test::itemNames(store)) {
+    const std::string& bytes = found[_strlwr(name.data())] = test::itemBytes(store, name);
+    EXPECT_NE(bytes, "<none>") << where << ": listed but not found: " << name;
   }
   for (const auto& [key, value] : expected)
     EXPECT_TRUE(found.count(key) || test::itemBytes(store, key) == "<none>")
@@ -157,13 +153,12 @@ TEST(DictFaultMatrix, EveryChangeKilledAtEveryWriteKeepsWhatWasCommitted) {
     for (const auto& [name, value] : baseline)
       ASSERT_TRUE(add_string_item(created.get(), name.c_str(), value.c_str()));
     created.reset();
-    const std::string baseBytes = test::readFile(dir.file("matrix.dic"));
     const std::string blob = binaryData(600, 1), longerBlob = binaryData(2400, 2);
     // Lines that would read as names, were the list text vouched for over a block written on it.
     std::string ghosts;
     for (int i = 0; i < 500; ++i) ghosts += "Ghost\n";
     using D = DictHandle;
-    Scenario<DictHandle> scenario;
+    Scenario<test::Dict> scenario;
     scenario.sequence = {
         {"add_binary_item new", [&](D* s) { return add_binary_item(s, "Blob", blob.data(), 600); },
          setTo("blob", blob)},
@@ -186,9 +181,9 @@ TEST(DictFaultMatrix, EveryChangeKilledAtEveryWriteKeepsWhatWasCommitted) {
          [](State&) {}},
     };
     scenario.baseline = baseline;
-    scenario.restore = [&] { test::writeFile(dir.file("matrix.dic"), baseBytes); };
-    scenario.open = [] { return open_dict("matrix.dic"); };
-    scenario.close = [](D* s) { deinit_dict(s); };
+    scenario.path = dir.file("matrix.dic");
+    scenario.bytes = test::readFile(scenario.path);
+    scenario.open = [] { return test::Dict(open_dict("matrix.dic")); };
     scenario.reopenBetween = reopenBetween;
     // What was committed is there; the store takes every kind of change, kept across a reopen.
     scenario.check = [&](const State& committed, const State* inFlight, const std::string& where) {
@@ -298,7 +293,7 @@ TEST_F(NotesFaultMatrix, EveryChangeKilledAtEveryWriteKeepsWhatWasCommitted) {
                   "Genesis 1:2\nsecond verse\n\nGenesis 1:1\nrenewed\n\nGenesis 1:6\nfills\n");
   const Reference genesis1v1{0, 1, 1}, genesis1v3{0, 1, 3}, genesis2v3{0, 2, 3};
   using N = NotesHandle;
-  Scenario<NotesHandle> scenario;
+  Scenario<test::Notes> scenario;
   scenario.sequence = {
       {"VNSetNoteByRef new", [&](N* n) { return VNSetNoteByRef(genesis2v3, "by ref", n); },
        setTo("14", "by ref")},
@@ -323,12 +318,10 @@ TEST_F(NotesFaultMatrix, EveryChangeKilledAtEveryWriteKeepsWhatWasCommitted) {
        }},
   };
   scenario.baseline = baseline;
-  scenario.restore = [&] { test::writeFile(store(), baseBytes); };
-  scenario.open = [&] { return VNOpen(module.get()); };
-  scenario.close = [](N* n) { VNClose(n); };
-  scenario.check = [this](const State& committed, const State* inFlight, const std::string& where) {
-    checkStore(committed, inFlight, where);
-  };
+  scenario.path = store();
+  scenario.bytes = baseBytes;
+  scenario.open = [&] { return test::Notes(VNOpen(module.get())); };
+  scenario.check = [this](const auto&... args) { checkStore(args...); };
   killAtEveryStep("notes changes", scenario);
 }
 
