@@ -354,9 +354,15 @@ DictHandle* open_dict(const char* fileName) {
   h->fileName = bareFileName(fileName);
   h->stream = _fopen(fileName, "r+b");
   if (h->stream == nullptr) {
-    h->readOnly = true;
-    h->stream = _fopen(fileName, "rb");
-    if (h->stream == nullptr) return nullptr;
+    std::FILE* reading = _fopen(fileName, "rb");
+    if (reading == nullptr) return nullptr;
+    // Another program may have put a new store in place between the two opens: it is writable.
+    h->stream = _fopen(fileName, "r+b");
+    h->readOnly = h->stream == nullptr;
+    if (h->readOnly)
+      h->stream = reading;
+    else
+      _fclose(reading);
   }
   bool sound = false;
   {

@@ -313,11 +313,14 @@ bool buildStore(BibleHandle* module, const std::string& fileName, bool replace) 
 // Opens the store file of that name for update, else for reading only. Null when it is not
 // sound, or (with absent set) when no directory of the data path holds it.
 NotesHandle* openNamed(BibleHandle* module, const std::string& fileName, bool& absent) {
-  bool readOnly = false;
   SharedStream stream(_fopen(fileName.c_str(), "r+b"));
+  bool readOnly = false;
   if (!stream) {
-    stream.reset(_fopen(fileName.c_str(), "rb"));
-    readOnly = true;
+    SharedStream reading(_fopen(fileName.c_str(), "rb"));
+    // Another program may have put a new store in place between the two opens: it is writable.
+    if (reading) stream.reset(_fopen(fileName.c_str(), "r+b"));
+    readOnly = !stream;
+    if (readOnly) stream = std::move(reading);
   }
   absent = !stream;
   return stream ? openStore(module, std::move(stream), readOnly) : nullptr;
