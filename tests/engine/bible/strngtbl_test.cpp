@@ -21,7 +21,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 File fileWith(const Bytes& bytes = {}) {
   File file(std::tmpfile(), &std::fclose);
-  std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file.get());
   std::fflush(file.get());
   return file;
 }
