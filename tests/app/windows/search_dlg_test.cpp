@@ -52,13 +52,6 @@ int countVerses(const std::function<bool(int)>& predicate) {
   return count;
 }
 
-QStringList boxEntries(TMyMDIFrame* frame) {
-  QStringList entries;
-  for (int i = 0; i < frame->versesFound()->count(); ++i)
-    entries << frame->versesFound()->itemText(i);
-  return entries;
-}
-
 std::unique_ptr<TSearchDlg> openSearch(Started& s, const std::string& initial = {}) {
   const BookSet* set = findBookSet(s.frame()->client()->bookSetCommand());
   auto dialog = std::make_unique<TSearchDlg>(s.passage(), s.frame(), s.module(), s.app->topics(),
@@ -80,11 +73,8 @@ void chooseBook(TSearchDlg* dialog, int index) {
 }
 
 std::vector<std::uint8_t> item(DictHandle* store, const char* name) {
-  std::vector<std::uint8_t> bytes(9000);
-  std::uint16_t length = 0;
-  if (!find_binary_item(bytes.data(), &length, std::uint16_t(bytes.size()), name, store)) return {};
-  bytes.resize(length);
-  return bytes;
+  const std::string bytes = test::itemBytes(store, name);
+  return {bytes.begin(), bytes.end()};
 }
 
 void store(DictHandle* options, const char* name, const std::vector<std::uint8_t>& bytes) {
@@ -234,7 +224,7 @@ class SearchDlgTest : public QObject {
     pressOk(dialog.get());
     QVERIFY(dialog->isVisible());
     QCOMPARE(boxes.texts.size(), said);
-    const QStringList before = boxEntries(s.frame());
+    const QStringList before = s.frame()->versesFoundEntries();
     chooseBook(dialog.get(), 43);  // John
     dialog->chapterList()->setEditText("3");
     dialog->verseList()->setEditText("16");
@@ -242,7 +232,7 @@ class SearchDlgTest : public QObject {
     pressOk(dialog.get());
     QVERIFY(test::waitFor(
         [&] { return s.passage()->windowTitle() == "John 3:16 - King James Version"; }));
-    QCOMPARE(boxEntries(s.frame()), before);
+    QCOMPARE(s.frame()->versesFoundEntries(), before);
     // The word lists: love, Love and LOVE appear once, sorted ignoring case.
     const auto listed = [](QWidget* dialog, const char* typed) {
       child<QLineEdit>(dialog, 10033)->setText(typed);
@@ -298,7 +288,7 @@ class SearchDlgTest : public QObject {
     search.topicList()->setCurrentIndex(search.topicList()->findText("Faith"));
     QCOMPARE(search.kind(), int(kKindTopic));
     pressOk(&search);
-    QCOMPARE(boxEntries(s.frame()), (QStringList{"Genesis 1:1", "John 3:16"}));
+    QCOMPARE(s.frame()->versesFoundEntries(), (QStringList{"Genesis 1:1", "John 3:16"}));
     QCOMPARE(s.frame()->messageField()->text(), QString("2 verses found containing \"Faith\""));
   }
 
@@ -418,7 +408,7 @@ class SearchDlgTest : public QObject {
       within->phrase()->setText("teeth");
       check(within.get(), 10002);
       pressOk(within.get());
-      for (const QString& entry : boxEntries(s.frame())) {
+      for (const QString& entry : s.frame()->versesFoundEntries()) {
         Reference r;
         QVERIFY(parseReference(&r, entry.toUtf8().constData(), s.module()));
         QVERIFY2(r.book >= 17 && r.book <= 21, qPrintable(entry));
