@@ -20,7 +20,6 @@
 #include "app/frame.h"
 #include "app/main_app.h"
 #include "app/print_text.h"
-#include "app/profile.h"
 #include "app/windows/dictionary_dlg.h"
 #include "app/windows/passage.h"
 #include "app/windows/window_commands.h"
@@ -92,8 +91,7 @@ class DefinitionDlgTest : public QObject {
 
  private Q_SLOTS:
   void init() {
-    std::error_code ignored;
-    fs::remove(profilePath(kIniFile), ignored);
+    test::forgetSettings();
     data_ = std::make_unique<test::AppData>();
     test::buildReferenceWorks(data_->dir().path());
     module_ = test::openModule(data_->dir().path(), "kjv.bib");

@@ -267,17 +267,14 @@ class SearchDlgTest : public QObject {
     s.passage()->showPassage(Reference{0, 1, 1});
     s.passage()->selectWords(2, 3);  // "the beginning" (Strong's hidden)
     QString phrase;
-    bool seen = false, listShown = false;
-    test::onDialog(
-        "3000", [&](QDialog* d) { phrase = child<QLineEdit>(d, 10019)->text(); }, &seen);
-    QVERIFY(dispatchCommandFrom(s.passage(), CmSearch));
+    const auto searchCommand = [&s] { return dispatchCommandFrom(s.passage(), CmSearch); };
+    QVERIFY(test::runDialog("3000", searchCommand,
+                            [&](QDialog* d) { phrase = child<QLineEdit>(d, 10019)->text(); }));
     QCOMPARE(phrase, QString("the beginning"));
+    bool seen = false;
     test::onDialog(
         "3000", [](QDialog* d) { child<QPushButton>(d, 306)->click(); }, &seen);
-    test::onDialog(
-        "3006", [](QDialog*) {}, &listShown);
-    QVERIFY(dispatchCommandFrom(s.passage(), CmSearch));
-    QVERIFY(test::waitFor([&] { return listShown; }));
+    QVERIFY(test::runDialog("3006", searchCommand));
     // Topic search: John 3:16, Genesis 1:1, a book beyond the module and a partial record.
     test::Dict topics(new_dict("topics.dic", "Topics", 101, 0));
     store(topics.get(), "Faith", {42, 3, 16, 0, 1, 1, 90, 1, 1, 0, 2});
@@ -357,10 +354,8 @@ class SearchDlgTest : public QObject {
       s.passage()->setFocus();
       TMyMDIClient* client = s.frame()->client();
       const auto books = [&](std::function<void(QDialog*)> act) {
-        bool seen = false;
-        test::onDialog("3007", act, &seen);
-        QVERIFY(dispatchCommandFrom(s.passage(), 310));
-        QVERIFY(seen);
+        QVERIFY(test::runDialog(
+            "3007", [&] { return dispatchCommandFrom(s.passage(), 310); }, act));
       };
       // Exclude All then OK: the message, the dialog stays; Cancel: nothing changed.
       books([](QDialog* dialog) {
