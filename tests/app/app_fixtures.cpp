@@ -113,6 +113,15 @@ void onDialog(const QString& name, std::function<void(QDialog*)> act, bool* seen
       pollerGeneration);
 }
 
+bool runDialog(const QString& name, const std::function<bool()>& open,
+               std::function<void(QDialog*)> act) {
+  // The flag lives with the poller, which may outlast this call when the dialog never shows.
+  const auto seen = std::make_shared<bool>(false);
+  onDialog(
+      name, [seen, act](QDialog* dialog) { act ? act(dialog) : void(); }, seen.get());
+  return open() && waitFor([&seen] { return *seen; });
+}
+
 void answerMessageBox(QString* text) {
   poll(
       [text] {
@@ -160,6 +169,11 @@ ImmutableFile::ImmutableFile(const std::filesystem::path& path) {
 ImmutableFile::~ImmutableFile() {
   if (effective_) ::ioctl(fd_, FS_IOC_SETFLAGS, &original_);
   if (fd_ >= 0) ::close(fd_);
+}
+
+void forgetSettings() {
+  std::error_code ignored;
+  std::filesystem::remove(profilePath(kIniFile), ignored);
 }
 
 bool waitFor(const std::function<bool()>& done, int milliseconds) {

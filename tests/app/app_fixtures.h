@@ -45,6 +45,10 @@ void buildReferenceWorks(const std::filesystem::path& dir);
 // Runs act on the next visible dialog with this objectName, then cancels it unless act closed
 // it. Pollers run until they have acted or stopDialogPollers() is called (call it between tests).
 void onDialog(const QString& name, std::function<void(QDialog*)> act, bool* seen);
+// Arms act (as onDialog does) for the dialog with this objectName, then runs open (a command or
+// a click that shows it); whether open succeeded and the dialog showed.
+bool runDialog(const QString& name, const std::function<bool()>& open,
+               std::function<void(QDialog*)> act = {});
 // Answers the next message box with OK and puts its text in *text (same lifetime rules).
 void answerMessageBox(QString* text);
 void stopDialogPollers();
@@ -112,6 +116,9 @@ class StartedProgram {
   std::vector<char*> argv_;
   QTimer searchCanceller_;
 };
+
+// Removes the initialisation file, so the program starts with nothing set.
+void forgetSettings();
 
 // Waits (processing events) until the predicate holds or the time runs out.
 bool waitFor(const std::function<bool()>& done, int milliseconds = 5000);

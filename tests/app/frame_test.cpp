@@ -55,11 +55,7 @@ class FrameTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void init() {
-    // Every test starts with no initialisation file.
-    std::error_code ignored;
-    fs::remove(profilePath(kIniFile), ignored);
-  }
+  void init() { test::forgetSettings(); }
   void cleanup() { test::stopDialogPollers(); }
 
   // The default translation at its first verse, the frame at four fifths of the screen's free
@@ -106,11 +102,7 @@ class FrameTest : public QObject {
 
     TPassage* kjv = s.passage();
     QVERIFY(s.focus(kjv));
-    bool seen = false;
-    test::onDialog(
-        "8003", [](QDialog*) {}, &seen);
-    QVERIFY(dispatchCommand(CmCommentary));
-    QVERIFY(seen);
+    QVERIFY(test::runDialog("8003", [] { return dispatchCommand(CmCommentary); }));
     QVERIFY(test::waitFor([&] { return QApplication::focusWidget() == kjv; }));
     QCOMPARE(queryCommand(CmToggleStrongs).text, QString("Display Strongs Numbers"));
     QVERIFY(dispatchCommand(CmToggleStrongs));

@@ -70,14 +70,10 @@ class CopyPrintTest : public QObject {
     passage_->selectCharacters(text.find("\n" + std::to_string(first) + " ") + 1,
                                end == std::string::npos ? text.size() - 1 : end);
   }
-  static void resetIni() {
-    std::error_code ignored;
-    fs::remove(profilePath(kIniFile), ignored);
-  }
 
  private Q_SLOTS:
   void init() {
-    resetIni();
+    test::forgetSettings();
     dir_ = std::make_unique<test::TempDir>();
     test::buildModule(dir_->path(), "test.bib", "Test Bible", testBibleVpl());
     set_dpath(dir_->path().c_str());
@@ -330,7 +326,7 @@ class CopyPrintTest : public QObject {
     // The window shows it at once; the printer keeps its own.
     QCOMPARE(passage_->textFont().pixelSize(), 16 * passage_->logicalDpiY() / 72);
     QCOMPARE(getPrinterFontSize(), 14);
-    resetIni();  // Cancel writes nothing
+    test::forgetSettings();  // Cancel writes nothing
     test::whenShown<QFontDialog>([](QFontDialog* dialog) { dialog->reject(); });
     QVERIFY(runCopyPrintCommand(*passage_, CmWindowFont));
     QVERIFY(!fs::exists(profilePath(kIniFile)));

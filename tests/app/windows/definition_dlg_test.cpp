@@ -20,7 +20,6 @@
 #include "app/frame.h"
 #include "app/main_app.h"
 #include "app/print_text.h"
-#include "app/profile.h"
 #include "app/windows/dictionary_dlg.h"
 #include "app/windows/passage.h"
 #include "app/windows/window_commands.h"
@@ -32,13 +31,6 @@ using namespace vellum::ui;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string article(DictHandle* store, const char* word) {
-  std::vector<char> buffer(4096);
-  std::uint16_t length = 0;
-  if (!find_string_item(buffer.data(), &length, 4096, word, store)) return "<none>";
-  return std::string(buffer.data(), length);
-}
 
 QComboBox* keyBox(QWidget* dialog) { return test::child<QComboBox>(dialog, 10033); }
 QString pane(QWidget* dialog) { return test::child<QPlainTextEdit>(dialog, 11070)->toPlainText(); }
@@ -99,8 +91,7 @@ class DefinitionDlgTest : public QObject {
 
  private Q_SLOTS:
   void init() {
-    std::error_code ignored;
-    fs::remove(profilePath(kIniFile), ignored);
+    test::forgetSettings();
     data_ = std::make_unique<test::AppData>();
     test::buildReferenceWorks(data_->dir().path());
     module_ = test::openModule(data_->dir().path(), "kjv.bib");
@@ -255,19 +246,19 @@ class DefinitionDlgTest : public QObject {
         &seen);
     test::child<QPushButton>(&window, 502)->click();
     QVERIFY(seen);
-    QCOMPARE(article(eastons_.get(), "zion"), std::string("A hill of Jerusalem."));
+    QCOMPARE(test::itemText(eastons_.get(), "zion"), std::string("A hill of Jerusalem."));
     QCOMPARE(keyBox(&window)->count(), 5);
     // A word's article is shown for editing; OK replaces it.
     TInsertDictionaryDlg add(nullptr, eastons_.get(), "Aaron");
     QCOMPARE(pane(&add), QString("The eldest son of Amram and Jochebed."));
     test::child<QPlainTextEdit>(&add, 11070)->setPlainText("Brother of Moses.");
     add.CmOk();
-    QCOMPARE(article(eastons_.get(), "aaron"), std::string("Brother of Moses."));
+    QCOMPARE(test::itemText(eastons_.get(), "aaron"), std::string("Brother of Moses."));
     test::MessageBoxWatcher boxes;
     TInsertDictionaryDlg blank(nullptr, eastons_.get(), "Caleb");  // a blank text is refused
     blank.CmOk();
     QCOMPARE(boxes.texts.size(), 1);
-    QCOMPARE(article(eastons_.get(), "Caleb"), std::string("<none>"));
+    QCOMPARE(test::itemText(eastons_.get(), "Caleb"), std::string("<none>"));
     TRenameDictionaryDlg rename(nullptr, eastons_.get(), "moses");
     QCOMPARE(keyBox(&rename)->currentText(), QString("Moses"));
     test::child<QLineEdit>(&rename, 10034)->setText("Aaron");  // onto a word already there
@@ -276,14 +267,14 @@ class DefinitionDlgTest : public QObject {
     test::child<QLineEdit>(&rename, 10034)->setText("Mosheh");
     rename.CmOk();
     QCOMPARE(rename.result(), int(QDialog::Accepted));
-    QCOMPARE(article(eastons_.get(), "Mosheh"), std::string("Drawn out of the water."));
-    QCOMPARE(article(eastons_.get(), "Moses"), std::string("<none>"));
+    QCOMPARE(test::itemText(eastons_.get(), "Mosheh"), std::string("Drawn out of the water."));
+    QCOMPARE(test::itemText(eastons_.get(), "Moses"), std::string("<none>"));
     TDeleteDictionaryDlg remove(nullptr, eastons_.get(), "Abraham's bosom");
     QVERIFY(test::child<QPlainTextEdit>(&remove, 11070)->isReadOnly());
     QCOMPARE(pane(&remove), QString("The rest of the blessed dead."));
     remove.CmOk();
-    QCOMPARE(article(eastons_.get(), "Abraham's bosom"), std::string("<none>"));
-    QCOMPARE(article(eastons_.get(), "Abraham").substr(0, 6), std::string("Father"));
+    QCOMPARE(test::itemText(eastons_.get(), "Abraham's bosom"), std::string("<none>"));
+    QCOMPARE(test::itemText(eastons_.get(), "Abraham").substr(0, 6), std::string("Father"));
   }
 
   void aReadOnlyStoreRefusesEveryChange() {

@@ -11,8 +11,6 @@
 #include <memory>
 
 #include "app/commands.h"
-#include "app/config.h"
-#include "app/profile.h"
 #include "app/windows/passage.h"
 #include "engine/stores/notes.h"
 #include "tests/app/app_fixtures.h"
@@ -51,8 +49,7 @@ class NotesDlgTest : public QObject {
 
  private Q_SLOTS:
   void init() {
-    std::error_code ignored;
-    fs::remove(profilePath(kIniFile), ignored);
+    test::forgetSettings();
     data_ = std::make_unique<test::AppData>();
     module_ = test::openModule(data_->dir().path(), "kjv.bib");
     notes_.reset(VNOpen(module_.get()));
@@ -137,10 +134,9 @@ class NotesDlgTest : public QObject {
     }
     TPassage passage(test::bibleNamed("kjv.bib"), bench);
     passage.showPassage({42, 3, 16});
-    const auto run = [&](int command, const char* dialogName, auto act) {
-      bool seen = false;
-      test::onDialog(dialogName, act, &seen);
-      QVERIFY(passage.handleCommand(command) && seen);
+    const auto run = [&](int command, const char* name, auto act) {
+      QVERIFY(test::runDialog(
+          name, [&] { return passage.handleCommand(command); }, act));
     };
     run(CmAddNote, "7001", [](QDialog* d) {
       field(d)->setPlainText("God so loved.");

@@ -10,11 +10,9 @@
 #include <QtTest>
 #include <map>
 
-#include "app/config.h"
 #include "app/dialog_base.h"
 #include "app/frame.h"
 #include "app/main_app.h"
-#include "app/profile.h"
 #include "app/session.h"
 #include "app/windows/passage.h"
 #include "tests/app/app_fixtures.h"
@@ -40,15 +38,12 @@ struct Data : test::AppData {
 
 // Runs Go to on the active window with this typed reference.
 void goTo(const char* typed) {
-  bool seen = false;
-  test::onDialog(
-      "3010",
-      [typed](QDialog* dialog) {
-        test::child<QLineEdit>(dialog, 10018)->setText(typed);
-        static_cast<TOkCancelHelpDlg*>(dialog)->CmOk();
-      },
-      &seen);
-  QVERIFY(dispatchCommand(CmGoto) && seen);
+  QVERIFY(test::runDialog(
+      "3010", [] { return dispatchCommand(CmGoto); },
+      [typed](QDialog* d) {
+        test::child<QLineEdit>(d, 10018)->setText(typed);
+        static_cast<TOkCancelHelpDlg*>(d)->CmOk();
+      }));
 }
 
 void activate(TMyMDIClient* client, QWidget* window) {
@@ -64,10 +59,7 @@ class ParallelTest : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void init() {
-    std::error_code ignored;
-    std::filesystem::remove(profilePath(kIniFile), ignored);
-  }
+  void init() { test::forgetSettings(); }
   void cleanup() { test::stopDialogPollers(); }
 
   void linkedWindowsFollowTheActiveOneOnceEach() {
@@ -146,9 +138,8 @@ class ParallelTest : public QObject {
       s.passage()->showPassage(Reference{42, 3, 16});
 
       // OK only for two to four translations; the active one first.
-      bool seen = false;
-      test::onDialog(
-          "1010",
+      QVERIFY(test::runDialog(
+          "1010", [] { return dispatchCommand(CmParallelWindow); },
           [](QDialog* dialog) {
             auto* list = dialog->findChild<QListWidget*>("11069");
             auto* ok = static_cast<TOkCancelHelpDlg*>(dialog)->okButton();
@@ -158,9 +149,7 @@ class ParallelTest : public QObject {
             for (int i = 1; i < 3; ++i) list->item(i)->setCheckState(Qt::Checked);
             QVERIFY(ok->isEnabled());
             static_cast<TOkCancelHelpDlg*>(dialog)->CmOk();
-          },
-          &seen);
-      QVERIFY(dispatchCommand(CmParallelWindow) && seen);
+          }));
       TParallelView* view = client->activeParallel();
       QVERIFY(view && test::waitFor([&] { return view->rowCount() > 0; }));
       QCOMPARE(view->windowTitle(), QString("John 3:16 - Parallel Translations"));

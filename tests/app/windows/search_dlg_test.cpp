@@ -52,13 +52,6 @@ int countVerses(const std::function<bool(int)>& predicate) {
   return count;
 }
 
-QStringList boxEntries(TMyMDIFrame* frame) {
-  QStringList entries;
-  for (int i = 0; i < frame->versesFound()->count(); ++i)
-    entries << frame->versesFound()->itemText(i);
-  return entries;
-}
-
 std::unique_ptr<TSearchDlg> openSearch(Started& s, const std::string& initial = {}) {
   const BookSet* set = findBookSet(s.frame()->client()->bookSetCommand());
   auto dialog = std::make_unique<TSearchDlg>(s.passage(), s.frame(), s.module(), s.app->topics(),
@@ -80,11 +73,8 @@ void chooseBook(TSearchDlg* dialog, int index) {
 }
 
 std::vector<std::uint8_t> item(DictHandle* store, const char* name) {
-  std::vector<std::uint8_t> bytes(9000);
-  std::uint16_t length = 0;
-  if (!find_binary_item(bytes.data(), &length, std::uint16_t(bytes.size()), name, store)) return {};
-  bytes.resize(length);
-  return bytes;
+  const std::string bytes = test::itemBytes(store, name);
+  return {bytes.begin(), bytes.end()};
 }
 
 void store(DictHandle* options, const char* name, const std::vector<std::uint8_t>& bytes) {
@@ -234,7 +224,7 @@ class SearchDlgTest : public QObject {
     pressOk(dialog.get());
     QVERIFY(dialog->isVisible());
     QCOMPARE(boxes.texts.size(), said);
-    const QStringList before = boxEntries(s.frame());
+    const QStringList before = s.frame()->versesFoundEntries();
     chooseBook(dialog.get(), 43);  // John
     dialog->chapterList()->setEditText("3");
     dialog->verseList()->setEditText("16");
@@ -242,7 +232,7 @@ class SearchDlgTest : public QObject {
     pressOk(dialog.get());
     QVERIFY(test::waitFor(
         [&] { return s.passage()->windowTitle() == "John 3:16 - King James Version"; }));
-    QCOMPARE(boxEntries(s.frame()), before);
+    QCOMPARE(s.frame()->versesFoundEntries(), before);
     // The word lists: love, Love and LOVE appear once, sorted ignoring case.
     const auto listed = [](QWidget* dialog, const char* typed) {
       child<QLineEdit>(dialog, 10033)->setText(typed);
@@ -277,17 +267,14 @@ class SearchDlgTest : public QObject {
     s.passage()->showPassage(Reference{0, 1, 1});
     s.passage()->selectWords(2, 3);  // "the beginning" (Strong's hidden)
     QString phrase;
-    bool seen = false, listShown = false;
-    test::onDialog(
-        "3000", [&](QDialog* d) { phrase = child<QLineEdit>(d, 10019)->text(); }, &seen);
-    QVERIFY(dispatchCommandFrom(s.passage(), CmSearch));
+    const auto searchCommand = [&s] { return dispatchCommandFrom(s.passage(), CmSearch); };
+    QVERIFY(test::runDialog("3000", searchCommand,
+                            [&](QDialog* d) { phrase = child<QLineEdit>(d, 10019)->text(); }));
     QCOMPARE(phrase, QString("the beginning"));
+    bool seen = false;
     test::onDialog(
         "3000", [](QDialog* d) { child<QPushButton>(d, 306)->click(); }, &seen);
-    test::onDialog(
-        "3006", [](QDialog*) {}, &listShown);
-    QVERIFY(dispatchCommandFrom(s.passage(), CmSearch));
-    QVERIFY(test::waitFor([&] { return listShown; }));
+    QVERIFY(test::runDialog("3006", searchCommand));
     // Topic search: John 3:16, Genesis 1:1, a book beyond the module and a partial record.
     test::Dict topics(new_dict("topics.dic", "Topics", 101, 0));
     store(topics.get(), "Faith", {42, 3, 16, 0, 1, 1, 90, 1, 1, 0, 2});
@@ -298,7 +285,7 @@ class SearchDlgTest : public QObject {
     search.topicList()->setCurrentIndex(search.topicList()->findText("Faith"));
     QCOMPARE(search.kind(), int(kKindTopic));
     pressOk(&search);
-    QCOMPARE(boxEntries(s.frame()), (QStringList{"Genesis 1:1", "John 3:16"}));
+    QCOMPARE(s.frame()->versesFoundEntries(), (QStringList{"Genesis 1:1", "John 3:16"}));
     QCOMPARE(s.frame()->messageField()->text(), QString("2 verses found containing \"Faith\""));
   }
 
@@ -367,10 +354,8 @@ class SearchDlgTest : public QObject {
       s.passage()->setFocus();
       TMyMDIClient* client = s.frame()->client();
       const auto books = [&](std::function<void(QDialog*)> act) {
-        bool seen = false;
-        test::onDialog("3007", act, &seen);
-        QVERIFY(dispatchCommandFrom(s.passage(), 310));
-        QVERIFY(seen);
+        QVERIFY(test::runDialog(
+            "3007", [&] { return dispatchCommandFrom(s.passage(), 310); }, act));
       };
       // Exclude All then OK: the message, the dialog stays; Cancel: nothing changed.
       books([](QDialog* dialog) {
@@ -418,7 +403,7 @@ class SearchDlgTest : public QObject {
       within->phrase()->setText("teeth");
       check(within.get(), 10002);
       pressOk(within.get());
-      for (const QString& entry : boxEntries(s.frame())) {
+      for (const QString& entry : s.frame()->versesFoundEntries()) {
         Reference r;
         QVERIFY(parseReference(&r, entry.toUtf8().constData(), s.module()));
         QVERIFY2(r.book >= 17 && r.book <= 21, qPrintable(entry));
