@@ -332,7 +332,7 @@ class SearchDlgTest : public QObject {
 
     // A damaged record (a kind past the last) opens the dialog cleared; OK stores a sound one.
     std::vector<std::uint8_t> damaged =
-        SearchRecord{.scope = 10005, .text = "love", .kind = 4}.encode();
+        SearchRecord{.scope = 10005, .topic = {}, .text = "love", .words = {}, .kind = 4}.encode();
     le::store32(&damaged[280], 5);
     store(s.app->options(), "SRCHDLG", damaged);
     auto dialog = openSearch(s);
