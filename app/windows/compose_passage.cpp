@@ -36,6 +36,20 @@ int leadingNumber(std::string_view line) {
   return value;
 }
 
+// The verse number a line of the chapter begins with ("16 For God...", or "16" for a verse
+// without text); 0 for any other line, such as a verse's tail or a note ("16. text").
+int verseNumber(std::string_view line) {
+  const std::size_t digits = line.find_first_not_of("0123456789");
+  return digits == std::string_view::npos || line[digits] == ' ' ? leadingNumber(line) : 0;
+}
+
+// Whether the line is one of the notes' heading ("Notes:" or the rule below it), after which
+// only notes follow.
+bool headsNotes(std::string_view line) {
+  const std::string_view heading = kNotesHeading;
+  return !line.empty() && heading.find('\n' + std::string(line) + '\n') != std::string_view::npos;
+}
+
 std::vector<std::string_view> splitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   std::size_t start = 0;
@@ -168,11 +182,14 @@ std::string composePassage(const PassageInputs& inputs) {
 void formatQuotation(std::string& text, Reference reference, bool bookAndChapter,
                      BibleHandle* module) {
   const std::string copy = text;
-  const std::vector<std::string_view> lines = splitLines(copy);
+  std::vector<std::string_view> lines = splitLines(copy);
+  // The notes below a chapter are the reader's words, never the verses' text.
+  const auto notes = std::find_if(lines.begin() + 1, lines.end(), headsNotes);
+  lines.erase(notes, lines.end());
   int smallest = 0;
   int largest = 0;
   for (std::string_view line : lines) {
-    const int number = leadingNumber(line);
+    const int number = verseNumber(line);
     if (number <= 0) continue;
     smallest = smallest == 0 ? number : std::min(smallest, number);
     largest = std::max(largest, number);
@@ -205,7 +222,7 @@ void formatQuotation(std::string& text, Reference reference, bool bookAndChapter
   // of notes carries no verse number and is left out.
   bool first = true;
   for (std::string_view line : lines) {
-    if (leadingNumber(line) <= 0) continue;
+    if (verseNumber(line) <= 0) continue;
     const std::size_t blank = line.find(' ');
     if (blank == std::string_view::npos) continue;
     if (!first) result += ' ';

@@ -16,6 +16,10 @@
 
 namespace vellum::ui {
 
+// What the Bible window puts between a chapter and the notes it shows below it; the notes'
+// lines ("16. text") follow.
+inline constexpr const char* kNotesHeading = "\n\nNotes:\n-----------------------\n";
+
 // Where the text comes from; the values are the identifiers of the dialogs' radio buttons.
 enum class PassageSource : int {
   Selection = 10000,
@@ -45,8 +49,9 @@ std::string composePassage(const PassageInputs& inputs);
 // Rewrites lines as the Bible window shows them ("16 For God so loved...") into one quoted
 // paragraph: `"For God so loved... He that believeth..."`, headed with bookAndChapter by the
 // reference of the whole verses it holds ("John 3:16-18, "). Lines that do not begin with a
-// verse number are dropped; when none does, the head is the reference's book and chapter
-// and the quotation is the first line after three dots ("John 3, "...loved the world"").
+// verse number and a blank are dropped, as is everything from the notes' heading on; when none
+// does, the head is the reference's book and chapter and the quotation is the first line after
+// three dots ("John 3, "...loved the world"").
 void formatQuotation(std::string& text, Reference reference, bool bookAndChapter,
                      BibleHandle* module);
 

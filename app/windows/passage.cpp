@@ -14,6 +14,7 @@
 #include "app/reference_dlg.h"
 #include "app/utf8.h"
 #include "app/window_utils.h"
+#include "app/windows/compose_passage.h"
 #include "app/windows/hilight.h"
 #include "app/windows/window_commands.h"
 #include "engine/bible/parallel.h"
@@ -34,7 +35,6 @@ const std::array<QColor, 4> kHilightColors = {QColor(255, 0, 0), QColor(0, 0, 25
                                               QColor(0, 255, 0), QColor(200, 200, 0)};
 constexpr int kHilightBlue = 1;
 
-constexpr const char* kNotesHeading = "\n\nNotes:\n-----------------------\n";
 constexpr std::size_t kVerseBufferSize = 4096;
 constexpr std::size_t kReferenceBufferSize = 40;  // what parseReference is given of a text
 constexpr std::size_t kHoverKeySize = 40;         // the remembered hovered word, terminator incl.

@@ -126,8 +126,10 @@ class CopyPrintTest : public QObject {
         {Selection, 3, "loved the world, that he ", "John 3, \"...loved the world, that he\""},
         {Selection, 1, "loved the world, that he ", "\"\""},
         {Selection, 3, "life.\n16 So loved.\n17 God sent ", "John 3:16-17, \"So loved. God sent\""},
-        {Selection, 3, "18 No.\n\nNotes:\n-----------------------\nJohn 3:16 a note\n",
-         "John 3:18, \"No.\""},
+        {Selection, 3,
+         "17 Sent.\n18 No.\n\nNotes:\n-----------------------\n16. A note\n5 loaves\n",
+         "John 3:17-18, \"Sent. No.\""},
+        {Selection, 3, "a note\n17. Another\n", "John 3, \"...a note\""},
         {Chapter, 0, "1 One.\n2 Two.\n", "John 3\n\n1 One.\n2 Two.\n"},
         // Verses found in box order; an entry the module cannot parse is passed over; the
         // translators' brackets never reach the output.
