@@ -382,6 +382,19 @@ std::FILE* _fopen(const char* name, const char* mode) {
   return stream;
 }
 
+std::FILE* openForUpdate(const char* name, bool& readOnly) {
+  readOnly = false;
+  if (std::FILE* stream = _fopen(name, "r+b")) return stream;
+  std::FILE* reading = _fopen(name, "rb");
+  if (reading == nullptr) return nullptr;
+  if (std::FILE* stream = _fopen(name, "r+b")) {
+    _fclose(reading);
+    return stream;
+  }
+  readOnly = true;
+  return reading;
+}
+
 void _fclose(std::FILE* stream) {
   if (stream == nullptr) return;
   for (OpenFileSlot& slot : openFiles()) {

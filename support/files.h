@@ -72,6 +72,10 @@ bool prepareToChange(const char* name);
 // file can be created. Returns null when no directory holds the file, or all 50 slots are used.
 // With a user data directory set, a mode that creates ("w...") opens there and nowhere else.
 std::FILE* _fopen(const char* name, const char* mode);
+// Opens a store by its bare name along the data path for update ("r+b"), else for reading only
+// ("rb", with readOnly set); null when no directory holds it. Another program may put a new
+// file in place between the two opens, so a file found for reading is tried for update again.
+std::FILE* openForUpdate(const char* name, bool& readOnly);
 // Releases one use of a stream from _fopen; the last use closes it. Other streams are ignored.
 void _fclose(std::FILE* stream);
 // How many users hold a stream from _fopen (0 for a stream it did not open).

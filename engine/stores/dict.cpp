@@ -352,18 +352,8 @@ DictHandle* open_dict(const char* fileName) {
   if (fileName == nullptr) return nullptr;
   auto h = std::make_unique<DictHandle>();
   h->fileName = bareFileName(fileName);
-  h->stream = _fopen(fileName, "r+b");
-  if (h->stream == nullptr) {
-    std::FILE* reading = _fopen(fileName, "rb");
-    if (reading == nullptr) return nullptr;
-    // Another program may have put a new store in place between the two opens: it is writable.
-    h->stream = _fopen(fileName, "r+b");
-    h->readOnly = h->stream == nullptr;
-    if (h->readOnly)
-      h->stream = reading;
-    else
-      _fclose(reading);
-  }
+  h->stream = openForUpdate(fileName, h->readOnly);
+  if (h->stream == nullptr) return nullptr;
   bool sound = false;
   {
     const StreamLock lock(h->stream, LockKind::shared);

@@ -313,15 +313,8 @@ bool buildStore(BibleHandle* module, const std::string& fileName, bool replace) 
 // Opens the store file of that name for update, else for reading only. Null when it is not
 // sound, or (with absent set) when no directory of the data path holds it.
 NotesHandle* openNamed(BibleHandle* module, const std::string& fileName, bool& absent) {
-  SharedStream stream(_fopen(fileName.c_str(), "r+b"));
   bool readOnly = false;
-  if (!stream) {
-    SharedStream reading(_fopen(fileName.c_str(), "rb"));
-    // Another program may have put a new store in place between the two opens: it is writable.
-    if (reading) stream.reset(_fopen(fileName.c_str(), "r+b"));
-    readOnly = !stream;
-    if (readOnly) stream = std::move(reading);
-  }
+  SharedStream stream(openForUpdate(fileName.c_str(), readOnly));
   absent = !stream;
   return stream ? openStore(module, std::move(stream), readOnly) : nullptr;
 }
