@@ -26,21 +26,14 @@ std::string captionHead(const std::string& caption, bool keepColon) {
   return caption.substr(0, keepColon ? colon + 1 : colon);
 }
 
-// The decimal number a line begins with; 0 when it does not begin with a digit.
-int leadingNumber(std::string_view line) {
-  int value = 0;
-  for (char c : line) {
-    if (c < '0' || c > '9') break;
-    value = std::min(value * 10 + (c - '0'), kNumberCeiling);
-  }
-  return value;
-}
-
 // The verse number a line of the chapter begins with ("16 For God...", or "16" for a verse
 // without text); 0 for any other line, such as a verse's tail or a note ("16. text").
 int verseNumber(std::string_view line) {
-  const std::size_t digits = line.find_first_not_of("0123456789");
-  return digits == std::string_view::npos || line[digits] == ' ' ? leadingNumber(line) : 0;
+  int value = 0;
+  std::size_t at = 0;
+  for (; at < line.size() && line[at] >= '0' && line[at] <= '9'; ++at)
+    value = std::min(value * 10 + (line[at] - '0'), kNumberCeiling);
+  return at == line.size() || line[at] == ' ' ? value : 0;
 }
 
 // Whether the line is one of the notes' heading ("Notes:" or the rule below it), after which
